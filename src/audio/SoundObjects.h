@@ -1,0 +1,72 @@
+#pragma once
+
+// The program's logical sound model: a root object, a device and one looping
+// secondary buffer, created, filled, played, stopped and released by the UI thread.
+// Contract for the window; the implementation (SDL2 backend, recording fake) lives
+// beside this header. All functions here are called on the UI thread only.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace vellox::audio {
+
+// A failure status of a device operation; an error of the running operation that the
+// restart sequence catches and reports.
+class SoundError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct WaveFormat {
+    uint16_t FormatTag = 0; // 1 = PCM
+    uint16_t Channels = 0;
+    int32_t SamplesPerSec = 0;
+    int32_t AvgBytesPerSec = 0;
+    uint16_t BlockAlign = 0;
+    uint16_t BitsPerSample = 0;
+    uint16_t ExtraSize = 0;
+};
+
+struct BufferDesc {
+    int32_t Flags = 0;
+    int32_t BufferBytes = 0;
+    WaveFormat Format;
+};
+
+// RepetitiveTime x 2 x SampleRate computed in floating point, rounded half-even.
+int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate);
+
+class SoundBackend; // SDL2 or the recording fake
+
+// The three references of the generator state and the buffer description; either all
+// three references are present (after a successful InitSound) or all are empty.
+class SoundObjects {
+public:
+    explicit SoundObjects(SoundBackend& backend);
+    ~SoundObjects();
+    SoundObjects(const SoundObjects&) = delete;
+    SoundObjects& operator=(const SoundObjects&) = delete;
+
+    void InitSound(int32_t sampleRate, float repetitiveTime); // throws SoundError
+    void RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime); // throws SoundError
+    void ReleaseSound() noexcept; // safe in every state
+
+    // Operations on the current buffer; throw SoundError when there is none or it fails.
+    void WriteBuffer(int32_t start, int32_t byteCount, const void* data, int32_t flags);
+    void Play(int32_t flags); // 1 = looping
+    void Stop(); // no-op without a buffer, as the Stop button expects
+
+    bool hasDxObject() const;
+    bool hasSoundDevice() const;
+    bool hasSoundBuffer() const;
+    const BufferDesc& bufferDesc() const { return m_bufferDesc; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    BufferDesc m_bufferDesc;
+};
+
+} // namespace vellox::audio
