@@ -10,8 +10,14 @@
 namespace vellox {
 
 namespace {
-    bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-    bool isDigit(char c) { return c >= '0' && c <= '9'; }
+    bool isSkipped(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\n';
+    }
+    bool isDigit(char c)
+    {
+        return c >= '0' && c <= '9';
+    }
 
     int digitValue(char c)
     {
@@ -142,7 +148,7 @@ std::string plainNumber(double value, int significantDigits)
     // (a Qt program runs with the user's locale set).
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                      std::chars_format::scientific, significantDigits - 1);
+        std::chars_format::scientific, significantDigits - 1);
     const std::string sci(buffer, result.ptr);
     const size_t ePos = sci.find('e');
     std::string digits;

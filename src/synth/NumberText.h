@@ -22,16 +22,40 @@ inline constexpr int DoubleDigits = 15;
 // below 1 (".5"), a minus sign for negatives, at most the given significant digits.
 // Very large or very small magnitudes use the exponent form ("1E+15", "1E-05").
 std::string plainNumber(double value, int significantDigits);
-inline std::string plainNumber(double value) { return plainNumber(value, DoubleDigits); }
-inline std::string plainNumber(float value) { return plainNumber(double(value), SingleDigits); }
-inline std::string plainNumber(long long value) { return plainNumber(double(value), DoubleDigits); }
-inline std::string plainNumber(int value) { return plainNumber(double(value), DoubleDigits); }
+inline std::string plainNumber(double value)
+{
+    return plainNumber(value, DoubleDigits);
+}
+inline std::string plainNumber(float value)
+{
+    return plainNumber(double(value), SingleDigits);
+}
+inline std::string plainNumber(long long value)
+{
+    return plainNumber(double(value), DoubleDigits);
+}
+inline std::string plainNumber(int value)
+{
+    return plainNumber(double(value), DoubleDigits);
+}
 
 // The same, preceded by one blank when the number is not negative.
 std::string paddedNumber(double value, int significantDigits);
-inline std::string paddedNumber(double value) { return paddedNumber(value, DoubleDigits); }
-inline std::string paddedNumber(float value) { return paddedNumber(double(value), SingleDigits); }
-inline std::string paddedNumber(long long value) { return paddedNumber(double(value), DoubleDigits); }
-inline std::string paddedNumber(int value) { return paddedNumber(double(value), DoubleDigits); }
+inline std::string paddedNumber(double value)
+{
+    return paddedNumber(value, DoubleDigits);
+}
+inline std::string paddedNumber(float value)
+{
+    return paddedNumber(double(value), SingleDigits);
+}
+inline std::string paddedNumber(long long value)
+{
+    return paddedNumber(double(value), DoubleDigits);
+}
+inline std::string paddedNumber(int value)
+{
+    return paddedNumber(double(value), DoubleDigits);
+}
 
 } // namespace vellox

@@ -19,7 +19,13 @@ namespace {
     }
 }
 
-int32_t roundToInt32(double value) { return roundChecked<int32_t>(value, "int32"); }
-int16_t roundToInt16(double value) { return roundChecked<int16_t>(value, "int16"); }
+int32_t roundToInt32(double value)
+{
+    return roundChecked<int32_t>(value, "int32");
+}
+int16_t roundToInt16(double value)
+{
+    return roundChecked<int16_t>(value, "int16");
+}
 
 } // namespace vellox

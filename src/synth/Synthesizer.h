@@ -14,6 +14,6 @@ namespace vellox {
 // the state stores. Preconditions: SampleRate one of 44100, 98000, 192000; both
 // frequencies 20..20000. Throws std::range_error on an arithmetic failure.
 PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module1,
-                            UniformSource& random, std::vector<int16_t>& samples);
+    UniformSource& random, std::vector<int16_t>& samples);
 
 } // namespace vellox

@@ -9,7 +9,10 @@ namespace vellox {
 // Seedable so tests and the dump tool can reproduce a noisy buffer.
 class UniformSource {
 public:
-    explicit UniformSource(uint64_t seed = std::random_device {}()) : m_engine(seed) { }
+    explicit UniformSource(uint64_t seed = std::random_device {}())
+        : m_engine(seed)
+    {
+    }
 
     // 24 random bits scaled by 2^-24: every value is exact in float32 and strictly below 1.
     float next() { return float(m_engine() >> 40) * (1.0f / 16777216.0f); }

@@ -1,0 +1,56 @@
+#pragma once
+
+// The generator's state record: every setting of the main window with its stored
+// width and unit. Plain data, no Qt. The three sound-object references and the buffer
+// description live in audio::SoundObjects, owned by the window beside this record.
+
+#include "SynthTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vellox {
+
+inline constexpr int32_t RateLow = 44100;
+inline constexpr int32_t RateMid = 98000;
+inline constexpr int32_t RateHigh = 192000;
+inline constexpr int16_t MinFrequency = 20;
+inline constexpr int16_t MaxFrequency = 20000;
+
+inline constexpr const char* SweepManual = "manual";
+inline constexpr const char* SweepLinear = "linear";
+inline constexpr const char* SweepLogaritmic = "logaritmic";
+
+struct GeneratorState {
+    int32_t SampleRate = 0; // frames per second: 44100, 98000 or 192000 once loaded
+    int16_t Frequency1 = 0; // Hz
+    int16_t Frequency2 = 0; // Hz
+    std::vector<int16_t> Samples; // interleaved stereo, element 2k left, 2k+1 right
+    int16_t Waveform = 0; // 0..10
+    int16_t ChannelMode = 0; // 1..6
+    float NoiseLevel = 0.0f; // noise spinner value / 10
+    float Level1 = 0.0f; // linear amplitude factors
+    float Level2 = 0.0f;
+    std::string SweepMode; // "manual", "linear" or "logaritmic"
+    float PhaseStep1 = 0.0f; // radians per interleaved index
+    float PhaseStep2 = 0.0f;
+    int32_t TimeViewSpan = 0; // sample elements per 1000 pixels of the time view
+    float Marker1X = 0.0f; // pixel x of the F1 scale's cursor line
+    float Marker2X = 0.0f; // pixel x of the F2 scale's cursor line
+    float Pi = 0.0f; // 4*atan(1) stored as float32
+};
+
+// The built-in start values of the state record and of the bit-code settings, set in
+// the order the window sets them when it loads (the text boxes, the scales and the
+// sound device are the window's part). Samples is sized to 0..SampleRate, all zero.
+void setStartValues(GeneratorState& state, Module1& module1);
+
+// The settings the synthesis reads, taken from the state and the duty spinner's value.
+SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent);
+
+// Samples elements for a buffer of RepetitiveTime seconds: indices 0..N with
+// N = RepetitiveTime x SampleRate rounded half-even, so N + 1 elements.
+size_t playSampleCount(float repetitiveTime, int32_t sampleRate);
+
+} // namespace vellox
