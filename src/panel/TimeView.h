@@ -8,12 +8,18 @@
 #include "PictureBox.h"
 
 #include <QPointF>
+#include <QSize>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vellox {
+
+// The view's canvas inside the area's border: 176 x 113 outside. The labels use the
+// area's font; scaleFont() of the frequency scales suits it.
+inline constexpr QSize TimeViewCanvasSize { 176 - 2 * PictureBox::BorderWidth,
+    113 - 2 * PictureBox::BorderWidth };
 
 inline constexpr int32_t SmallestTimeViewSpan = 100; // slider position 1
 inline constexpr int32_t LastLeftElement = 8000; // elements 0, 2, ..., 8000

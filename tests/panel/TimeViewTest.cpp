@@ -15,12 +15,9 @@ const QColor Cyan(0, 255, 255);
 const QColor Red(255, 0, 0);
 const QColor White(255, 255, 255);
 
-// The view's canvas: 176 x 113 outside, the border taken off.
-const QSize ViewCanvas(176 - 2 * PictureBox::BorderWidth, 113 - 2 * PictureBox::BorderWidth);
-
 std::unique_ptr<PictureBox> viewArea()
 {
-    auto area = std::make_unique<PictureBox>(ViewCanvas, Black);
+    auto area = std::make_unique<PictureBox>(TimeViewCanvasSize, Black);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     area->setFont(font);
@@ -98,6 +95,7 @@ private slots:
     void flatTracesAndZeroLines()
     {
         auto area = viewArea();
+        QCOMPARE(area->size(), QSize(176, 113));
         // Span 1000: element i at x = i. Left +5000 lies 5 pixels below its zero line,
         // right -10000 lies 10 pixels above its own.
         DrawTimeView(*area, flatBuffer(8002, 5000, -10000), 1000, 0, 1, 1000, 100, 0.001f);
