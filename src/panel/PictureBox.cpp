@@ -1,0 +1,162 @@
+#include "PictureBox.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <qdrawutil.h>
+
+#include <algorithm>
+
+namespace vellox {
+
+namespace {
+
+    // Qt's buttons and modifiers as the bit sets of the pointer signals.
+    int buttonBits(Qt::MouseButtons buttons)
+    {
+        int bits = 0;
+        if (buttons & Qt::LeftButton)
+            bits |= 1;
+        if (buttons & Qt::RightButton)
+            bits |= 2;
+        if (buttons & Qt::MiddleButton)
+            bits |= 4;
+        return bits;
+    }
+
+    int shiftBits(Qt::KeyboardModifiers modifiers)
+    {
+        int bits = 0;
+        if (modifiers & Qt::ShiftModifier)
+            bits |= 1;
+        if (modifiers & Qt::ControlModifier)
+            bits |= 2;
+        if (modifiers & Qt::AltModifier)
+            bits |= 4;
+        return bits;
+    }
+
+} // namespace
+
+PictureBox::PictureBox(QSize canvasSize, QColor background, QWidget* parent)
+    : QWidget(parent)
+    , m_canvas(canvasSize, QImage::Format_RGB32)
+    , m_background(background)
+{
+    m_canvas.fill(m_background);
+    setFixedSize(canvasSize + QSize(2 * BorderWidth, 2 * BorderWidth));
+    setMouseTracking(true);
+    // The canvas covers every pixel inside the border; no background needs painting.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::Cls()
+{
+    m_canvas.fill(m_background);
+    m_current = QPointF(0, 0);
+    update();
+}
+
+void PictureBox::beginPen(QPainter& painter) const
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // The pen colour is always opaque: with XOR an alpha below 255 would blend instead.
+    const QColor colour(m_foreColor.red(), m_foreColor.green(), m_foreColor.blue());
+    const bool dotted = m_drawStyle == PenStyle::Dotted;
+    QPen pen(colour);
+    pen.setWidth(dotted ? 1 : std::max(1, m_drawWidth));
+    pen.setStyle(dotted ? Qt::DotLine : Qt::SolidLine);
+    // Square ends: a 1-pixel line includes its last pixel, a wide one reaches half its
+    // width beyond both ends, as a pen tip of that size would.
+    pen.setCapStyle(Qt::SquareCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.setCompositionMode(m_drawMode == PenMode::Xor ? QPainter::RasterOp_SourceXorDestination
+                                                          : QPainter::CompositionMode_Source);
+}
+
+void PictureBox::drawSegment(QPainter& painter, QPointF from, QPointF to) const
+{
+    if (from == to) {
+        // A line of no length still marks the pen's dot, as a pen set down would.
+        painter.drawPoint(from);
+        return;
+    }
+    painter.drawLine(from, to);
+}
+
+void PictureBox::Line(QPointF from, QPointF to)
+{
+    {
+        QPainter painter(&m_canvas);
+        beginPen(painter);
+        drawSegment(painter, from, to);
+    }
+    m_current = to;
+    update();
+}
+
+void PictureBox::LineTo(QPointF to)
+{
+    Line(m_current, to);
+}
+
+void PictureBox::LinesTo(std::span<const QPointF> points)
+{
+    if (points.empty())
+        return;
+    {
+        QPainter painter(&m_canvas);
+        beginPen(painter);
+        for (const QPointF& point : points) {
+            drawSegment(painter, m_current, point);
+            m_current = point;
+        }
+    }
+    update();
+}
+
+int PictureBox::lineHeight() const
+{
+    return QFontMetrics(font()).lineSpacing();
+}
+
+void PictureBox::Print(const QString& text)
+{
+    {
+        QPainter painter(&m_canvas);
+        painter.setFont(font());
+        painter.setPen(QColor(m_foreColor.red(), m_foreColor.green(), m_foreColor.blue()));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const QFontMetricsF metrics(font());
+        painter.drawText(QPointF(m_current.x(), m_current.y() + metrics.ascent()), text);
+    }
+    m_current.setY(m_current.y() + lineHeight());
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    // The widget is opaque, so the border must cover every pixel around the canvas: a
+    // plain sunken panel in the palette's shades, the same under every style.
+    qDrawShadePanel(&painter, rect(), palette(), true, BorderWidth);
+    painter.drawImage(QPoint(BorderWidth, BorderWidth), m_canvas);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    const QPointF at = event->position() - QPointF(BorderWidth, BorderWidth);
+    emit MouseDown(
+        buttonBits(event->button()), shiftBits(event->modifiers()), float(at.x()), float(at.y()));
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF at = event->position() - QPointF(BorderWidth, BorderWidth);
+    emit MouseMove(
+        buttonBits(event->buttons()), shiftBits(event->modifiers()), float(at.x()), float(at.y()));
+}
+
+} // namespace vellox

@@ -1,0 +1,97 @@
+#include "TimeView.h"
+
+#include "NumberText.h"
+#include "SynthTypes.h"
+
+#include <QColor>
+
+#include <cmath>
+
+namespace vellox {
+
+namespace {
+
+    // The points of one channel, from `first` up to `last` in steps of two, that exist.
+    std::vector<QPointF> tracePoints(
+        const std::vector<int16_t>& samples, int32_t first, int32_t last, int32_t span, int zeroY)
+    {
+        std::vector<QPointF> points;
+        const int64_t available = int64_t(samples.size());
+        for (int32_t i = first; i <= last && i < available; i += 2)
+            points.push_back(timeViewPoint(i, samples[size_t(i)], span, zeroY));
+        return points;
+    }
+
+} // namespace
+
+int32_t effectiveTimeViewSpan(int32_t span)
+{
+    return span <= 0 ? SmallestTimeViewSpan : span;
+}
+
+QPointF timeViewPoint(int32_t index, int16_t sample, int32_t span, int zeroY)
+{
+    const int32_t scaled = index * 1000;
+    const float x = float(double(scaled) / double(effectiveTimeViewSpan(span)));
+    const float y = float(double(sample) / 1000.0 + zeroY);
+    return { x, y };
+}
+
+std::string bitLengthLabel(float bitLength)
+{
+    const double microseconds = double(bitLength) * 1000000.0;
+    // Two decimals, halves to even under the default rounding mode.
+    const double rounded = std::nearbyint(microseconds * 100.0) / 100.0;
+    return "Bit Lenght = " + paddedNumber(rounded) + " uS";
+}
+
+std::string frequencyLabel(int16_t frequency)
+{
+    return paddedNumber(int(frequency)) + " Hz";
+}
+
+std::string upperTimeViewLabel(int16_t waveform, int16_t frequency1, float bitLength)
+{
+    if (waveform == WaveBitCode || waveform == WaveBitTwoTone)
+        return bitLengthLabel(bitLength);
+    return frequencyLabel(frequency1);
+}
+
+std::string lowerTimeViewLabel(int16_t channelMode, int16_t frequency1, int16_t frequency2)
+{
+    return frequencyLabel(channelMode == ModeF1Both ? frequency1 : frequency2);
+}
+
+void DrawTimeView(PictureBox& area, const std::vector<int16_t>& samples, int32_t timeViewSpan,
+    int16_t waveform, int16_t channelMode, int16_t frequency1, int16_t frequency2, float bitLength)
+{
+    const QColor cyan(0, 255, 255);
+    const QColor red(255, 0, 0);
+
+    area.Cls();
+    area.setDrawMode(PictureBox::PenMode::Copy);
+    area.setDrawWidth(1);
+
+    area.setForeColor(cyan);
+    area.setDrawStyle(PictureBox::PenStyle::Solid);
+    area.LinesTo(tracePoints(samples, 0, LastLeftElement, timeViewSpan, UpperZero));
+
+    area.setDrawStyle(PictureBox::PenStyle::Dotted);
+    area.Line(QPointF(0, UpperZero), QPointF(ZeroLineEnd, UpperZero));
+
+    area.setCurrent(QPointF(0, 0));
+    area.setForeColor(Qt::white);
+    area.Print(QString::fromStdString(upperTimeViewLabel(waveform, frequency1, bitLength)));
+
+    area.setForeColor(red);
+    area.setDrawStyle(PictureBox::PenStyle::Solid);
+    area.LinesTo(tracePoints(samples, 1, LastRightElement, timeViewSpan, LowerZero));
+
+    area.setDrawStyle(PictureBox::PenStyle::Dotted);
+    area.Line(QPointF(0, LowerZero), QPointF(ZeroLineEnd, LowerZero));
+
+    area.setCurrent(QPointF(0, LowerLabelY));
+    area.Print(QString::fromStdString(lowerTimeViewLabel(channelMode, frequency1, frequency2)));
+}
+
+} // namespace vellox
