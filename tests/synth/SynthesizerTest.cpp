@@ -685,6 +685,38 @@ TEST(SynthesizeSignal, BitFramesPerRateSendThePatternThenSilence)
     }
 }
 
+TEST(SynthesizeSignal, BitFramesRoundBitLengthTimesRatePlusTwoTenths)
+{
+    const struct {
+        int32_t rate;
+        double bitLength; // seconds, stored as float32
+        int32_t bitFrames;
+    } table[] = {
+        { 44100, 20e-6, 1 }, // 0.882 + 0.2 = 1.082
+        { 98000, 20e-6, 2 }, // 1.96 + 0.2 = 2.16
+        { 192000, 20e-6, 4 }, // 3.84 + 0.2 = 4.04
+        { 44100, 30e-6, 2 }, // 1.323 + 0.2 = 1.523
+        { 98000, 2.25 / 98000, 2 }, // 2.25 + 0.2 = 2.45
+        { 98000, 2.35 / 98000, 3 }, // 2.35 + 0.2 = 2.55
+        { 44100, 1.0 / 1000, 44 }, // 44.1 + 0.2 = 44.3
+    };
+    for (const auto& row : table) {
+        SynthSettings s = startSettings();
+        s.SampleRate = row.rate;
+        s.Waveform = vellox::WaveBitCode;
+        s.Level1 = 1.0f;
+        Module1 m = startModule();
+        m.BitCode = "10";
+        m.BitLength = float(row.bitLength);
+        const Synthesis r = synth(s, m);
+        for (int32_t k = 0; k < row.bitFrames; ++k)
+            ASSERT_EQ(leftAt(r, k), -20000) << row.rate << " " << row.bitLength << " frame " << k;
+        for (int32_t k = row.bitFrames; k < 2 * row.bitFrames; ++k)
+            ASSERT_EQ(leftAt(r, k), 20000) << row.rate << " " << row.bitLength << " frame " << k;
+        EXPECT_EQ(leftAt(r, 2 * row.bitFrames), 0) << row.rate << " " << row.bitLength;
+    }
+}
+
 TEST(SynthesizeSignal, BitCodeSilenceHasNoNoise)
 {
     SynthSettings s = startSettings();
