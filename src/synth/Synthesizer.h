@@ -12,7 +12,10 @@ namespace vellox {
 // indices 0..2*SampleRate, all zero, and its first SampleRate values (SampleRate/2
 // interleaved stereo frames) are filled; the rest stays 0. Returns the two phase steps
 // the state stores. Preconditions: SampleRate one of 44100, 98000, 192000; both
-// frequencies 20..20000. Throws std::range_error on an arithmetic failure.
+// frequencies 20..20000; Pi, levels and noise finite. Throws std::range_error when a
+// precondition fails or on an arithmetic failure (a value out of int32 range, a bit
+// length below one frame per bit for the bit codes); `samples` is then unspecified.
+// Draws two values from `random` for every left sample whose formula has noise in it.
 PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module1,
     UniformSource& random, std::vector<int16_t>& samples);
 

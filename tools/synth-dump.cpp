@@ -1,0 +1,247 @@
+// synth-dump: writes one synthesized sample buffer as raw little-endian int16, for
+// inspecting the engine's output with other tools (sox, numpy, a hex viewer).
+
+#include "Synthesizer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* UsageText = R"(usage: synth-dump --out FILE [options]
+
+Synthesizes one buffer and writes all of it: 2*rate+1 interleaved stereo int16 values
+(left at even indices, right at odd ones; the second half is the zero tail), raw
+little-endian, no header. Defaults are the generator's start values.
+
+  --out FILE        output file (required); "-" writes to standard output
+  --rate N          sample rate: 44100, 98000 or 192000 (98000)
+  --f1 N            F1 in Hz, 20..20000 (1000)
+  --f2 N            F2 in Hz, 20..20000 (100)
+  --waveform N      0 Sine, 1 Pw Sine, 2 Square, 3 Trapeze, 4 W Noise, 5 Triangle, 6 PWM,
+                    7 Stairs falling, 8 Bit Code, 9 Bit Two-Tone Code, 10 Stairs rising (0)
+  --mode N          channel mode 1..6 (1)
+  --level1 X        F1 level factor, 0..1 (1/sqrt(2) as float32)
+  --level2 X        F2 level factor, 0..1 (1/sqrt(2) as float32)
+  --level1-step V   F1 level in 3 dB steps, V = 0..15: 10^(-3V/20)
+  --level2-step V   F2 level in 3 dB steps, V = 0..15
+  --noise X         noise amount, 0..1 (0)
+  --noise-step V    noise amount in tenths, V = 0..10
+  --duty N          pulse duty in percent, 1..100 (50)
+  --bitcode TEXT    bit pattern (10011101010001101010111000101011); '' is empty
+  --bitlength S     seconds per bit, 20e-6..1 as the bit-code dialog admits (0.001)
+  --seed N          seed of the noise source, unsigned integer (1)
+  --help            this text
+
+Numbers use the period as decimal point and must parse in full (no trailing text).
+When two flags set the same value (--level1 and --level1-step) the later one wins.
+Exit status: 0 written; 2 bad flag or value, nothing written; 1 synthesis or write failure.
+)";
+
+struct Options {
+    vellox::SynthSettings settings;
+    vellox::Module1 module1;
+    uint64_t seed = 1;
+    std::string out;
+    bool help = false;
+};
+
+// Whole-string parses; locale-independent (std::from_chars).
+bool parseInteger(std::string_view text, long long min, long long max, long long& value)
+{
+    long long v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        return false;
+    if (v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool parseDecimal(std::string_view text, double min, double max, double& value)
+{
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        return false;
+    if (!std::isfinite(v) || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+// The level spinner's factor: 3 dB per step.
+float levelForStep(long long step)
+{
+    return float(std::pow(10.0, (-3.0 * double(step)) / 20.0));
+}
+
+// Returns an empty string on success, else what was wrong.
+std::string parseArguments(int argc, char** argv, Options& o)
+{
+    for (int a = 1; a < argc; ++a) {
+        const std::string_view flag = argv[a];
+        if (flag == "--help") {
+            o.help = true;
+            continue;
+        }
+        if (a + 1 >= argc)
+            return "missing value or unknown flag: " + std::string(flag);
+        const std::string_view value = argv[++a];
+        const std::string bad
+            = "bad value for " + std::string(flag) + ": '" + std::string(value) + "'";
+        long long n = 0;
+        double x = 0.0;
+        if (flag == "--out") {
+            if (value.empty())
+                return bad;
+            o.out = std::string(value);
+        } else if (flag == "--rate") {
+            if (!parseInteger(value, 0, 1000000, n) || (n != 44100 && n != 98000 && n != 192000))
+                return bad;
+            o.settings.SampleRate = int32_t(n);
+        } else if (flag == "--f1" || flag == "--f2") {
+            if (!parseInteger(value, 20, 20000, n))
+                return bad;
+            (flag == "--f1" ? o.settings.Frequency1 : o.settings.Frequency2) = int16_t(n);
+        } else if (flag == "--waveform") {
+            if (!parseInteger(value, 0, 10, n))
+                return bad;
+            o.settings.Waveform = int16_t(n);
+        } else if (flag == "--mode") {
+            if (!parseInteger(value, 1, 6, n))
+                return bad;
+            o.settings.ChannelMode = int16_t(n);
+        } else if (flag == "--level1" || flag == "--level2") {
+            if (!parseDecimal(value, 0.0, 1.0, x))
+                return bad;
+            (flag == "--level1" ? o.settings.Level1 : o.settings.Level2) = float(x);
+        } else if (flag == "--level1-step" || flag == "--level2-step") {
+            if (!parseInteger(value, 0, 15, n))
+                return bad;
+            (flag == "--level1-step" ? o.settings.Level1 : o.settings.Level2) = levelForStep(n);
+        } else if (flag == "--noise") {
+            if (!parseDecimal(value, 0.0, 1.0, x))
+                return bad;
+            o.settings.NoiseLevel = float(x);
+        } else if (flag == "--noise-step") {
+            if (!parseInteger(value, 0, 10, n))
+                return bad;
+            o.settings.NoiseLevel = float(double(n) / 10.0);
+        } else if (flag == "--duty") {
+            if (!parseInteger(value, 1, 100, n))
+                return bad;
+            o.settings.DutyPercent = int32_t(n);
+        } else if (flag == "--bitcode") {
+            o.module1.BitCode = std::string(value);
+        } else if (flag == "--bitlength") {
+            if (!parseDecimal(value, 20e-6, 1.0, x))
+                return bad;
+            o.module1.BitLength = float(x);
+        } else if (flag == "--seed") {
+            uint64_t s = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), s);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size())
+                return bad;
+            o.seed = s;
+        } else {
+            return "unknown flag: " + std::string(flag);
+        }
+    }
+    if (!o.help && o.out.empty())
+        return "--out is required";
+    return {};
+}
+
+bool writeAll(int fd, const std::vector<unsigned char>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w < 0)
+            return false;
+        done += std::size_t(w);
+    }
+    return true;
+}
+
+// Writes through a temporary file in the same folder and renames it, so a failed run
+// never leaves a partial file under the requested name.
+bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    const bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    o.settings.SampleRate = 98000;
+    o.settings.Frequency1 = 1000;
+    o.settings.Frequency2 = 100;
+    o.settings.Pi = float(4.0 * std::atan(1.0));
+    o.settings.Level1 = float(1.0 / std::sqrt(2.0));
+    o.settings.Level2 = float(1.0 / std::sqrt(2.0));
+    o.settings.NoiseLevel = 0.0f;
+    o.settings.Waveform = vellox::WaveSine;
+    o.settings.ChannelMode = vellox::ModeF1Both;
+    o.settings.DutyPercent = 50;
+    o.module1.BitCode = "10011101010001101010111000101011";
+    o.module1.RepetitiveTime = 1.0f;
+    o.module1.BitLength = float(1.0 / 1000.0);
+
+    const std::string problem = parseArguments(argc, argv, o);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "synth-dump: %s\n\n%s", problem.c_str(), UsageText);
+        return 2;
+    }
+    if (o.help) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
+
+    std::vector<int16_t> samples;
+    try {
+        vellox::UniformSource random(o.seed);
+        vellox::SynthesizeSignal(o.settings, o.module1, random, samples);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "synth-dump: synthesis failed: %s\n", e.what());
+        return 1;
+    }
+
+    std::vector<unsigned char> bytes;
+    bytes.reserve(samples.size() * 2);
+    for (const int16_t s : samples) {
+        const auto u = uint16_t(s);
+        bytes.push_back(static_cast<unsigned char>(u & 0xFFu));
+        bytes.push_back(static_cast<unsigned char>(u >> 8));
+    }
+
+    const bool ok = o.out == "-" ? writeAll(STDOUT_FILENO, bytes) : writeFile(o.out, bytes);
+    if (!ok) {
+        std::perror(("synth-dump: cannot write " + o.out).c_str());
+        return 1;
+    }
+    return 0;
+}
