@@ -18,13 +18,13 @@
 
 namespace {
 
-constexpr const char* UsageText = R"(usage: synth-dump --out FILE [options]
+constexpr const char* UsageText = R"(usage: synth-dump [options]
 
 Synthesizes one buffer and writes all of it: 2*rate+1 interleaved stereo int16 values
 (left at even indices, right at odd ones; the second half is the zero tail), raw
 little-endian, no header. Defaults are the generator's start values.
 
-  --out FILE        output file (required); "-" writes to standard output
+  --out FILE        output file; "-" (the default) writes to standard output
   --rate N          sample rate: 44100, 98000 or 192000 (98000)
   --f1 N            F1 in Hz, 20..20000 (1000)
   --f2 N            F2 in Hz, 20..20000 (100)
@@ -39,7 +39,7 @@ little-endian, no header. Defaults are the generator's start values.
   --noise-step V    noise amount in tenths, V = 0..10
   --duty N          pulse duty in percent, 1..100 (50)
   --bitcode TEXT    bit pattern (10011101010001101010111000101011); '' is empty
-  --bitlength S     seconds per bit, 20e-6..1 as the bit-code dialog admits (0.001)
+  --bitlength S     seconds per bit, at least one frame at the rate (0.001)
   --seed N          seed of the noise source, unsigned integer (1)
   --help            this text
 
@@ -52,7 +52,7 @@ struct Options {
     vellox::SynthSettings settings;
     vellox::Module1 module1;
     uint64_t seed = 1;
-    std::string out;
+    std::string out = "-";
     bool help = false;
 };
 
@@ -146,7 +146,9 @@ std::string parseArguments(int argc, char** argv, Options& o)
         } else if (flag == "--bitcode") {
             o.module1.BitCode = std::string(value);
         } else if (flag == "--bitlength") {
-            if (!parseDecimal(value, 20e-6, 1.0, x))
+            // Any positive length up to an hour; whether it spans a frame depends on the
+            // rate, checked once all flags are read.
+            if (!parseDecimal(value, 0.0, 3600.0, x) || float(x) <= 0.0f)
                 return bad;
             o.module1.BitLength = float(x);
         } else if (flag == "--seed") {
@@ -159,8 +161,12 @@ std::string parseArguments(int argc, char** argv, Options& o)
             return "unknown flag: " + std::string(flag);
         }
     }
-    if (!o.help && o.out.empty())
-        return "--out is required";
+    const bool bitCode = o.settings.Waveform == vellox::WaveBitCode
+        || o.settings.Waveform == vellox::WaveBitTwoTone;
+    const double framesPerBit
+        = std::nearbyint(double(o.module1.BitLength) * (2.0 * o.settings.SampleRate) / 2.0 + 0.2);
+    if (bitCode && framesPerBit < 1.0)
+        return "--bitlength is shorter than one frame at this rate";
     return {};
 }
 

@@ -136,8 +136,9 @@ TEST_F(SynthDump, BadFlagsExitWithStatus2AndWriteNothing)
         { "--duty", "0" },
         { "--duty", "101" },
         { "--bitlength", "0" },
-        { "--bitlength", "1e-6" },
-        { "--bitlength", "1.5" },
+        { "--waveform", "8", "--bitlength", "1e-6" }, // under one frame per bit
+        { "--rate", "44100", "--waveform", "9", "--bitlength", "6e-6" },
+        { "--bitlength", "4000" },
         { "--bitlength", "0.001s" },
         { "--seed", "-1" },
         { "--seed", "abc" },
@@ -157,9 +158,12 @@ TEST_F(SynthDump, BadFlagsExitWithStatus2AndWriteNothing)
         EXPECT_EQ(readAll(m_dir / "stdout"), "") << shown;
         EXPECT_NE(readAll(m_dir / "stderr").find("usage: synth-dump"), std::string::npos) << shown;
     }
-    // No --out at all.
-    EXPECT_EQ(runTool({ "--rate", "44100" }, m_dir / "stdout", m_dir / "stderr"), 2);
-    EXPECT_EQ(readAll(m_dir / "stdout"), "");
+}
+
+TEST_F(SynthDump, WithoutOutWritesToStdout)
+{
+    EXPECT_EQ(runTool({ "--rate", "44100" }, m_dir / "stdout", m_dir / "stderr"), 0);
+    EXPECT_EQ(readAll(m_dir / "stdout").size(), 2u * (2u * 44100u + 1u));
 }
 
 TEST_F(SynthDump, BadFlagsLeaveAnExistingFileAlone)
