@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 namespace vellox {
@@ -48,12 +49,8 @@ namespace {
     constexpr QColor ScalePen { 0, 192, 0 };
 
     constexpr int VirtualKeyEnter = 13;
-    constexpr int LeftButton = 1;
     constexpr int SweepTickMs = 10; // Timer1 after a restart
     constexpr int RateSettleMs = 1000; // Timer2 after a sample-rate change
-    constexpr int TimeViewSmallestSpan = 100; // the slider's lowest non-zero position
-    constexpr float HzPerPixel = 25.0f;
-    constexpr int ScaleWidthPixels = 800;
     // 10^(1/100) in double: a logarithmic sweep takes 100 steps per decade.
     const double LogSweepFactor = std::pow(10.0, 1.0 / 100.0);
 
@@ -244,15 +241,15 @@ FormGen::~FormGen() { Form_Terminate(); }
 void FormGen::buildLayout()
 {
     // The two scales across the whole width.
-    Picture1 = new PictureBox(QSize(ScaleWidthPixels, 37), Qt::black, this);
+    Picture1 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->move(0, 0);
-    Picture2 = new PictureBox(QSize(ScaleWidthPixels, 37), Qt::black, this);
+    Picture2 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->move(0, 41);
     for (PictureBox* scale : { Picture1, Picture2 }) {
         scale->setForeColor(ScalePen);
-        scale->setFont(pixelFont(11));
+        scale->setFont(scaleFont());
     }
 
     // The column of main buttons.
@@ -654,40 +651,38 @@ void FormGen::Option13_Click() { changeSampleRate(RateHigh); }
 
 void FormGen::DrawMarcajeFrecventa1()
 {
-    Text1->setText(qs(DrawMarcajeFrecventa(*Picture1, F1ScaleStyle, m_state.Frequency1)));
     // The marker follows the drawn cursor, so the next XOR move erases this very line.
-    m_state.Marker1X = float(double(m_state.Frequency1) / double(HzPerPixel));
+    Text1->setText(
+        DrawMarcajeFrecventa(*Picture1, ScaleStyle::f1(), m_state.Frequency1, &m_state.Marker1X));
 }
 
 void FormGen::DrawMarcajeFrecventa2()
 {
-    Text2->setText(qs(DrawMarcajeFrecventa(*Picture2, F2ScaleStyle, m_state.Frequency2)));
-    m_state.Marker2X = float(double(m_state.Frequency2) / double(HzPerPixel));
+    Text2->setText(
+        DrawMarcajeFrecventa(*Picture2, ScaleStyle::f2(), m_state.Frequency2, &m_state.Marker2X));
 }
 
 void FormGen::pressScale(int which, int button, float x, bool drag)
 {
-    if (button != LeftButton)
-        return;
     PictureBox& picture = which == 1 ? *Picture1 : *Picture2;
     float& marker = which == 1 ? m_state.Marker1X : m_state.Marker2X;
     int16_t& field = which == 1 ? m_state.Frequency1 : m_state.Frequency2;
     UpDown& spinner = which == 1 ? *UpDown1 : *UpDown3;
 
-    // A drag past either end sets that end of the 20..20000 Hz range, and the XOR cursor
-    // moves to where that frequency is drawn, so the lines stay in step with the field.
-    const float p = x == 0.0f ? 1.0f : x;
-    const double picked = double(p) * double(HzPerPixel);
-    const int16_t frequency = clampFrequency(picked);
-    if (double(frequency) != std::nearbyint(picked))
-        x = float(double(frequency) / double(HzPerPixel));
+    // A drag past either end sets that end of the 20..20000 Hz range. The XOR cursor then
+    // goes where that frequency is drawn, not under the pointer off the scale: when the
+    // spinner already holds the end, nothing redraws, and the lines must still cancel.
+    const double unclamped = std::nearbyint(double(x == 0.0f ? 1.0f : x) * double(HzPerPixel));
+    const int16_t picked = pickFrequency(x);
+    if (double(picked) != unclamped)
+        x = cursorX(picked);
 
-    if (drag)
-        scaleMouseMove(picture, marker, x);
-    else
-        scaleMouseDown(picture, marker, x);
-    field = frequency;
-    spinner.setValue(frequency);
+    const std::optional<int16_t> frequency
+        = drag ? scaleMouseMove(picture, marker, button, x) : scaleMouseDown(picture, marker, button, x);
+    if (!frequency)
+        return;
+    field = *frequency;
+    spinner.setValue(*frequency);
 }
 
 void FormGen::Picture1_MouseDown(int button, int, float x, float) { pressScale(1, button, x, false); }
@@ -856,9 +851,9 @@ void FormGen::SynthesizeSignal()
 
 void FormGen::DrawTimeView()
 {
-    // The lowest slider position has no scale of its own; it shows the smallest one.
-    const int32_t span = m_state.TimeViewSpan == 0 ? TimeViewSmallestSpan : m_state.TimeViewSpan;
-    ::vellox::DrawTimeView(*Picture3, m_state.Samples, span, m_state.Waveform, m_state.ChannelMode,
+    // The lowest slider position (span 0) has no scale of its own and draws as the
+    // smallest span, 100; a buffer shorter than the view draws the points it has.
+    ::vellox::DrawTimeView(*Picture3, m_state.Samples, m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
         m_state.Frequency1, m_state.Frequency2, m_module1.BitLength);
 }
 
