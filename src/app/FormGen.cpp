@@ -54,7 +54,10 @@ namespace {
     // 10^(1/100) in double: a logarithmic sweep takes 100 steps per decade.
     const double LogSweepFactor = std::pow(10.0, 1.0 / 100.0);
 
-    QString qs(const std::string& text) { return QString::fromStdString(text); }
+    QString qs(const std::string& text)
+    {
+        return QString::fromStdString(text);
+    }
 
     QFont pixelFont(int pixels, bool bold = false)
     {
@@ -72,10 +75,13 @@ namespace {
         return font;
     }
 
-    QString colourCss(QColor c) { return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue()); }
+    QString colourCss(QColor c)
+    {
+        return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+    }
 
-    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QColor face,
-        QRect geometry)
+    QPushButton* makeButton(
+        QWidget* parent, const char* name, const QString& caption, QColor face, QRect geometry)
     {
         auto* button = new QPushButton(caption, parent);
         button->setObjectName(QString::fromLatin1(name));
@@ -98,14 +104,15 @@ namespace {
         auto* frame = new QGroupBox(caption, parent);
         frame->setObjectName(QString::fromLatin1(name));
         frame->setFont(pixelFont(11));
-        const QString back
-            = background ? QStringLiteral("background-color: %1;").arg(colourCss(*background)) : QString();
+        const QString back = background
+            ? QStringLiteral("background-color: %1;").arg(colourCss(*background))
+            : QString();
         // Frame captions are blue; the caption sits on the frame's top line.
-        frame->setStyleSheet(
-            QStringLiteral("QGroupBox#%1 { %2 border: 1px solid rgb(160,160,160); margin-top: 6px; }"
-                           "QGroupBox#%1::title { subcontrol-origin: margin; left: 6px; padding: 0 1px; "
-                           "color: rgb(0,0,255); }")
-                .arg(frame->objectName(), back));
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox#%1 { %2 border: 1px solid rgb(160,160,160); margin-top: 6px; }"
+            "QGroupBox#%1::title { subcontrol-origin: margin; left: 6px; padding: 0 1px; "
+            "color: rgb(0,0,255); }")
+                                 .arg(frame->objectName(), back));
         frame->setGeometry(geometry);
         return frame;
     }
@@ -116,12 +123,10 @@ namespace {
         auto* option = new QRadioButton(caption, parent);
         option->setObjectName(name);
         option->setFont(pixelFont(11));
-        if (background) {
-            QPalette palette = option->palette();
-            palette.setColor(QPalette::Window, *background);
-            option->setPalette(palette);
-            option->setAutoFillBackground(true);
-        }
+        // A style sheet, not the palette: the frame's own style sheet would override it.
+        if (background)
+            option->setStyleSheet(QStringLiteral("QRadioButton { background-color: %1; }")
+                                      .arg(colourCss(*background)));
         option->setGeometry(geometry);
         return option;
     }
@@ -217,8 +222,9 @@ namespace {
 } // namespace
 
 FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint)
     , m_sound(std::make_unique<audio::SoundObjects>(backend))
     , m_endProgram([] { QCoreApplication::exit(0); })
 {
@@ -236,7 +242,10 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent)
     connectHandlers();
 }
 
-FormGen::~FormGen() { Form_Terminate(); }
+FormGen::~FormGen()
+{
+    Form_Terminate();
+}
 
 void FormGen::buildLayout()
 {
@@ -255,14 +264,18 @@ void FormGen::buildLayout()
     // The column of main buttons.
     const int bandTop = 84;
     Play = makeButton(this, "Play", QStringLiteral("Start"), LightCyan, QRect(3, bandTop, 58, 19));
-    Stop = makeButton(this, "Stop", QStringLiteral("Stop"), LightOrange, QRect(3, bandTop + 20, 58, 19));
-    Command1 = makeButton(this, "Command1", QStringLiteral("Help"), WindowGrey, QRect(3, bandTop + 40, 58, 19));
-    Command6 = makeButton(this, "Command6", QStringLiteral("About"), Qt::white, QRect(3, bandTop + 60, 58, 19));
-    Command2 = makeButton(this, "Command2", QStringLiteral("Exit"), Silver, QRect(3, bandTop + 80, 58, 19));
+    Stop = makeButton(
+        this, "Stop", QStringLiteral("Stop"), LightOrange, QRect(3, bandTop + 20, 58, 19));
+    Command1 = makeButton(
+        this, "Command1", QStringLiteral("Help"), WindowGrey, QRect(3, bandTop + 40, 58, 19));
+    Command6 = makeButton(
+        this, "Command6", QStringLiteral("About"), Qt::white, QRect(3, bandTop + 60, 58, 19));
+    Command2 = makeButton(
+        this, "Command2", QStringLiteral("Exit"), Silver, QRect(3, bandTop + 80, 58, 19));
 
     // F1 and F2 frames: text box with its spinner and "Hz", the entry button, the level.
-    const int frameTop = 78;
-    const int frameHeight = 105;
+    const int frameTop = 83;
+    const int frameHeight = 100;
     struct FrequencyControls {
         QGroupBox*& frame;
         const char* frameName;
@@ -287,12 +300,12 @@ void FormGen::buildLayout()
         const char* levelLabelName;
     };
     FrequencyControls frequencyFrames[] = {
-        { Frame2, "Frame2", "Frequency1  ", FrameCyan, 64, Text1, "Text1", QColor(0, 255, 255), Label6,
-            "Label6", Command4, "Command4", "Enter Frq1", LightCyan, UpDown1, "UpDown1", 1000, UpDown2,
-            "UpDown2", Label5, "Label5" },
+        { Frame2, "Frame2", "Frequency1  ", FrameCyan, 64, Text1, "Text1", QColor(0, 255, 255),
+            Label6, "Label6", Command4, "Command4", "Enter Frq1", LightCyan, UpDown1, "UpDown1",
+            1000, UpDown2, "UpDown2", Label5, "Label5" },
         { Frame4, "Frame4", "Frequency2   ", Peach, 197, Text2, "Text2", QColor(255, 0, 0), Label7,
-            "Label7", Command5, "Command5", "Enter Frq2", LightRed, UpDown3, "UpDown3", 100, UpDown4,
-            "UpDown4", Label4, "Label4" },
+            "Label7", Command5, "Command5", "Enter Frq2", LightRed, UpDown3, "UpDown3", 100,
+            UpDown4, "UpDown4", Label4, "Label4" },
     };
     for (FrequencyControls& f : frequencyFrames) {
         f.frame = makeFrame(this, f.frameName, QString::fromLatin1(f.caption), f.background,
@@ -304,39 +317,52 @@ void FormGen::buildLayout()
                                              "border: 1px solid rgb(128,128,128); padding: 0px; }")
                                   .arg(colourCss(f.digits)));
         f.text->setGeometry(6, 18, 68, 28);
-        f.frequency = makeUpDown(f.frame, f.frequencyName, MinFrequency, MaxFrequency, f.start,
-            QRect(75, 18, 16, 28));
-        f.hz = makeLabel(f.frame, f.hzName, QStringLiteral("Hz"), QRect(95, 20, 32, 24), entryFont());
+        f.frequency = makeUpDown(
+            f.frame, f.frequencyName, MinFrequency, MaxFrequency, f.start, QRect(75, 18, 16, 28));
+        f.hz = makeLabel(
+            f.frame, f.hzName, QStringLiteral("Hz"), QRect(95, 20, 32, 24), entryFont());
         f.enter = makeButton(f.frame, f.enterName, QString::fromLatin1(f.enterCaption), f.enterFace,
             QRect(6, 50, 85, 20));
-        f.level = makeUpDown(f.frame, f.levelName, 0, 15, 2, QRect(6, 74, 16, 27));
+        f.level = makeUpDown(f.frame, f.levelName, 0, 15, 2, QRect(6, 73, 16, 24));
         f.levelLabel = makeLabel(
-            f.frame, f.levelLabelName, QStringLiteral("Level = - 6 dB"), QRect(26, 80, 102, 15));
+            f.frame, f.levelLabelName, QStringLiteral("Level = - 6 dB"), QRect(26, 78, 102, 15));
     }
 
     // Noise.
-    Frame3 = makeFrame(this, "Frame3", QStringLiteral("Noise"), LightYellow, QRect(330, frameTop, 48, frameHeight));
+    Frame3 = makeFrame(this, "Frame3", QStringLiteral("Noise"), LightYellow,
+        QRect(330, frameTop, 48, frameHeight));
     Label2 = makeLabel(Frame3, "Label2", QStringLiteral("0 %"), QRect(5, 20, 40, 15));
     UpDown5 = makeUpDown(Frame3, "UpDown5", 0, 10, 0, QRect(14, 40, 18, 44));
 
     // Settings: the sample rate and the phase spinner that nothing reads.
-    Frame7 = makeFrame(this, "Frame7", QStringLiteral("Settings"), WindowGrey, QRect(380, frameTop, 86, frameHeight));
-    Option11 = makeOption(Frame7, QStringLiteral("Option11"), QStringLiteral("44100 Hz"), QRect(5, 16, 78, 16));
-    Option12 = makeOption(Frame7, QStringLiteral("Option12"), QStringLiteral("98000Hz"), QRect(5, 32, 78, 16));
-    Option13 = makeOption(Frame7, QStringLiteral("Option13"), QStringLiteral("192000 Hz"), QRect(5, 48, 78, 16));
+    Frame7 = makeFrame(this, "Frame7", QStringLiteral("Settings"), WindowGrey,
+        QRect(380, frameTop, 86, frameHeight));
+    Option11 = makeOption(
+        Frame7, QStringLiteral("Option11"), QStringLiteral("44100 Hz"), QRect(5, 16, 78, 16));
+    Option12 = makeOption(
+        Frame7, QStringLiteral("Option12"), QStringLiteral("98000Hz"), QRect(5, 32, 78, 16));
+    Option13 = makeOption(
+        Frame7, QStringLiteral("Option13"), QStringLiteral("192000 Hz"), QRect(5, 48, 78, 16));
     Option12->setChecked(true);
     Label8 = makeLabel(Frame7, "Label8", QStringLiteral("defazaj "), QRect(6, 65, 70, 14));
-    UpDown6 = makeUpDown(Frame7, "UpDown6", MinFrequency, MaxFrequency, 1000, QRect(8, 80, 16, 22));
+    UpDown6 = makeUpDown(Frame7, "UpDown6", MinFrequency, MaxFrequency, 1000, QRect(8, 80, 16, 18));
 
     // Stereo and modulation modes.
-    Frame6 = makeFrame(this, "Frame6", QString(), std::nullopt, QRect(468, frameTop, 154, frameHeight));
-    const int modeTop = 12;
-    Option2 = makeOption(Frame6, QStringLiteral("Option2"), QStringLiteral("F1 Left<->F1 Right"), QRect(4, modeTop, 146, 15), LightGreen);
-    Option3 = makeOption(Frame6, QStringLiteral("Option3"), QStringLiteral("F1+ F2"), QRect(4, modeTop + 15, 146, 15), Peach);
-    Option7 = makeOption(Frame6, QStringLiteral("Option7"), QStringLiteral("Modulation AM "), QRect(4, modeTop + 30, 146, 15), Peach);
-    Option8 = makeOption(Frame6, QStringLiteral("Option8"), QStringLiteral("Modulation  AM-SP"), QRect(4, modeTop + 45, 146, 15), Peach);
-    Option9 = makeOption(Frame6, QStringLiteral("Option9"), QStringLiteral("Modulation FM"), QRect(4, modeTop + 60, 146, 15), Peach);
-    Option10 = makeOption(Frame6, QStringLiteral("Option10"), QStringLiteral("Stereo: F1-L,  F2-R"), QRect(4, modeTop + 75, 146, 15), Pink);
+    Frame6 = makeFrame(
+        this, "Frame6", QString(), std::nullopt, QRect(468, frameTop, 154, frameHeight));
+    const int modeTop = 9;
+    Option2 = makeOption(Frame6, QStringLiteral("Option2"), QStringLiteral("F1 Left<->F1 Right"),
+        QRect(4, modeTop, 146, 15), LightGreen);
+    Option3 = makeOption(Frame6, QStringLiteral("Option3"), QStringLiteral("F1+ F2"),
+        QRect(4, modeTop + 15, 146, 15), Peach);
+    Option7 = makeOption(Frame6, QStringLiteral("Option7"), QStringLiteral("Modulation AM "),
+        QRect(4, modeTop + 30, 146, 15), Peach);
+    Option8 = makeOption(Frame6, QStringLiteral("Option8"), QStringLiteral("Modulation  AM-SP"),
+        QRect(4, modeTop + 45, 146, 15), Peach);
+    Option9 = makeOption(Frame6, QStringLiteral("Option9"), QStringLiteral("Modulation FM"),
+        QRect(4, modeTop + 60, 146, 15), Peach);
+    Option10 = makeOption(Frame6, QStringLiteral("Option10"), QStringLiteral("Stereo: F1-L,  F2-R"),
+        QRect(4, modeTop + 75, 146, 15), Pink);
     Option2->setChecked(true);
 
     // Time view with its slider and caption.
@@ -357,9 +383,9 @@ void FormGen::buildLayout()
     Label1->setAlignment(Qt::AlignCenter);
 
     // Waveforms: two rows, index order is not the visual order.
-    const int bottomTop = 182;
-    Frame1 = makeFrame(this, "Frame1", QString(), std::nullopt, QRect(2, bottomTop, 464, 54));
-    makeShape(Frame1, "Shape1", QRect(192, 9, 76, 42));
+    const int bottomTop = 184;
+    Frame1 = makeFrame(this, "Frame1", QString(), std::nullopt, QRect(2, bottomTop, 464, 53));
+    makeShape(Frame1, "Shape1", QRect(194, 9, 74, 42));
     makeShape(Frame1, "Shape2", QRect(340, 9, 121, 42));
     const int row1 = 12, row2 = 31;
     struct WaveOption {
@@ -368,13 +394,13 @@ void FormGen::buildLayout()
         QRect geometry;
     };
     const WaveOption waves[] = {
-        { 0, "Sine", QRect(6, row1, 50, 17) },
-        { 1, "Pw Sine", QRect(58, row1, 66, 17) },
-        { 2, "Square", QRect(6, row2, 52, 17) },
-        { 3, "Trapeze", QRect(126, row1, 64, 17) },
-        { 4, "W Noise", QRect(58, row2, 66, 17) },
-        { 5, "Triangle", QRect(126, row2, 64, 17) },
-        { 6, "PWM", QRect(196, row1, 50, 17) },
+        { 0, "Sine", QRect(5, row1, 60, 17) },
+        { 1, "Pw Sine", QRect(66, row1, 63, 17) },
+        { 2, "Square", QRect(5, row2, 60, 17) },
+        { 3, "Trapeze", QRect(130, row1, 62, 17) },
+        { 4, "W Noise", QRect(66, row2, 63, 17) },
+        { 5, "Triangle", QRect(130, row2, 62, 17) },
+        { 6, "PWM", QRect(198, row1, 48, 17) },
         { 7, "Stairs", QRect(272, row1, 48, 17) },
         { 8, "Bit Code", QRect(344, row1, 66, 17) },
         { 9, "Bit Two-Tone Code", QRect(344, row2, 115, 17) },
@@ -394,14 +420,19 @@ void FormGen::buildLayout()
     Picture5->setObjectName(QStringLiteral("Picture5"));
     Picture5->setPixmap(rampIcon(false));
     Picture5->setGeometry(321, row2, 17, 17);
-    Command3 = makeButton(Frame1, "Command3", QStringLiteral("Set Bit"), Peach, QRect(411, row1, 47, 18));
+    Command3 = makeButton(
+        Frame1, "Command3", QStringLiteral("Set Bit"), Peach, QRect(411, row1, 47, 18));
     Command3->setEnabled(false);
 
     // Sweep of F1.
-    Frame5 = makeFrame(this, "Frame5", QStringLiteral("Sweep F1"), std::nullopt, QRect(468, bottomTop, 154, 54));
-    Option4 = makeOption(Frame5, QStringLiteral("Option4"), QStringLiteral("Man"), QRect(8, 22, 46, 18));
-    Option5 = makeOption(Frame5, QStringLiteral("Option5"), QStringLiteral("Lin"), QRect(56, 22, 44, 18));
-    Option6 = makeOption(Frame5, QStringLiteral("Option6"), QStringLiteral("Log"), QRect(102, 22, 46, 18));
+    Frame5 = makeFrame(
+        this, "Frame5", QStringLiteral("Sweep F1"), std::nullopt, QRect(468, bottomTop, 154, 53));
+    Option4 = makeOption(
+        Frame5, QStringLiteral("Option4"), QStringLiteral("Man"), QRect(8, 22, 46, 18));
+    Option5 = makeOption(
+        Frame5, QStringLiteral("Option5"), QStringLiteral("Lin"), QRect(56, 22, 44, 18));
+    Option6 = makeOption(
+        Frame5, QStringLiteral("Option6"), QStringLiteral("Log"), QRect(102, 22, 46, 18));
     Option4->setChecked(true);
 
     // Both timers idle: an interval of 0 is a stopped timer here.
@@ -499,11 +530,20 @@ void FormGen::releaseAndEnd()
         m_endProgram();
 }
 
-void FormGen::Command2_Click() { releaseAndEnd(); }
+void FormGen::Command2_Click()
+{
+    releaseAndEnd();
+}
 
-void FormGen::Form_QueryUnload() { releaseAndEnd(); }
+void FormGen::Form_QueryUnload()
+{
+    releaseAndEnd();
+}
 
-void FormGen::Form_Terminate() { releaseAndEnd(); }
+void FormGen::Form_Terminate()
+{
+    releaseAndEnd();
+}
 
 void FormGen::closeEvent(QCloseEvent* event)
 {
@@ -514,7 +554,10 @@ void FormGen::closeEvent(QCloseEvent* event)
 
 // ---- buttons ---------------------------------------------------------------------------
 
-void FormGen::Command1_Click() { openHelp(this); }
+void FormGen::Command1_Click()
+{
+    openHelp(this);
+}
 
 void FormGen::Command6_Click()
 {
@@ -564,7 +607,8 @@ void FormGen::Play_Click()
         DrawMarcajeFrecventa1();
         SynthesizeSignal();
         setTimerInterval(Timer1, SweepTickMs);
-        const int32_t byteCount = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate);
+        const int32_t byteCount
+            = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate);
         // The write must stay inside Samples; the dialog's limits keep it there, and a
         // count beyond them is refused like any other failure rather than read past the end.
         if (byteCount < 0 || size_t(byteCount) > m_state.Samples.size() * sizeof(int16_t))
@@ -576,7 +620,10 @@ void FormGen::Play_Click()
     }
 }
 
-void FormGen::Stop_Click() { m_sound->Stop(); }
+void FormGen::Stop_Click()
+{
+    m_sound->Stop();
+}
 
 // ---- timers ----------------------------------------------------------------------------
 
@@ -643,9 +690,18 @@ void FormGen::changeSampleRate(int32_t rate)
     setTimerInterval(Timer2, RateSettleMs);
 }
 
-void FormGen::Option11_Click() { changeSampleRate(RateLow); }
-void FormGen::Option12_Click() { changeSampleRate(RateMid); }
-void FormGen::Option13_Click() { changeSampleRate(RateHigh); }
+void FormGen::Option11_Click()
+{
+    changeSampleRate(RateLow);
+}
+void FormGen::Option12_Click()
+{
+    changeSampleRate(RateMid);
+}
+void FormGen::Option13_Click()
+{
+    changeSampleRate(RateHigh);
+}
 
 // ---- frequency scales ------------------------------------------------------------------
 
@@ -677,18 +733,30 @@ void FormGen::pressScale(int which, int button, float x, bool drag)
     if (double(picked) != unclamped)
         x = cursorX(picked);
 
-    const std::optional<int16_t> frequency
-        = drag ? scaleMouseMove(picture, marker, button, x) : scaleMouseDown(picture, marker, button, x);
+    const std::optional<int16_t> frequency = drag ? scaleMouseMove(picture, marker, button, x)
+                                                  : scaleMouseDown(picture, marker, button, x);
     if (!frequency)
         return;
     field = *frequency;
     spinner.setValue(*frequency);
 }
 
-void FormGen::Picture1_MouseDown(int button, int, float x, float) { pressScale(1, button, x, false); }
-void FormGen::Picture1_MouseMove(int button, int, float x, float) { pressScale(1, button, x, true); }
-void FormGen::Picture2_MouseDown(int button, int, float x, float) { pressScale(2, button, x, false); }
-void FormGen::Picture2_MouseMove(int button, int, float x, float) { pressScale(2, button, x, true); }
+void FormGen::Picture1_MouseDown(int button, int, float x, float)
+{
+    pressScale(1, button, x, false);
+}
+void FormGen::Picture1_MouseMove(int button, int, float x, float)
+{
+    pressScale(1, button, x, true);
+}
+void FormGen::Picture2_MouseDown(int button, int, float x, float)
+{
+    pressScale(2, button, x, false);
+}
+void FormGen::Picture2_MouseMove(int button, int, float x, float)
+{
+    pressScale(2, button, x, true);
+}
 
 // ---- frequency entry -------------------------------------------------------------------
 
@@ -709,8 +777,14 @@ void FormGen::enterFrequency(QLineEdit* text, UpDown* spinner, PictureBox* pictu
         text->setText(shown);
 }
 
-void FormGen::Command4_Click() { enterFrequency(Text1, UpDown1, Picture1, m_state.Frequency1); }
-void FormGen::Command5_Click() { enterFrequency(Text2, UpDown3, Picture2, m_state.Frequency2); }
+void FormGen::Command4_Click()
+{
+    enterFrequency(Text1, UpDown1, Picture1, m_state.Frequency1);
+}
+void FormGen::Command5_Click()
+{
+    enterFrequency(Text2, UpDown3, Picture2, m_state.Frequency2);
+}
 
 void FormGen::Text1_KeyDown(int keyCode, int)
 {
@@ -827,16 +901,43 @@ void FormGen::setChannelMode(int16_t mode)
     Play_Click();
 }
 
-void FormGen::Option2_Click() { setChannelMode(ModeF1Both); }
-void FormGen::Option3_Click() { setChannelMode(ModeF1PlusF2); }
-void FormGen::Option7_Click() { setChannelMode(ModeAm); }
-void FormGen::Option8_Click() { setChannelMode(ModeAmSp); }
-void FormGen::Option9_Click() { setChannelMode(ModeFm); }
-void FormGen::Option10_Click() { setChannelMode(ModeStereo); }
+void FormGen::Option2_Click()
+{
+    setChannelMode(ModeF1Both);
+}
+void FormGen::Option3_Click()
+{
+    setChannelMode(ModeF1PlusF2);
+}
+void FormGen::Option7_Click()
+{
+    setChannelMode(ModeAm);
+}
+void FormGen::Option8_Click()
+{
+    setChannelMode(ModeAmSp);
+}
+void FormGen::Option9_Click()
+{
+    setChannelMode(ModeFm);
+}
+void FormGen::Option10_Click()
+{
+    setChannelMode(ModeStereo);
+}
 
-void FormGen::Option4_Click() { m_state.SweepMode = SweepManual; }
-void FormGen::Option5_Click() { m_state.SweepMode = SweepLinear; }
-void FormGen::Option6_Click() { m_state.SweepMode = SweepLogaritmic; }
+void FormGen::Option4_Click()
+{
+    m_state.SweepMode = SweepManual;
+}
+void FormGen::Option5_Click()
+{
+    m_state.SweepMode = SweepLinear;
+}
+void FormGen::Option6_Click()
+{
+    m_state.SweepMode = SweepLogaritmic;
+}
 
 // ---- synthesis and time view -----------------------------------------------------------
 
@@ -853,8 +954,8 @@ void FormGen::DrawTimeView()
 {
     // The lowest slider position (span 0) has no scale of its own and draws as the
     // smallest span, 100; a buffer shorter than the view draws the points it has.
-    ::vellox::DrawTimeView(*Picture3, m_state.Samples, m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
-        m_state.Frequency1, m_state.Frequency2, m_module1.BitLength);
+    ::vellox::DrawTimeView(*Picture3, m_state.Samples, m_state.TimeViewSpan, m_state.Waveform,
+        m_state.ChannelMode, m_state.Frequency1, m_state.Frequency2, m_module1.BitLength);
 }
 
 } // namespace vellox

@@ -2,9 +2,9 @@
 // playback, the sweeps, the option groups, the spinners, the entry and the scales.
 // Timers are driven by calling their handlers: nothing here waits on the clock.
 
+#include "FormGen.h"
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
-#include "FormGen.h"
 #include "FrequencyScale.h"
 #include "Messages.h"
 #include "PictureBox.h"
@@ -199,43 +199,74 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Play") << "Play" << "Start";
-        QTest::newRow("Stop") << "Stop" << "Stop";
-        QTest::newRow("Command1") << "Command1" << "Help";
-        QTest::newRow("Command2") << "Command2" << "Exit";
-        QTest::newRow("Command3") << "Command3" << "Set Bit";
-        QTest::newRow("Command4") << "Command4" << "Enter Frq1";
-        QTest::newRow("Command5") << "Command5" << "Enter Frq2";
-        QTest::newRow("Command6") << "Command6" << "About";
-        QTest::newRow("Frame2") << "Frame2" << "Frequency1  ";
-        QTest::newRow("Frame4") << "Frame4" << "Frequency2   ";
-        QTest::newRow("Frame3") << "Frame3" << "Noise";
-        QTest::newRow("Frame7") << "Frame7" << "Settings";
-        QTest::newRow("Frame5") << "Frame5" << "Sweep F1";
-        QTest::newRow("Frame6") << "Frame6" << "";
-        QTest::newRow("Frame1") << "Frame1" << "";
-        QTest::newRow("Option11") << "Option11" << "44100 Hz";
-        QTest::newRow("Option12") << "Option12" << "98000Hz";
-        QTest::newRow("Option13") << "Option13" << "192000 Hz";
-        QTest::newRow("Option2") << "Option2" << "F1 Left<->F1 Right";
-        QTest::newRow("Option3") << "Option3" << "F1+ F2";
-        QTest::newRow("Option7") << "Option7" << "Modulation AM ";
-        QTest::newRow("Option8") << "Option8" << "Modulation  AM-SP";
-        QTest::newRow("Option9") << "Option9" << "Modulation FM";
-        QTest::newRow("Option10") << "Option10" << "Stereo: F1-L,  F2-R";
-        QTest::newRow("Option4") << "Option4" << "Man";
-        QTest::newRow("Option5") << "Option5" << "Lin";
-        QTest::newRow("Option6") << "Option6" << "Log";
-        const char* waves[] = { "Sine", "Pw Sine", "Square", "Trapeze", "W Noise", "Triangle", "PWM",
-            "Stairs", "Bit Code", "Bit Two-Tone Code", "Stairs" };
+        QTest::newRow("Play") << "Play"
+                              << "Start";
+        QTest::newRow("Stop") << "Stop"
+                              << "Stop";
+        QTest::newRow("Command1") << "Command1"
+                                  << "Help";
+        QTest::newRow("Command2") << "Command2"
+                                  << "Exit";
+        QTest::newRow("Command3") << "Command3"
+                                  << "Set Bit";
+        QTest::newRow("Command4") << "Command4"
+                                  << "Enter Frq1";
+        QTest::newRow("Command5") << "Command5"
+                                  << "Enter Frq2";
+        QTest::newRow("Command6") << "Command6"
+                                  << "About";
+        QTest::newRow("Frame2") << "Frame2"
+                                << "Frequency1  ";
+        QTest::newRow("Frame4") << "Frame4"
+                                << "Frequency2   ";
+        QTest::newRow("Frame3") << "Frame3"
+                                << "Noise";
+        QTest::newRow("Frame7") << "Frame7"
+                                << "Settings";
+        QTest::newRow("Frame5") << "Frame5"
+                                << "Sweep F1";
+        QTest::newRow("Frame6") << "Frame6"
+                                << "";
+        QTest::newRow("Frame1") << "Frame1"
+                                << "";
+        QTest::newRow("Option11") << "Option11"
+                                  << "44100 Hz";
+        QTest::newRow("Option12") << "Option12"
+                                  << "98000Hz";
+        QTest::newRow("Option13") << "Option13"
+                                  << "192000 Hz";
+        QTest::newRow("Option2") << "Option2"
+                                 << "F1 Left<->F1 Right";
+        QTest::newRow("Option3") << "Option3"
+                                 << "F1+ F2";
+        QTest::newRow("Option7") << "Option7"
+                                 << "Modulation AM ";
+        QTest::newRow("Option8") << "Option8"
+                                 << "Modulation  AM-SP";
+        QTest::newRow("Option9") << "Option9"
+                                 << "Modulation FM";
+        QTest::newRow("Option10") << "Option10"
+                                  << "Stereo: F1-L,  F2-R";
+        QTest::newRow("Option4") << "Option4"
+                                 << "Man";
+        QTest::newRow("Option5") << "Option5"
+                                 << "Lin";
+        QTest::newRow("Option6") << "Option6"
+                                 << "Log";
+        const char* waves[] = { "Sine", "Pw Sine", "Square", "Trapeze", "W Noise", "Triangle",
+            "PWM", "Stairs", "Bit Code", "Bit Two-Tone Code", "Stairs" };
         for (int i = 0; i < 11; ++i) {
             const QString name = QStringLiteral("Option1_%1").arg(i);
             QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(waves[i]);
         }
-        QTest::newRow("Label1") << "Label1" << "Time. Only View";
-        QTest::newRow("Label6") << "Label6" << "Hz";
-        QTest::newRow("Label7") << "Label7" << "Hz";
-        QTest::newRow("Label8") << "Label8" << "defazaj ";
+        QTest::newRow("Label1") << "Label1"
+                                << "Time. Only View";
+        QTest::newRow("Label6") << "Label6"
+                                << "Hz";
+        QTest::newRow("Label7") << "Label7"
+                                << "Hz";
+        QTest::newRow("Label8") << "Label8"
+                                << "defazaj ";
     }
 
     void captionsAndNames()
@@ -692,9 +723,11 @@ private slots:
         QCOMPARE(window->Text1->text(), QString::number(frequency));
         QCOMPARE(countKind(*fake, Kind::Play), restarts ? 1 : 0);
         QCOMPARE(window->Picture1->drawMode(), PictureBox::PenMode::Xor);
-        // The cursor stands at frequency / 25.
+        // The cursor stands at frequency / 25 (left of x = 10 it meets the label "0").
+        QCOMPARE(window->state().Marker1X, cursorX(int16_t(frequency)));
         const int column = int(std::floor(cursorX(int16_t(frequency))));
-        QVERIFY(isColour(window->Picture1->canvas(), std::min(column, 799), 16, Green));
+        if (column >= 10)
+            QVERIFY(isColour(window->Picture1->canvas(), std::min(column, 799), 16, Green));
         QCOMPARE(window->state().Frequency2, int16_t(100));
         QVERIFY(messages.isEmpty());
     }
@@ -708,7 +741,7 @@ private slots:
         QCOMPARE(window->Text2->text(), QStringLiteral("250"));
         QCOMPARE(window->state().Frequency1, int16_t(1000));
         QVERIFY(isColour(window->Picture2->canvas(), 10, 16, Green));
-        QVERIFY(isColour(window->Picture2->canvas(), 4, 16, Qt::black));
+        QCOMPARE(window->state().Marker2X, 10.0f);
         // Other keys do nothing but type.
         QTest::keyClick(window->Text2, Qt::Key_5);
         QCOMPARE(window->Text2->text(), QStringLiteral("2505"));
@@ -733,7 +766,8 @@ private slots:
         QCOMPARE(window->UpDown3->value(), 2500);
         QCOMPARE(window->Text2->text(), QStringLiteral("2500"));
         QVERIFY(isColour(window->Picture2->canvas(), 100, 16, Green));
-        QVERIFY(isColour(window->Picture2->canvas(), 4, 16, Qt::black));
+        QVERIFY(isColour(window->Picture2->canvas(), 99, 16, Green));
+        QVERIFY(isColour(window->Picture2->canvas(), 102, 16, Qt::black));
         verifyPlaying(196000);
 
         // A vertical drag changes nothing.
@@ -856,7 +890,8 @@ private slots:
         QFETCH(int, kind);
         fake->failOn(Kind(kind), "injected");
         QTest::mouseClick(window->Play, Qt::LeftButton);
-        QCOMPARE(messages, QStringList { QStringLiteral(" DirectX error, set data to properly value") });
+        QCOMPARE(
+            messages, QStringList { QStringLiteral(" DirectX error, set data to properly value") });
         QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
         // The program goes on: the next Start plays.
         window->Play_Click();
@@ -938,7 +973,8 @@ private slots:
         window->Command2_Click();
         QCOMPARE(endCalls, 1);
         QCOMPARE(fake->liveBuffers(), size_t(0));
-        QCOMPARE(countKind(*fake, Kind::Stop), 1); // the never-started buffer is stopped and released
+        QCOMPARE(
+            countKind(*fake, Kind::Stop), 1); // the never-started buffer is stopped and released
     }
 
     void grabs()
