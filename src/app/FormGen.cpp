@@ -599,12 +599,14 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
 
 void FormGen::Play_Click()
 {
+    bool scaleDrawn = false;
     try {
         Picture1->Cls();
         m_sound->ReleaseSound();
         m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
         m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
         DrawMarcajeFrecventa1();
+        scaleDrawn = true;
         SynthesizeSignal();
         setTimerInterval(Timer1, SweepTickMs);
         const int32_t byteCount
@@ -616,6 +618,10 @@ void FormGen::Play_Click()
         m_sound->WriteBuffer(0, byteCount, m_state.Samples.data(), 0);
         m_sound->Play(1);
     } catch (const std::exception&) {
+        // The F1 scale was cleared first; a failure before it was drawn again would leave
+        // the strip blank while F1 still holds its frequency.
+        if (!scaleDrawn)
+            DrawMarcajeFrecventa1();
         reportFailure();
     }
 }

@@ -12,6 +12,7 @@
 #include "SoundObjects.h"
 #include "TimeView.h"
 #include "UpDown.h"
+#include "frmAboutGen.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -919,6 +920,42 @@ private slots:
         fake->clearFailures();
         window->Play_Click();
         verifyPlaying(196000);
+    }
+
+    void tickDuringFailureMessageWaits()
+    {
+        window->Option5->setChecked(true);
+        window->Play_Click();
+        fake->failOn(Kind::DirectSoundCreate, "gone", 0, true);
+        // The message box's own event loop still delivers timer ticks: simulate one.
+        setMessageHandler([this](QWidget*, const QString& text) {
+            messages << text;
+            window->Timer1_Timer();
+        });
+        window->Timer1_Timer();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(window->state().Frequency1, int16_t(1010));
+    }
+
+    void failedPlayLeavesTheScaleDrawn()
+    {
+        fake->failOn(Kind::DirectSoundCreate, "no device");
+        window->Play_Click();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(isColour(window->Picture1->canvas(), 40, 16, Green));
+        QCOMPARE(window->Text1->text(), QStringLiteral("1000"));
+    }
+
+    void aboutBoxLeavesThePlayAlone()
+    {
+        window->Play_Click();
+        fake->clearOps();
+        int dialogs = 0;
+        rejectNext<frmAboutGen>(&dialogs);
+        QTest::mouseClick(window->Command6, Qt::LeftButton);
+        QCOMPARE(dialogs, 1);
+        QVERIFY(fake->ops().empty());
+        QVERIFY(fake->playingBuffer() != 0);
     }
 
     void startUpWithoutDevice()
