@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "NumberText.h"
 #include "PictureBox.h"
+#include "ProgramIcon.h"
 #include "Rounding.h"
 #include "SoundObjects.h"
 #include "Synthesizer.h"
@@ -230,7 +231,7 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent)
 {
     setObjectName(QStringLiteral("FormGen"));
     setWindowTitle(QStringLiteral(" Korvane  Vellox"));
-    setWindowIcon(QApplication::windowIcon());
+    setWindowIcon(programIcon());
     setFixedSize(ClientWidth, ClientHeight);
     setAutoFillBackground(true);
     QPalette palette = this->palette();

@@ -2,16 +2,16 @@
 // no settings: every run starts from the same built-in values.
 
 #include "FormGen.h"
+#include "ProgramIcon.h"
 #include "SdlSoundBackend.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane Vellox"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vellox.png")));
+    QApplication::setWindowIcon(vellox::programIcon());
 
     vellox::audio::SdlSoundBackend backend;
     int result = 0;

@@ -36,6 +36,8 @@ struct BufferDesc {
 };
 
 // RepetitiveTime x 2 x SampleRate computed in floating point, rounded half-even.
+// The float32 value is widened to double as stored (0.0011f at 44100 Hz gives 97).
+// Throws std::range_error when the count does not fit an int32.
 int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate);
 
 class SoundBackend; // SDL2 or the recording fake
@@ -49,9 +51,17 @@ public:
     SoundObjects(const SoundObjects&) = delete;
     SoundObjects& operator=(const SoundObjects&) = delete;
 
-    void InitSound(int32_t sampleRate, float repetitiveTime); // throws SoundError
-    void RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime); // throws SoundError
-    void ReleaseSound() noexcept; // safe in every state
+    // Root object, DirectSoundCreate(""), SetCooperativeLevel(1), then CreateSoundBuffer
+    // for sampleRate (Hz) and repetitiveTime (s); the buffer is neither written nor
+    // started. Throws SoundError; after a failure at any step all three references are
+    // empty again (whatever was created is released).
+    void InitSound(int32_t sampleRate, float repetitiveTime);
+    // A new buffer on the open device replaces (and so silences) the current one; throws
+    // SoundError without a device, or when creation fails, leaving the old buffer as it was.
+    void RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime);
+    // Stops the buffer if there is one, then releases buffer, device and root in that
+    // order. Safe in every state; a failing Stop does not keep the releases from happening.
+    void ReleaseSound() noexcept;
 
     // Operations on the current buffer; throw SoundError when there is none or it fails.
     void WriteBuffer(int32_t start, int32_t byteCount, const void* data, int32_t flags);

@@ -7,7 +7,13 @@
 
 #include <QDialog>
 
+class QKeyEvent;
+
 namespace vellox {
+
+// Whether the key filter of the pattern box lets `key` through: Backspace, the four
+// arrows, Delete and the digits 0 and 1 of the main keyboard (not the keypad's).
+bool acceptsBitPatternKey(int key, Qt::KeyboardModifiers modifiers);
 
 class FormCode : public QDialog {
     Q_OBJECT
@@ -17,7 +23,17 @@ public:
     FormCode(Module1& module1, QWidget* parent = nullptr);
     ~FormCode() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void Form_Load();
+    // Returns true when the key was refused and must go no further.
+    bool Text1_KeyDown(QKeyEvent* event);
+    void Command1_Click();
+    void Command2_Click();
+
     Module1& m_module1;
     struct Controls;
     Controls* m_controls = nullptr;

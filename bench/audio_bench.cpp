@@ -1,0 +1,81 @@
+// Cost of a restart through the sound objects on SDL's dummy driver: every front-panel
+// change releases and re-creates root, device and buffer, writes the buffer and plays it,
+// so this must stay far below a device period (target: median <= 0.2 ms at an unchanged
+// rate). A rate change re-opens the SDL device and costs device periods; measured apart.
+// Run with --benchmark_repetitions=5 for medians.
+
+#include "SdlSoundBackend.h"
+#include "SoundObjects.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <vector>
+
+using namespace vellox::audio;
+
+namespace {
+
+std::vector<int16_t> startSamples()
+{
+    // 98000 frames of a non-trivial pattern; the write uses the first 196000 bytes.
+    std::vector<int16_t> s(2 * 98000);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = int16_t((i * 37) % 40000 - 20000);
+    return s;
+}
+
+// ReleaseSound, InitSound (root, device, cooperative level, CreateSoundBuffer), a write
+// of the whole 196000-byte buffer and a looping Play, at 98000 Hz throughout.
+void RestartUnchangedRate(benchmark::State& state)
+{
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    const std::vector<int16_t> samples = startSamples();
+    const int32_t bytes = bufferByteCount(1.0f, 98000);
+    objects.InitSound(98000, 1.0f); // opens the SDL device once, outside the timing
+    for (auto _ : state) {
+        objects.ReleaseSound();
+        objects.InitSound(98000, 1.0f);
+        objects.WriteBuffer(0, bytes, samples.data(), 0);
+        objects.Play(1);
+    }
+    if (backend.deviceOpenCount() != 1)
+        state.SkipWithError("the SDL device was re-opened during restarts");
+    state.counters["bytes"] = bytes;
+}
+BENCHMARK(RestartUnchangedRate)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// A sample-rate option: RecreateSoundBuffer at the other rate (which re-opens the SDL
+// device), then a write and a looping Play; alternates 44100 and 98000 Hz.
+void RateChangeReopen(benchmark::State& state)
+{
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    const std::vector<int16_t> samples = startSamples();
+    objects.InitSound(98000, 1.0f);
+    bool low = true;
+    for (auto _ : state) {
+        const int32_t rate = low ? 44100 : 98000;
+        objects.RecreateSoundBuffer(rate, 1.0f);
+        objects.WriteBuffer(0, bufferByteCount(1.0f, rate), samples.data(), 0);
+        objects.Play(1);
+        low = !low;
+    }
+    state.counters["reopens"] = double(backend.deviceOpenCount() - 1);
+}
+BENCHMARK(RateChangeReopen)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The dummy driver runs SDL's audio thread and callback in real time without hardware.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

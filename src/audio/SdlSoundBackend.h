@@ -1,0 +1,87 @@
+#pragma once
+
+// Sound output through SDL2's audio subsystem.
+//
+// The logical objects (root, device, buffers) are cheap handles; the real SDL device is
+// opened once for a sample rate and stays open while they are released and created
+// again, because closing an SDL device costs a few device periods and every restart of
+// the generator releases and re-creates all three objects. When it opens:
+//   - DirectSoundCreate opens it if none is open, at the rate of the last buffer
+//     (98000 Hz before the first), so a missing or refused device fails there with
+//     SDL's reason;
+//   - CreateSoundBuffer and Play re-open it when the buffer's rate differs from the
+//     open device's (the rate is only known with the buffer description); buffers of
+//     the old rate fall silent;
+//   - the destructor closes it (program end).
+// The device always runs: its callback writes the playing buffer, or silence. SDL
+// converts to whatever the hardware runs at (no format changes allowed), so the
+// callback always sees 16-bit little-endian stereo at the buffer's rate.
+// SDL_AUDIODRIVER selects the driver as usual (pulseaudio, alsa, dummy, disk, ...).
+//
+// One buffer plays at a time: Play on another buffer detaches the one playing.
+// Thread contract: every member function runs on the UI thread; only the SDL callback
+// runs on SDL's audio thread, and it touches nothing but the LoopPlayer.
+
+#include "LoopPlayer.h"
+#include "SoundBackend.h"
+
+#include <SDL.h>
+
+#include <map>
+#include <memory>
+#include <set>
+
+namespace vellox::audio {
+
+class SdlSoundBackend : public SoundBackend {
+public:
+    // Device period in frames asked of SDL: about 10 ms at 98000 Hz.
+    static constexpr Uint16 PeriodFrames = 1024;
+    static constexpr int32_t FirstRate = 98000;
+
+    SdlSoundBackend() = default;
+    ~SdlSoundBackend() override;
+    SdlSoundBackend(const SdlSoundBackend&) = delete;
+    SdlSoundBackend& operator=(const SdlSoundBackend&) = delete;
+
+    Handle createRoot() override;
+    Handle DirectSoundCreate(Handle root, const std::string& deviceId) override;
+    void SetCooperativeLevel(Handle device, int32_t level) override;
+    Handle CreateSoundBuffer(Handle device, const BufferDesc& desc) override;
+    void WriteBuffer(
+        Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags) override;
+    void Play(Handle buffer, int32_t flags) override;
+    void Stop(Handle buffer) override;
+    void releaseBuffer(Handle buffer) noexcept override;
+    void releaseDevice(Handle device) noexcept override;
+    void releaseRoot(Handle root) noexcept override;
+
+    // For tests and benchmarks: the rate and format SDL granted (rate 0 when closed), and
+    // how often the SDL device has been opened.
+    int32_t deviceRate() const { return m_device != 0 ? m_obtained.freq : 0; }
+    const SDL_AudioSpec& obtained() const { return m_obtained; }
+    int deviceOpenCount() const { return m_openCount; }
+    // The name of the driver SDL runs, or "" before the subsystem is up.
+    std::string driverName() const;
+
+private:
+    void startSubsystem();
+    void openDevice(int32_t rate);
+    void closeDevice() noexcept;
+    LoopBuffer& bufferFor(Handle buffer);
+    static void SDLCALL audioCallback(void* userdata, Uint8* stream, int len);
+
+    LoopPlayer m_player;
+    bool m_subsystemUp = false;
+    SDL_AudioDeviceID m_device = 0;
+    SDL_AudioSpec m_obtained {};
+    int32_t m_lastRate = FirstRate;
+    int m_openCount = 0;
+
+    Handle m_nextHandle = 1;
+    std::set<Handle> m_roots;
+    std::set<Handle> m_devices;
+    std::map<Handle, std::unique_ptr<LoopBuffer>> m_buffers;
+};
+
+} // namespace vellox::audio

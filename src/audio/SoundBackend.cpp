@@ -1,0 +1,41 @@
+#include "SoundBackend.h"
+
+#include <string>
+
+namespace vellox::audio {
+
+namespace {
+    constexpr uint16_t PcmTag = 1;
+    constexpr uint16_t StereoChannels = 2;
+    constexpr uint16_t SampleBits = 16;
+    constexpr int32_t FrameBytes = 4;
+}
+
+void checkBufferDesc(const BufferDesc& desc)
+{
+    const WaveFormat& f = desc.Format;
+    if (f.FormatTag != PcmTag || f.Channels != StereoChannels || f.BitsPerSample != SampleBits
+        || f.BlockAlign != FrameBytes)
+        throw SoundError("unsupported wave format: only 16-bit PCM stereo can be played");
+    if (f.SamplesPerSec <= 0)
+        throw SoundError("invalid sample rate " + std::to_string(f.SamplesPerSec));
+    if (desc.BufferBytes < FrameBytes)
+        throw SoundError("buffer of " + std::to_string(desc.BufferBytes)
+            + " bytes holds no whole stereo frame (4 bytes at least)");
+}
+
+void checkWriteRange(
+    int32_t bufferBytes, int32_t start, int32_t byteCount, const void* data, int32_t flags)
+{
+    if (flags != 0)
+        throw SoundError("unsupported write flags " + std::to_string(flags));
+    // Computed in 64 bits: start + byteCount may exceed int32.
+    if (start < 0 || byteCount < 0 || int64_t(start) + int64_t(byteCount) > int64_t(bufferBytes))
+        throw SoundError("write of " + std::to_string(byteCount) + " bytes at "
+            + std::to_string(start) + " outside a buffer of " + std::to_string(bufferBytes)
+            + " bytes");
+    if (byteCount > 0 && data == nullptr)
+        throw SoundError("write without data");
+}
+
+} // namespace vellox::audio

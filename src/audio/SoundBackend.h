@@ -1,0 +1,60 @@
+#pragma once
+
+// The device boundary under SoundObjects: the root object, the device object and the
+// secondary buffers, addressed by handles the backend hands out. Two implementations:
+// SdlSoundBackend (real output through SDL2) and FakeSoundBackend (records calls for
+// tests). Every function here is called on the UI thread only.
+
+#include "SoundObjects.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vellox::audio {
+
+class SoundBackend {
+public:
+    // 0 is never a live handle; each created object gets a new, never reused value.
+    using Handle = uint32_t;
+
+    // Cooperative level of a windowed program that shares the device (DSSCL_NORMAL).
+    static constexpr int32_t CooperativeNormal = 1;
+    // Play flag: repeat the whole buffer until stopped or released (DSBPLAY_LOOPING).
+    static constexpr int32_t PlayLooping = 1;
+
+    virtual ~SoundBackend() = default;
+
+    // Each of these throws SoundError on a failure status.
+    virtual Handle createRoot() = 0;
+    // deviceId "" is the default playback device.
+    virtual Handle DirectSoundCreate(Handle root, const std::string& deviceId) = 0;
+    virtual void SetCooperativeLevel(Handle device, int32_t level) = 0;
+    // The new buffer is stopped, holds silence and plays from its first frame.
+    virtual Handle CreateSoundBuffer(Handle device, const BufferDesc& desc) = 0;
+    // Copies byteCount bytes from data into the buffer at byte offset start; flags 0.
+    virtual void WriteBuffer(
+        Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags)
+        = 0;
+    // Plays from the buffer's current position; PlayLooping repeats it endlessly.
+    virtual void Play(Handle buffer, int32_t flags) = 0;
+    // Halts playback; the buffer keeps its contents and position.
+    virtual void Stop(Handle buffer) = 0;
+
+    // Releasing the last reference: a released buffer falls silent at once. Unknown or
+    // already released handles are ignored.
+    virtual void releaseBuffer(Handle buffer) noexcept = 0;
+    virtual void releaseDevice(Handle device) noexcept = 0;
+    virtual void releaseRoot(Handle root) noexcept = 0;
+};
+
+// Checks shared by both backends so the fake refuses exactly what the real device
+// refuses. Each throws SoundError with the reason.
+
+// A buffer must be 16-bit PCM stereo with a positive rate and hold at least one whole
+// frame (4 bytes); a byte count that is not a multiple of 4 keeps its whole frames.
+void checkBufferDesc(const BufferDesc& desc);
+// start and byteCount must lie within a buffer of bufferBytes bytes; flags must be 0.
+void checkWriteRange(
+    int32_t bufferBytes, int32_t start, int32_t byteCount, const void* data, int32_t flags);
+
+} // namespace vellox::audio

@@ -1,0 +1,186 @@
+// Buffer hand-over under load: thousands of create/write/play/release cycles on the UI
+// side while an audio thread keeps pulling frames. Every frame the audio side sees must
+// come from a completely written, still living buffer, in order, and a new buffer must
+// start at its first frame. Run under ThreadSanitizer as well (scripts/test).
+
+#include "LoopPlayer.h"
+#include "SdlSoundBackend.h"
+#include "SoundObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace vellox::audio;
+
+namespace {
+
+constexpr int Cycles = 30000; // tags stay below 32768
+constexpr size_t ChunkBytes = 256; // 64 frames per simulated callback
+
+// Frame i of the buffer tagged t: left = t, right = i + 1 (both never zero).
+void writePattern(LoopBuffer& b, int16_t tag)
+{
+    for (size_t i = 0; i < b.frames(); ++i) {
+        const int16_t frame[2] = { tag, int16_t(i + 1) };
+        std::memcpy(b.bytes.data() + i * 4, frame, 4);
+    }
+}
+
+struct Checker {
+    int16_t lastTag = 0;
+    int32_t lastIndex = -1;
+    size_t lastFrames = 0;
+    long errors = 0;
+    long nonSilentChunks = 0;
+    std::string firstError;
+    // Tag -> frame count of that buffer, published by the UI side before play.
+    const std::vector<std::atomic<uint32_t>>* frameCounts = nullptr;
+
+    void fail(const std::string& what)
+    {
+        if (errors++ == 0)
+            firstError = what;
+    }
+
+    void check(const uint8_t* chunk, size_t bytes)
+    {
+        const size_t frames = bytes / 4;
+        int16_t chunkTag = 0;
+        bool sawSilence = false;
+        for (size_t f = 0; f < frames; ++f) {
+            int16_t v[2];
+            std::memcpy(v, chunk + f * 4, 4);
+            if (v[0] == 0 && v[1] == 0) {
+                sawSilence = true;
+                continue;
+            }
+            if (sawSilence)
+                return fail("silence inside a looping buffer's chunk");
+            if (chunkTag == 0)
+                chunkTag = v[0];
+            if (v[0] != chunkTag)
+                return fail("two buffers in one callback");
+            if (v[0] < 1 || size_t(v[0]) >= frameCounts->size())
+                return fail("a frame of no living buffer: " + std::to_string(v[0]));
+            const int32_t index = v[1] - 1;
+            const uint32_t count = (*frameCounts)[size_t(v[0])].load(std::memory_order_acquire);
+            if (index < 0 || uint32_t(index) >= count)
+                return fail("frame index out of its buffer");
+            if (v[0] != lastTag) {
+                if (index != 0)
+                    return fail("a new buffer did not start at its first frame, but at "
+                        + std::to_string(index));
+            } else if (index != int32_t((size_t(lastIndex) + 1) % count)) {
+                return fail("frames out of order: " + std::to_string(lastIndex) + " then "
+                    + std::to_string(index));
+            }
+            lastTag = v[0];
+            lastIndex = index;
+        }
+        if (chunkTag != 0)
+            ++nonSilentChunks;
+    }
+};
+
+TEST(HandoverStress, CallbackSeesOnlyCompleteBuffers)
+{
+    LoopPlayer player;
+    // Tags 1..Cycles; tags are never reused, so each is one buffer's whole life.
+    std::vector<std::atomic<uint32_t>> frameCounts(Cycles + 1);
+    std::atomic<bool> done { false };
+    std::atomic<long> fills { 0 };
+    Checker checker;
+    checker.frameCounts = &frameCounts;
+
+    std::thread audio([&] {
+        std::vector<uint8_t> out(ChunkBytes);
+        while (!done.load(std::memory_order_relaxed)) {
+            player.fill(out.data(), out.size());
+            checker.check(out.data(), out.size());
+            fills.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+
+    std::unique_ptr<LoopBuffer> playing;
+    for (int cycle = 1; cycle <= Cycles; ++cycle) {
+        // Sizes from 1 to 600 frames plus 0..3 stray bytes.
+        const size_t bytes = size_t(4 * (1 + (cycle * 37) % 600) + cycle % 4);
+        auto next = std::make_unique<LoopBuffer>(bytes, 98000);
+        writePattern(*next, int16_t(cycle));
+        frameCounts[size_t(cycle)].store(uint32_t(next->frames()), std::memory_order_release);
+        if (cycle % 3 == 0 && playing) {
+            // A stop before the release, as ReleaseSound does.
+            player.stop(playing.get());
+        }
+        player.play(next.get());
+        if (playing) {
+            // Release: silence at once, then free. Poison first, so a late read shows.
+            player.stop(playing.get());
+            std::memset(playing->bytes.data(), 0x5A, playing->bytes.size());
+            playing.reset();
+        }
+        playing = std::move(next);
+        if (cycle % 7 == 0) {
+            // Rewrite while playing, the way WriteBuffer does: take away, write, hand back.
+            player.stop(playing.get());
+            writePattern(*playing, int16_t(cycle));
+            player.play(playing.get());
+        }
+        if (cycle % 50 == 0) {
+            // Let the audio side run at least one whole callback on this buffer, so the
+            // two threads surely overlap however the scheduler shares the cores.
+            const long seen = fills.load();
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (fills.load() < seen + 2 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+    }
+    player.stopAll();
+    playing.reset();
+    done = true;
+    audio.join();
+
+    EXPECT_EQ(checker.errors, 0) << checker.firstError;
+    EXPECT_GE(checker.nonSilentChunks, Cycles / 50);
+}
+
+// The same through SoundObjects and the SDL backend with the dummy driver, whose audio
+// thread runs the real callback: restarts and rate changes while it plays.
+TEST(HandoverStress, RestartsAgainstSdlDummyDriver)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    std::vector<int16_t> samples(2 * 98000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = int16_t(i % 2000 + 1);
+    for (int cycle = 0; cycle < 2000; ++cycle) {
+        const float repetitiveTime = 0.001f * float(1 + cycle % 100);
+        const int32_t bytes = bufferByteCount(repetitiveTime, 98000);
+        objects.ReleaseSound();
+        objects.InitSound(98000, repetitiveTime);
+        objects.WriteBuffer(0, bytes, samples.data(), 0);
+        objects.Play(1);
+        if (cycle % 10 == 0)
+            objects.WriteBuffer(0, bytes, samples.data(), 0); // while playing
+        if (cycle % 500 == 499) {
+            objects.RecreateSoundBuffer(44100, repetitiveTime);
+            objects.Play(1);
+        }
+    }
+    objects.ReleaseSound();
+    EXPECT_EQ(backend.driverName(), "dummy");
+    // Opened once at 98000 Hz, re-opened for each of the 4 changes to 44100 Hz and for
+    // the 3 changes back; the restarts in between never re-open it.
+    EXPECT_EQ(backend.deviceOpenCount(), 1 + 4 + 3);
+}
+
+} // namespace

@@ -1,0 +1,269 @@
+// The SDL2 backend on SDL's own test drivers: "disk" writes every byte the callback
+// produces into a file, "dummy" runs the callback in real time and discards it.
+
+#include "SdlSoundBackend.h"
+#include "SoundObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace vellox::audio;
+using namespace std::chrono_literals;
+
+namespace {
+
+void expectAllEmpty(const SoundObjects& o)
+{
+    EXPECT_FALSE(o.hasDxObject());
+    EXPECT_FALSE(o.hasSoundDevice());
+    EXPECT_FALSE(o.hasSoundBuffer());
+}
+
+std::string tempPath(const std::string& stem)
+{
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir != nullptr ? dir : "/tmp") + "/" + stem + "XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const int fd = mkstemp(buf.data());
+    if (fd >= 0)
+        close(fd);
+    return buf.data();
+}
+
+long fileSize(const std::string& path)
+{
+    struct stat st { };
+    return stat(path.c_str(), &st) == 0 ? long(st.st_size) : 0;
+}
+
+// Waits until the file has grown to at least target bytes; bounded.
+bool waitForSize(const std::string& path, long target)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (fileSize(path) < target) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+struct Frame {
+    int16_t left;
+    int16_t right;
+    bool operator==(const Frame&) const = default;
+    bool silent() const { return left == 0 && right == 0; }
+};
+
+// A 1000 Hz cosine on the left and the frame number on the right, +(i % 32000 + 1) or its
+// negative: never a silent frame, and every frame names its position in its buffer, so
+// the tone's own period cannot hide a loop that starts at the wrong frame.
+std::vector<Frame> makeTone(int32_t rate, size_t frames, int sign)
+{
+    std::vector<Frame> out(frames);
+    for (size_t i = 0; i < frames; ++i) {
+        const double phase = 2.0 * M_PI * 1000.0 * double(i) / double(rate);
+        out[i].left = int16_t(std::lrint(20000.0 * std::cos(phase)));
+        out[i].right = int16_t(sign * int(i % 32000 + 1));
+    }
+    return out;
+}
+
+// Counts how many frames from `at` on repeat `pattern` from its first frame, looping.
+size_t matchLoop(const std::vector<Frame>& got, size_t at, const std::vector<Frame>& pattern)
+{
+    size_t n = 0;
+    while (at + n < got.size() && got[at + n] == pattern[n % pattern.size()])
+        ++n;
+    return n;
+}
+
+size_t skipSilence(const std::vector<Frame>& got, size_t at)
+{
+    while (at < got.size() && got[at].silent())
+        ++at;
+    return at;
+}
+
+class DiskDriverTest : public testing::TestWithParam<int32_t> { };
+
+TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
+{
+    const int32_t rate = GetParam();
+    const std::string path = tempPath("vellox_disk_");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+
+    const float repetitiveTime = 0.5f;
+    const int32_t bytes = bufferByteCount(repetitiveTime, rate);
+    ASSERT_EQ(bytes % 4, 0);
+    const size_t frames = size_t(bytes) / 4;
+    const std::vector<Frame> a = makeTone(rate, frames, +1);
+    const std::vector<Frame> b = makeTone(rate, frames, -1);
+    // The file lags the callback by stdio's buffer; allow for it.
+    const long slack = 64 * 1024;
+    {
+        SdlSoundBackend backend;
+        SoundObjects objects(backend);
+        objects.InitSound(rate, repetitiveTime);
+        ASSERT_EQ(backend.driverName(), "disk");
+        // SDL granted exactly what was asked, so the file holds our bytes unconverted.
+        ASSERT_EQ(backend.obtained().freq, rate);
+        ASSERT_EQ(backend.obtained().format, AUDIO_S16LSB);
+        ASSERT_EQ(backend.obtained().channels, 2);
+
+        objects.WriteBuffer(0, bytes, a.data(), 0);
+        const long atPlay = fileSize(path);
+        objects.Play(1);
+        ASSERT_TRUE(waitForSize(path, atPlay + 5 * bytes / 2 + slack)) << "disk driver stalled";
+        objects.Stop();
+        const long atStop = fileSize(path);
+        ASSERT_TRUE(waitForSize(path, atStop + rate * 4 / 10 + slack));
+
+        objects.RecreateSoundBuffer(rate, repetitiveTime);
+        objects.WriteBuffer(0, bytes, b.data(), 0);
+        const long atSecond = fileSize(path);
+        objects.Play(1);
+        ASSERT_TRUE(waitForSize(path, atSecond + 3 * bytes / 2 + slack));
+        objects.ReleaseSound();
+        const long atRelease = fileSize(path);
+        ASSERT_TRUE(waitForSize(path, atRelease + rate * 4 / 10 + slack));
+        EXPECT_EQ(backend.deviceOpenCount(), rate == SdlSoundBackend::FirstRate ? 1 : 2);
+    } // closing the device flushes the file
+
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> raw((std::istreambuf_iterator<char>(in)), {});
+    std::remove(path.c_str());
+    std::vector<Frame> got(raw.size() / 4);
+    std::memcpy(got.data(), raw.data(), got.size() * 4);
+
+    size_t at = skipSilence(got, 0);
+    ASSERT_LT(at, got.size()) << "nothing but silence in " << got.size() << " frames";
+    const size_t playedA = matchLoop(got, at, a);
+    EXPECT_GT(playedA, 2 * frames) << "first buffer did not loop twice";
+    at += playedA;
+    // After Stop only silence, up to the second buffer.
+    ASSERT_LT(at, got.size());
+    EXPECT_TRUE(got[at].silent()) << "unexpected frame after stop: " << got[at].left << ","
+                                  << got[at].right;
+    at = skipSilence(got, at);
+    ASSERT_LT(at, got.size()) << "second buffer never played";
+    const size_t playedB = matchLoop(got, at, b);
+    EXPECT_GT(playedB, frames) << "second buffer did not play from its first frame";
+    at += playedB;
+    // After the release only silence to the end.
+    EXPECT_EQ(skipSilence(got, at), got.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest, testing::Values(44100, 98000, 192000));
+
+TEST(SdlDummy, DeviceStaysOpenAcrossRestarts)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    std::vector<uint8_t> data(196000, 1);
+    for (int i = 0; i < 50; ++i) {
+        objects.ReleaseSound();
+        objects.InitSound(98000, 1.0f);
+        objects.WriteBuffer(0, 196000, data.data(), 0);
+        objects.Play(1);
+    }
+    EXPECT_EQ(backend.deviceOpenCount(), 1);
+    EXPECT_EQ(backend.deviceRate(), 98000);
+    objects.ReleaseSound();
+    EXPECT_EQ(backend.deviceRate(), 98000); // kept open for the next restart
+
+    objects.InitSound(44100, 1.0f); // another rate: re-opened
+    EXPECT_EQ(backend.deviceOpenCount(), 2);
+    EXPECT_EQ(backend.deviceRate(), 44100);
+    objects.RecreateSoundBuffer(192000, 1.0f);
+    EXPECT_EQ(backend.deviceOpenCount(), 3);
+    EXPECT_EQ(backend.deviceRate(), 192000);
+    EXPECT_EQ(backend.obtained().format, AUDIO_S16LSB);
+    EXPECT_EQ(backend.obtained().channels, 2);
+}
+
+TEST(SdlDummy, RefusesBufferWithoutWholeFrame)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    EXPECT_THROW(objects.InitSound(44100, 20e-6f), SoundError); // 2 bytes
+    expectAllEmpty(objects);
+    // 97 bytes: accepted, plays its 24 whole frames.
+    objects.InitSound(44100, 0.0011f);
+    EXPECT_EQ(objects.bufferDesc().BufferBytes, 97);
+    std::vector<uint8_t> data(97, 3);
+    EXPECT_NO_THROW(objects.WriteBuffer(0, 97, data.data(), 0));
+    EXPECT_THROW(objects.WriteBuffer(0, 98, data.data(), 0), SoundError);
+    EXPECT_THROW(objects.WriteBuffer(90, 8, data.data(), 0), SoundError);
+    EXPECT_THROW(objects.WriteBuffer(-4, 4, data.data(), 0), SoundError);
+    EXPECT_THROW(objects.WriteBuffer(0, 4, nullptr, 0), SoundError);
+    EXPECT_THROW(objects.WriteBuffer(0, 4, data.data(), 1), SoundError);
+    EXPECT_NO_THROW(objects.Play(1));
+}
+
+// No usable device: SDL's reason reaches the caller, nothing is left half created and a
+// second attempt fails the same way instead of hanging.
+struct NoDeviceCase {
+    const char* name;
+    const char* driver;
+    const char* pulseServer; // nullptr: leave PULSE_SERVER alone
+    const char* reasonPart; // expected in the message
+};
+
+void PrintTo(const NoDeviceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class NoDeviceTest : public testing::TestWithParam<NoDeviceCase> { };
+
+TEST_P(NoDeviceTest, FailsWithSdlReason)
+{
+    const NoDeviceCase c = GetParam();
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    if (c.pulseServer != nullptr)
+        setenv("PULSE_SERVER", c.pulseServer, 1);
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    std::string first;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            objects.InitSound(98000, 1.0f);
+            FAIL() << "InitSound succeeded with driver " << c.driver;
+        } catch (const SoundError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(c.reasonPart), std::string::npos) << message;
+            if (attempt == 0)
+                first = message;
+            else
+                EXPECT_EQ(message, first);
+        }
+        expectAllEmpty(objects);
+        EXPECT_EQ(backend.deviceRate(), 0);
+    }
+    objects.ReleaseSound();
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, NoDeviceTest,
+    testing::Values(NoDeviceCase { "UnknownDriver", "nonexistent", nullptr, "nonexistent" },
+        NoDeviceCase {
+            "PulseWithoutServer", "pulseaudio", "unix:/nonexistent/vellox/native", "PulseAudio" }),
+    [](const testing::TestParamInfo<NoDeviceCase>& info) { return info.param.name; });
+
+} // namespace

@@ -1,0 +1,107 @@
+// Buffer sizes and the wave format the sound objects describe.
+
+#include "FakeSoundBackend.h"
+#include "SoundObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+using namespace vellox::audio;
+
+namespace {
+
+struct SizeCase {
+    float repetitiveTime; // s
+    int32_t sampleRate; // Hz
+    int32_t bytes;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os)
+{
+    *os << c.repetitiveTime << " s at " << c.sampleRate << " Hz";
+}
+
+class BufferSizeTest : public testing::TestWithParam<SizeCase> { };
+
+TEST_P(BufferSizeTest, ByteCountAndDescription)
+{
+    const SizeCase c = GetParam();
+    EXPECT_EQ(bufferByteCount(c.repetitiveTime, c.sampleRate), c.bytes);
+
+    FakeSoundBackend fake;
+    SoundObjects objects(fake);
+    objects.InitSound(c.sampleRate, c.repetitiveTime);
+    const BufferDesc& d = objects.bufferDesc();
+    EXPECT_EQ(d.BufferBytes, c.bytes);
+    EXPECT_EQ(d.Flags, 0);
+    EXPECT_EQ(d.Format.FormatTag, 1);
+    EXPECT_EQ(d.Format.Channels, 2);
+    EXPECT_EQ(d.Format.SamplesPerSec, c.sampleRate);
+    EXPECT_EQ(d.Format.BitsPerSample, 16);
+    EXPECT_EQ(d.Format.BlockAlign, 4);
+    EXPECT_EQ(d.Format.AvgBytesPerSec, 4 * c.sampleRate);
+    EXPECT_EQ(d.Format.ExtraSize, 0);
+    // The backend received exactly this description.
+    ASSERT_FALSE(fake.ops().empty());
+    const SoundOp& create = fake.ops().back();
+    ASSERT_EQ(create.kind, SoundOp::Kind::CreateSoundBuffer);
+    EXPECT_EQ(create.desc.BufferBytes, c.bytes);
+    EXPECT_EQ(create.desc.Format.AvgBytesPerSec, 4 * c.sampleRate);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BufferSizeTest,
+    testing::Values(SizeCase { 1.0f, 98000, 196000 }, // start values: 49000 frames, 0.5 s
+        SizeCase { 1.0f, 44100, 88200 }, SizeCase { 1.0f, 192000, 384000 },
+        SizeCase { 0.001f, 98000, 196 }, SizeCase { 0.001f, 44100, 88 },
+        SizeCase { 0.001f, 192000, 384 },
+        SizeCase { 0.0011f, 44100, 97 }, // not a multiple of the block alignment
+        SizeCase { 0.5f, 98000, 98000 }));
+
+TEST(BufferSize, StartValuesDescription)
+{
+    FakeSoundBackend fake;
+    SoundObjects objects(fake);
+    objects.InitSound(98000, 1.0f);
+    EXPECT_EQ(objects.bufferDesc().Format.AvgBytesPerSec, 392000);
+    EXPECT_EQ(objects.bufferDesc().BufferBytes, 196000);
+}
+
+TEST(BufferSize, RoundsHalvesToEven)
+{
+    // 20 microseconds at 44100 Hz: 1.764 bytes round to 2.
+    EXPECT_EQ(bufferByteCount(20e-6f, 44100), 2);
+    // 0.25 x 2 x 5 = 2.5 and 0.75 x 2 x 5 = 7.5 are exact in binary.
+    EXPECT_EQ(bufferByteCount(0.25f, 5), 2);
+    EXPECT_EQ(bufferByteCount(0.75f, 5), 8);
+    // The float32 value is used as stored: 0.0011f is slightly below 0.0011.
+    EXPECT_EQ(bufferByteCount(0.0011f, 44100), 97);
+}
+
+TEST(BufferSize, OutOfRangeIsAnError)
+{
+    EXPECT_THROW(bufferByteCount(1e9f, 192000), std::range_error);
+    FakeSoundBackend fake;
+    SoundObjects objects(fake);
+    EXPECT_THROW(objects.InitSound(192000, 1e9f), SoundError);
+    EXPECT_FALSE(objects.hasDxObject());
+    EXPECT_FALSE(objects.hasSoundDevice());
+    EXPECT_FALSE(objects.hasSoundBuffer());
+}
+
+TEST(BufferSize, TooSmallForOneFrameIsRefused)
+{
+    // 20 microseconds at 44100 Hz: 2 bytes, less than one stereo frame.
+    FakeSoundBackend fake;
+    SoundObjects objects(fake);
+    try {
+        objects.InitSound(44100, 20e-6f);
+        FAIL() << "a 2-byte buffer was accepted";
+    } catch (const SoundError& e) {
+        EXPECT_NE(std::string(e.what()).find("2 bytes"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(objects.hasDxObject());
+    EXPECT_EQ(fake.liveRoots() + fake.liveDevices() + fake.liveBuffers(), 0u);
+}
+
+} // namespace
