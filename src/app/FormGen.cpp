@@ -367,9 +367,9 @@ void FormGen::buildLayout()
     Option2->setChecked(true);
 
     // Time view with its slider and caption.
-    Picture3 = new PictureBox(QSize(172, 109), Qt::black, this);
+    Picture3 = new PictureBox(TimeViewCanvasSize, Qt::black, this);
     Picture3->setObjectName(QStringLiteral("Picture3"));
-    Picture3->setFont(pixelFont(11));
+    Picture3->setFont(scaleFont());
     Picture3->move(625, 84);
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setObjectName(QStringLiteral("Slider1"));
