@@ -1,0 +1,203 @@
+#pragma once
+
+// The generator's main window: the front panel, its handlers, playback and the F1 sweep.
+// Everything runs on the UI thread; handlers nest exactly as Qt's synchronous signals
+// nest them (setting a spinner's value runs its change handler inside the assignment).
+
+#include "GeneratorState.h"
+#include "SynthTypes.h"
+#include "UniformSource.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+namespace vellox {
+
+namespace audio {
+    class SoundBackend;
+    class SoundObjects;
+}
+
+class PictureBox;
+class UpDown;
+
+// The one failure text of the restart sequence (leading blank included).
+inline constexpr const char* PlayFailureMessage = " DirectX error, set data to properly value";
+
+class FormGen : public QWidget {
+    Q_OBJECT
+
+public:
+    // Client area of the window, fixed.
+    static constexpr int ClientWidth = 803;
+    static constexpr int ClientHeight = 237;
+
+    // `backend` is the sound device boundary: SDL in the program, the recording fake in
+    // tests. It must outlive the window. The constructor runs Form_Load.
+    explicit FormGen(audio::SoundBackend& backend, QWidget* parent = nullptr);
+    // Form_Terminate: the sound is released and the program asked to end.
+    ~FormGen() override;
+
+    // How "the program ends" is carried out: QCoreApplication::exit(0) by default. Tests
+    // replace it so that ending the program does not stop their own event loops.
+    void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    // Start-up and shut-down.
+    void Form_Load();
+    void Command2_Click(); // "Exit"
+    void Form_QueryUnload(); // the window is closing; never refused
+    void Form_Terminate(); // the window object goes away
+
+    // Buttons.
+    void Command1_Click(); // "Help"
+    void Command3_Click(); // "Set Bit"
+    void Command6_Click(); // "About"
+    void Play_Click(); // "Start": the one path to sound
+    void Stop_Click();
+
+    // Timers.
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // Sample-rate options.
+    void Option11_Click();
+    void Option12_Click();
+    void Option13_Click();
+
+    // Frequency scales. `button`: 1 left, 2 right, 4 middle; x, y in canvas pixels.
+    void Picture1_MouseDown(int button, int shift, float x, float y);
+    void Picture1_MouseMove(int button, int shift, float x, float y);
+    void Picture2_MouseDown(int button, int shift, float x, float y);
+    void Picture2_MouseMove(int button, int shift, float x, float y);
+    void DrawMarcajeFrecventa1();
+    void DrawMarcajeFrecventa2();
+
+    // Frequency entry. keyCode is the virtual key code (13 = Enter).
+    void Command4_Click();
+    void Command5_Click();
+    void Text1_KeyDown(int keyCode, int shift);
+    void Text2_KeyDown(int keyCode, int shift);
+
+    // Spinners and slider.
+    void UpDown1_Change();
+    void UpDown2_Change();
+    void UpDown3_Change();
+    void UpDown4_Change();
+    void UpDown5_Change();
+    void UpDown7_Change();
+    void Slider1_Scroll();
+
+    // Option groups.
+    void Option1_Click(int Index);
+    void Option2_Click();
+    void Option3_Click();
+    void Option7_Click();
+    void Option8_Click();
+    void Option9_Click();
+    void Option10_Click();
+    void Option4_Click();
+    void Option5_Click();
+    void Option6_Click();
+
+    // Recomputes Samples and the phase steps from the state, then draws the time view.
+    void SynthesizeSignal();
+    void DrawTimeView();
+
+    const GeneratorState& state() const { return m_state; }
+    const Module1& module1() const { return m_module1; }
+    Module1& module1() { return m_module1; }
+    const audio::SoundObjects& sound() const { return *m_sound; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void connectHandlers();
+    void releaseAndEnd();
+    void reportFailure();
+    void setTimerInterval(QTimer* timer, int milliseconds);
+    void changeSampleRate(int32_t rate);
+    void showFormCode();
+    void enterFrequency(QLineEdit* text, UpDown* spinner, PictureBox* picture, int16_t& field);
+    void pressScale(int which, int button, float x, bool drag);
+    void setChannelMode(int16_t mode);
+
+    GeneratorState m_state;
+    Module1 m_module1;
+    UniformSource m_random;
+    std::unique_ptr<audio::SoundObjects> m_sound;
+    std::function<void()> m_endProgram;
+    bool m_ended = false; // the sound was released on the way out; later paths do nothing
+    bool m_reporting = false; // a failure message is open; timer ticks wait for it
+
+public:
+    // Controls, named as in the window; owned by the Qt object tree.
+    QPushButton* Play = nullptr;
+    QPushButton* Stop = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    std::array<QRadioButton*, 11> Option1 {};
+    QRadioButton* Option2 = nullptr;
+    QRadioButton* Option3 = nullptr;
+    QRadioButton* Option4 = nullptr;
+    QRadioButton* Option5 = nullptr;
+    QRadioButton* Option6 = nullptr;
+    QRadioButton* Option7 = nullptr;
+    QRadioButton* Option8 = nullptr;
+    QRadioButton* Option9 = nullptr;
+    QRadioButton* Option10 = nullptr;
+    QRadioButton* Option11 = nullptr;
+    QRadioButton* Option12 = nullptr;
+    QRadioButton* Option13 = nullptr;
+    UpDown* UpDown1 = nullptr;
+    UpDown* UpDown2 = nullptr;
+    UpDown* UpDown3 = nullptr;
+    UpDown* UpDown4 = nullptr;
+    UpDown* UpDown5 = nullptr;
+    UpDown* UpDown6 = nullptr;
+    UpDown* UpDown7 = nullptr;
+    QSlider* Slider1 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    PictureBox* Picture3 = nullptr;
+    QLabel* Picture4 = nullptr;
+    QLabel* Picture5 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QGroupBox* Frame7 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+};
+
+} // namespace vellox
