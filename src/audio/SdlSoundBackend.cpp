@@ -17,8 +17,7 @@ SdlSoundBackend::~SdlSoundBackend()
     m_player.stopAll();
     closeDevice();
     m_buffers.clear();
-    if (m_subsystemUp)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    stopSubsystem();
 }
 
 std::string SdlSoundBackend::driverName() const
@@ -37,9 +36,38 @@ void SdlSoundBackend::startSubsystem()
     m_subsystemUp = true;
 }
 
+bool SdlSoundBackend::deviceLost() const
+{
+    // SDL marks an opened device stopped when the driver loses it (the sound server went
+    // away, the card was unplugged); its callback still runs but nothing is heard.
+    return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+}
+
+void SdlSoundBackend::recoverLostDevice()
+{
+    if (!deviceLost())
+        return;
+    // Whatever played is silent already; the next open starts from scratch.
+    m_player.stopAll();
+    closeDevice();
+    stopSubsystem();
+}
+
+void SdlSoundBackend::stopSubsystem() noexcept
+{
+    if (!m_subsystemUp)
+        return;
+    // The driver's connection (PulseAudio's context) dies with a lost server and is not
+    // made again while the subsystem stays up: only a fresh start reaches a server that
+    // has come back.
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    m_subsystemUp = false;
+}
+
 void SdlSoundBackend::openDevice(int32_t rate)
 {
     closeDevice();
+    startSubsystem();
     SDL_AudioSpec want {};
     want.freq = rate;
     want.format = AUDIO_S16LSB;
@@ -50,8 +78,13 @@ void SdlSoundBackend::openDevice(int32_t rate)
     SDL_AudioSpec have {};
     // No allowed changes: SDL converts to the hardware's format and rate itself.
     const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device == 0)
-        throw sdlError("cannot open the sound device");
+    if (device == 0) {
+        const SoundError error = sdlError("cannot open the sound device");
+        // A refused open often means the driver has lost its server; the next attempt
+        // starts the subsystem afresh so that it can find one that has come back.
+        stopSubsystem();
+        throw error;
+    }
     m_device = device;
     m_obtained = have;
     m_lastRate = rate;
@@ -89,6 +122,7 @@ SoundBackend::Handle SdlSoundBackend::DirectSoundCreate(Handle root, const std::
         throw SoundError("DirectSoundCreate on a released root object");
     if (!deviceId.empty())
         throw SoundError("only the default playback device is supported");
+    recoverLostDevice();
     startSubsystem();
     if (m_device == 0)
         openDevice(m_lastRate);
@@ -112,6 +146,7 @@ SoundBackend::Handle SdlSoundBackend::CreateSoundBuffer(Handle device, const Buf
         throw SoundError("CreateSoundBuffer on a released device");
     checkBufferDesc(desc);
     const int32_t rate = desc.Format.SamplesPerSec;
+    recoverLostDevice();
     if (m_device == 0 || m_obtained.freq != rate) {
         m_player.stopAll();
         openDevice(rate);
@@ -157,6 +192,7 @@ void SdlSoundBackend::Play(Handle buffer, int32_t flags)
     LoopBuffer& b = bufferFor(buffer);
     if ((flags & ~PlayLooping) != 0)
         throw SoundError("unsupported play flags " + std::to_string(flags));
+    recoverLostDevice();
     if (m_device == 0 || m_obtained.freq != b.sampleRate) {
         m_player.stopAll();
         openDevice(b.sampleRate);

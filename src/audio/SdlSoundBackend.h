@@ -12,6 +12,11 @@
 //   - CreateSoundBuffer and Play re-open it when the buffer's rate differs from the
 //     open device's (the rate is only known with the buffer description); buffers of
 //     the old rate fall silent;
+//   - DirectSoundCreate, CreateSoundBuffer and Play close a device that SDL reports lost
+//     (stopped by the driver: a sound server that died, a card that went away) together
+//     with the audio subsystem, and open it afresh; when that fails, the operation fails
+//     with SDL's reason, so a restart reports it instead of playing into nothing, and a
+//     later restart tries again from scratch;
 //   - the destructor closes it (program end).
 // The device always runs: its callback writes the playing buffer, or silence. SDL
 // converts to whatever the hardware runs at (no format changes allowed), so the
@@ -63,9 +68,13 @@ public:
     int deviceOpenCount() const { return m_openCount; }
     // The name of the driver SDL runs, or "" before the subsystem is up.
     std::string driverName() const;
+    // True while an open device has been lost by its driver and not yet re-opened.
+    bool deviceLost() const;
 
 private:
     void startSubsystem();
+    void stopSubsystem() noexcept;
+    void recoverLostDevice();
     void openDevice(int32_t rate);
     void closeDevice() noexcept;
     LoopBuffer& bufferFor(Handle buffer);

@@ -1,0 +1,34 @@
+#pragma once
+
+// Level and shape measurements of recorded signals for the tests that go through a real
+// sound server: tone amplitude at a chosen frequency, silence, and the levels of a
+// bit-coded burst.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellox::audio::testing {
+
+// Amplitude (in the signal's units, peak) of the component at hz, from a Goertzel filter
+// over the whole signal under a Hann window. A pure sine of amplitude A at hz gives A; a
+// component more than two bins (2 x rate / size) away contributes almost nothing, so the
+// filter can tell a tone from its neighbours a few hertz apart over a second of signal.
+double toneAmplitude(const std::vector<double>& signal, double hz, double rate);
+
+// The largest magnitude in the signal (0 for an empty one).
+double peakMagnitude(const std::vector<double>& signal);
+
+// Sample indices where bursts of a bit-coded signal start: the magnitude rises above
+// threshold after at least minGap samples at or below it. A burst already under way at
+// the first sample is not counted, since its start is not in the signal.
+std::vector<size_t> burstStarts(const std::vector<double>& signal, double threshold, size_t minGap);
+
+// Reads the bits of a burst that starts at sample `start`, each bit lasting bitSamples
+// samples: the level at the middle of each bit, '1' for a level below -threshold, '0' for
+// one above +threshold, '?' for anything between. Stops at the end of the signal.
+std::string readBits(const std::vector<double>& signal, size_t start, double bitSamples,
+    size_t bitCount, double threshold);
+
+} // namespace vellox::audio::testing

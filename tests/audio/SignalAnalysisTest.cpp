@@ -1,0 +1,119 @@
+// The level and bit measurements the real sound server tests rely on, on synthetic
+// signals whose answers are known.
+
+#include "SignalAnalysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+using namespace vellox::audio::testing;
+
+namespace {
+
+constexpr double Rate = 44100;
+
+std::vector<double> sine(double hz, double amplitude, double seconds, double phase = 0.7)
+{
+    std::vector<double> out(size_t(seconds * Rate));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = amplitude * std::sin(2 * std::numbers::pi * hz * double(i) / Rate + phase);
+    return out;
+}
+
+TEST(ToneAmplitude, PureSineAtItsFrequency)
+{
+    for (double hz : { 100.0, 440.0, 1000.0, 2017.3 })
+        EXPECT_NEAR(toneAmplitude(sine(hz, 10000, 0.75), hz, Rate), 10000, 10) << hz;
+}
+
+TEST(ToneAmplitude, NeighboursAFewBinsAwayAreNotSeen)
+{
+    const auto s = sine(440, 10000, 0.75);
+    // 0.75 s: a bin is 1.33 Hz; 10 Hz away is more than seven bins.
+    EXPECT_LT(toneAmplitude(s, 450, Rate), 10);
+    EXPECT_LT(toneAmplitude(s, 390, Rate), 10);
+    EXPECT_LT(toneAmplitude(s, 880, Rate), 10);
+}
+
+TEST(ToneAmplitude, AmplitudeModulationHasItsSidebands)
+{
+    // Carrier 440 Hz, modulator 100 Hz, depth 0.5: sidebands of a quarter of the carrier
+    // at 340 and 540 Hz, nothing at the modulator itself.
+    std::vector<double> s(size_t(0.75 * Rate));
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double t = double(i) / Rate;
+        s[i] = 8000 * std::sin(2 * std::numbers::pi * 440 * t)
+            * (1 + 0.5 * std::sin(2 * std::numbers::pi * 100 * t));
+    }
+    EXPECT_NEAR(toneAmplitude(s, 440, Rate), 8000, 10);
+    EXPECT_NEAR(toneAmplitude(s, 340, Rate), 2000, 10);
+    EXPECT_NEAR(toneAmplitude(s, 540, Rate), 2000, 10);
+    EXPECT_LT(toneAmplitude(s, 100, Rate), 10);
+    EXPECT_LT(toneAmplitude(s, 240, Rate), 10);
+    EXPECT_LT(toneAmplitude(s, 640, Rate), 10);
+}
+
+TEST(ToneAmplitude, EmptyOrTooShort)
+{
+    EXPECT_EQ(toneAmplitude({}, 440, Rate), 0);
+    EXPECT_EQ(toneAmplitude({ 1.0 }, 440, Rate), 0);
+}
+
+TEST(PeakMagnitude, LargestOfEitherSign)
+{
+    EXPECT_EQ(peakMagnitude({}), 0);
+    EXPECT_EQ(peakMagnitude({ 1, -7, 3 }), 7);
+}
+
+// A burst of bit levels every `period` samples: bit 1 at -level, bit 0 at +level, then
+// silence, with a little noise everywhere.
+std::vector<double> bitTrain(const std::string& bits, double bitSamples, size_t period,
+    size_t offset, size_t total, double level)
+{
+    std::mt19937 gen(3);
+    std::uniform_real_distribution<double> noise(-30, 30);
+    std::vector<double> out(total);
+    for (size_t i = 0; i < total; ++i) {
+        double v = noise(gen);
+        if (i >= offset) {
+            const size_t inPeriod = (i - offset) % period;
+            const size_t bit = size_t(double(inPeriod) / bitSamples);
+            if (bit < bits.size())
+                v += bits[bit] == '1' ? -level : level;
+        }
+        out[i] = v;
+    }
+    return out;
+}
+
+TEST(BitBursts, StartsAndBitsOfARepeatingPattern)
+{
+    const std::string pattern = "10011101010001101010111000101011";
+    const auto s = bitTrain(pattern, 44.1, 22050, 1234, 60000, 14000);
+    const auto starts = burstStarts(s, 7000, 1000);
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0], 1234u);
+    EXPECT_EQ(starts[1], 1234u + 22050);
+    EXPECT_EQ(starts[2], 1234u + 44100);
+    for (size_t start : starts)
+        EXPECT_EQ(readBits(s, start, 44.1, pattern.size(), 7000), pattern);
+}
+
+TEST(BitBursts, ABurstUnderWayAtTheFirstSampleIsNotCounted)
+{
+    const auto s = bitTrain("0000", 100, 1000, 0, 2500, 14000);
+    const auto starts = burstStarts(s, 7000, 300);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0], 1000u);
+}
+
+TEST(BitBursts, ReadBitsMarksLevelsNearZeroAndStopsAtTheEnd)
+{
+    std::vector<double> s = { -9000, -9000, 100, 100, 9000, 9000 };
+    EXPECT_EQ(readBits(s, 0, 2, 5, 5000), "1?0");
+}
+
+} // namespace

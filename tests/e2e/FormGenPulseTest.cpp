@@ -1,0 +1,401 @@
+// The whole program through a real sound server: the window over the SDL backend and
+// SDL's pulseaudio driver, driven by clicks and keys as a person drives it, while parec
+// records the null sink's monitor. Each action is followed by a stretch of recording
+// whose middle is measured: frequencies by zero crossings, modulation by the levels of
+// single spectral lines, the bit code by the level in the middle of each bit.
+// Run by pulse_session.sh, which provides the server and the environment.
+
+#include "FormCode.h"
+#include "FormGen.h"
+#include "FrequencyEstimator.h"
+#include "Messages.h"
+#include "PictureBox.h"
+#include "PulseRecorder.h"
+#include "SdlSoundBackend.h"
+#include "SignalAnalysis.h"
+#include "SoundObjects.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+#include <sys/types.h>
+
+using namespace vellox;
+using namespace vellox::audio::testing;
+using e2e::PulseRecorder;
+
+// Stops the test function as soon as a helper has failed.
+#define CHECKED(call)                                                                              \
+    do {                                                                                           \
+        call;                                                                                      \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (false)
+
+namespace {
+
+// Margins around each action: what the server plays after an action reaches the
+// recording after SDL's, the sink's and parec's latencies (tens of milliseconds); the
+// measured window leaves room on both sides.
+constexpr double LeadIn = 0.3; // s after the action
+constexpr double LeadOut = 0.15; // s before the next one
+constexpr double SegmentSeconds = 1.2;
+
+// Sample levels of the start values: 20000 x 1/sqrt(2) for both levels.
+const double Level = 20000 / std::sqrt(2.0);
+const double Depth = 1 / std::sqrt(2.0);
+
+constexpr const char* StartPattern = "10011101010001101010111000101011";
+
+void clickOption(QRadioButton* option)
+{
+    // On the indicator, as a person aims.
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+}
+
+// Clicks OK in the bit-code dialog once it shows, leaving its entries as they are.
+void acceptBitCodeDialogWhenShown(int* accepted)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, accepted] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<FormCode*>(w);
+            if (dialog == nullptr || !dialog->isVisible())
+                continue;
+            auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("Command1"));
+            if (ok == nullptr)
+                continue;
+            poll->stop();
+            poll->deleteLater();
+            ++*accepted;
+            QTest::mouseClick(ok, Qt::LeftButton);
+            return;
+        }
+    });
+    poll->start(20);
+}
+
+} // namespace
+
+class FormGenPulseTest : public QObject {
+    Q_OBJECT
+
+private:
+    PulseRecorder recorder;
+    QStringList messages;
+
+    // The recording after an action: [mark + LeadIn, mark + seconds - LeadOut].
+    struct Window {
+        size_t first = 0;
+        size_t count = 0;
+    };
+
+    Window waitAfter(size_t mark, double seconds = SegmentSeconds)
+    {
+        QTest::qWait(int(seconds * 1000));
+        const size_t first = mark + PulseRecorder::framesOf(LeadIn);
+        const size_t count = PulseRecorder::framesOf(seconds - LeadIn - LeadOut);
+        return { first, count };
+    }
+
+    void expectWindowRecorded(const Window& w)
+    {
+        QVERIFY2(recorder.frames() >= w.first + w.count,
+            qPrintable(QStringLiteral("the recorder fell behind: %1 frames, window ends at %2")
+                           .arg(recorder.frames())
+                           .arg(w.first + w.count)));
+    }
+
+    void expectTone(const char* what, const Window& w, size_t ch, double hz)
+    {
+        CHECKED(expectWindowRecorded(w));
+        const auto signal = recorder.channel(ch, w.first, w.count);
+        const auto est = estimateFrequency(signal, PulseRecorder::Rate);
+        const char* side = ch == 0 ? "left" : "right";
+        QVERIFY2(est.has_value(),
+            qPrintable(QStringLiteral("%1: no tone on the %2 channel (peak %3)")
+                           .arg(what, side)
+                           .arg(peakMagnitude(signal))));
+        qInfo("%s: %s %.4f Hz over %zu periods, peak %.0f (expected %.1f Hz)", what, side, est->hz,
+            est->periods, peakMagnitude(signal), hz);
+        QVERIFY2(std::abs(est->hz - hz) <= 0.5,
+            qPrintable(QStringLiteral("%1: %2 channel at %3 Hz, expected %4 Hz")
+                           .arg(what, side)
+                           .arg(est->hz, 0, 'f', 4)
+                           .arg(hz)));
+        // Enough periods that the estimate covers most of the window.
+        QVERIFY(double(est->periods) >= 0.8 * hz * double(w.count) / PulseRecorder::Rate);
+    }
+
+    void expectStereoTone(const char* what, const Window& w, double left, double right)
+    {
+        CHECKED(expectTone(what, w, 0, left));
+        CHECKED(expectTone(what, w, 1, right));
+    }
+
+    void expectSilence(const char* what, const Window& w)
+    {
+        CHECKED(expectWindowRecorded(w));
+        for (size_t ch = 0; ch < 2; ++ch) {
+            const double peak = peakMagnitude(recorder.channel(ch, w.first, w.count));
+            qInfo("%s: %s peak %.0f", what, ch == 0 ? "left" : "right", peak);
+            QVERIFY2(peak <= 2,
+                qPrintable(QStringLiteral("%1: not silent, peak %2").arg(what).arg(peak)));
+        }
+    }
+
+    QString recorderTrouble() const
+    {
+        return recorder.error().isEmpty()
+            ? QStringLiteral("parec delivered nothing from the null sink's monitor")
+            : recorder.error();
+    }
+
+    bool startRecorder()
+    {
+        const QString sink = qEnvironmentVariable("VELLOX_PULSE_SINK");
+        if (sink.isEmpty() || !recorder.start(sink + QStringLiteral(".monitor")))
+            return false;
+        // A new stream on an idle null sink is held back for up to two seconds; the
+        // window's own stream comes after the recorder has been let through.
+        QTest::qWait(2000);
+        for (int waited = 0; recorder.frames() == 0 && waited < 3000; waited += 50)
+            QTest::qWait(50);
+        return recorder.running() && recorder.frames() > 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariable("VELLOX_PULSE_SINK").isEmpty(),
+            "run through pulse_session.sh, which starts the sound server");
+        QCOMPARE(qEnvironmentVariable("SDL_AUDIODRIVER"), QStringLiteral("pulseaudio"));
+        setMessageHandler([this](QWidget*, const QString& text) { messages << text; });
+    }
+
+    void init() { messages.clear(); }
+
+    void cleanup() { recorder.stop(); }
+
+    void cleanupTestCase() { setMessageHandler(nullptr); }
+
+    void playThroughTheServer()
+    {
+        QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
+
+        audio::SdlSoundBackend backend;
+        FormGen window(backend);
+        window.setEndProgram([] {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
+        QCOMPARE(QString::fromStdString(backend.driverName()), QStringLiteral("pulseaudio"));
+
+        // Start-up opens the device with a stopped buffer: nothing comes out.
+        size_t mark = recorder.frames();
+        CHECKED(expectSilence("after start-up", waitAfter(mark, 0.8)));
+
+        // "Start" with the start values: the 1000 Hz sine on both channels.
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        mark = recorder.frames();
+        QVERIFY(window.sound().hasSoundBuffer());
+        QCOMPARE(backend.deviceRate(), 98000);
+        CHECKED(expectStereoTone("Start", waitAfter(mark), 1000, 1000));
+
+        // "Stereo: F1-L,  F2-R": F1 left, F2 right.
+        clickOption(window.Option10);
+        mark = recorder.frames();
+        QVERIFY(window.Option10->isChecked());
+        CHECKED(expectStereoTone("Stereo", waitAfter(mark), 1000, 100));
+
+        // A press at x = 80 on the F1 scale (the widget adds its border).
+        QTest::mousePress(window.Picture1, Qt::LeftButton, {},
+            QPoint(80 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth));
+        QTest::mouseRelease(window.Picture1, Qt::LeftButton, {},
+            QPoint(80 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth));
+        mark = recorder.frames();
+        QCOMPARE(window.Text1->text(), QStringLiteral("2000"));
+        CHECKED(expectStereoTone("scale press at 80", waitAfter(mark), 2000, 100));
+
+        // 440 typed into the F1 box, then Enter.
+        window.Text1->setFocus();
+        QTest::keyClick(window.Text1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(window.Text1, QStringLiteral("440"));
+        QTest::keyClick(window.Text1, Qt::Key_Return);
+        mark = recorder.frames();
+        QCOMPARE(window.state().Frequency1, int16_t(440));
+        CHECKED(expectStereoTone("F1 entry 440", waitAfter(mark), 440, 100));
+
+        // "44100 Hz" silences at once; the recomputation a second later plays nothing.
+        clickOption(window.Option11);
+        mark = recorder.frames();
+        QCOMPARE(window.state().SampleRate, 44100);
+        CHECKED(expectSilence("44100 Hz picked", waitAfter(mark, 1.6)));
+
+        // "Start" plays the same tones at the new rate.
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        mark = recorder.frames();
+        QCOMPARE(backend.deviceRate(), 44100);
+        CHECKED(expectStereoTone("Start at 44100 Hz", waitAfter(mark), 440, 100));
+
+        // "Stop": silence.
+        QTest::mouseClick(window.Stop, Qt::LeftButton);
+        mark = recorder.frames();
+        CHECKED(expectSilence("Stop", waitAfter(mark)));
+
+        // "Modulation AM " with F2 at 100 Hz: the carrier F1 with sidebands at F1 - F2 and
+        // F1 + F2 of depth / 2 of it, nothing at F1 +- 2 F2 or between; F2 alone on the right.
+        QCOMPARE(window.state().Frequency2, int16_t(100));
+        clickOption(window.Option7);
+        mark = recorder.frames();
+        {
+            const Window w = waitAfter(mark);
+            CHECKED(expectWindowRecorded(w));
+            const auto left = recorder.channel(0, w.first, w.count);
+            const double rate = PulseRecorder::Rate;
+            const double carrier = toneAmplitude(left, 440, rate);
+            const double lower = toneAmplitude(left, 340, rate);
+            const double upper = toneAmplitude(left, 540, rate);
+            double offLine = 0;
+            for (double hz : { 100.0, 240.0, 290.0, 390.0, 490.0, 590.0, 640.0, 880.0 })
+                offLine = std::max(offLine, toneAmplitude(left, hz, rate));
+            qInfo("AM: carrier 440 Hz %.0f, sidebands 340 Hz %.0f (%.2f dB) and 540 Hz %.0f "
+                  "(%.2f dB), largest off-line level %.1f (%.1f dB)",
+                carrier, lower, 20 * std::log10(lower / carrier), upper,
+                20 * std::log10(upper / carrier), offLine, 20 * std::log10(offLine / carrier));
+            QVERIFY(std::abs(carrier - Level) <= 0.02 * Level);
+            for (double side : { lower, upper })
+                QVERIFY(std::abs(side / carrier - Depth / 2) <= 0.01);
+            QVERIFY(offLine <= 0.002 * carrier);
+            CHECKED(expectTone("AM modulator", w, 1, 100));
+        }
+
+        // "Bit Code": the dialog opens, OK keeps the start pattern; the left channel sends
+        // the 32 bits at 1 ms each from the buffer's start, then silence, every 0.5 s.
+        int dialogs = 0;
+        acceptBitCodeDialogWhenShown(&dialogs);
+        auto* bitCode = window.findChild<QRadioButton*>(QStringLiteral("Option1_8"));
+        QVERIFY(bitCode);
+        clickOption(bitCode);
+        mark = recorder.frames();
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(QString::fromStdString(window.module1().BitCode), QLatin1String(StartPattern));
+        {
+            const Window w = waitAfter(mark, 1.8);
+            CHECKED(expectWindowRecorded(w));
+            const auto left = recorder.channel(0, w.first, w.count);
+            const double rate = PulseRecorder::Rate;
+            const double bitSamples = rate * 0.001;
+            const auto starts = burstStarts(left, Level / 2, PulseRecorder::framesOf(0.3));
+            qInfo("Bit Code: %zu bursts in %.2f s", starts.size(), double(w.count) / rate);
+            QVERIFY(starts.size() >= 2);
+            for (size_t k = 0; k < starts.size(); ++k) {
+                const size_t start = starts[k];
+                if (k > 0) {
+                    const double period = double(start - starts[k - 1]) / rate;
+                    qInfo("Bit Code: repeats after %.5f s", period);
+                    QVERIFY(std::abs(period - 0.5) <= 2 / rate);
+                }
+                const std::string bits = readBits(left, start, bitSamples, 32, Level / 2);
+                qInfo("Bit Code: burst at +%.4f s reads %s", double(start) / rate, bits.c_str());
+                QCOMPARE(QString::fromStdString(bits), QLatin1String(StartPattern));
+                // Every bit holds its level within a few percent, away from the edges.
+                for (size_t b = 0; b < 32; ++b) {
+                    const size_t middle = start + size_t((double(b) + 0.5) * bitSamples);
+                    const double expected = StartPattern[b] == '1' ? -Level : Level;
+                    QVERIFY(std::abs(left[middle] - expected) <= 0.03 * Level);
+                }
+                // Silence from just after the last bit until the next burst is due.
+                const size_t quietFrom = start + size_t(33 * bitSamples);
+                const size_t quietTo = std::min(left.size(), start + size_t(0.495 * rate));
+                if (quietTo > quietFrom) {
+                    const std::vector<double> gap(
+                        left.begin() + long(quietFrom), left.begin() + long(quietTo));
+                    QVERIFY2(peakMagnitude(gap) <= 2,
+                        qPrintable(QStringLiteral("no silence after the bits: peak %1")
+                                       .arg(peakMagnitude(gap))));
+                }
+            }
+            // The right channel goes on with F2 (the mode is still AM).
+            CHECKED(expectTone("Bit Code right", w, 1, 100));
+        }
+
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        QVERIFY(!window.sound().hasSoundBuffer());
+    }
+
+    void serverDiesWhilePlaying()
+    {
+        QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
+
+        audio::SdlSoundBackend backend;
+        FormGen window(backend);
+        window.setEndProgram([] {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(messages.isEmpty());
+
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        size_t mark = recorder.frames();
+        CHECKED(expectStereoTone("before the server dies", waitAfter(mark), 1000, 1000));
+
+        // The server dies without a word.
+        bool ok = false;
+        const qint64 pid = qEnvironmentVariable("VELLOX_PULSE_PID").toLongLong(&ok);
+        QVERIFY(ok && pid > 0);
+        QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
+        recorder.stop();
+        // SDL notices within a device period or two.
+        QTRY_VERIFY_WITH_TIMEOUT(backend.deviceLost(), 5000);
+        QVERIFY(messages.isEmpty());
+
+        // A rate change needs a new buffer from the lost device: reported once.
+        const QString failure = QString::fromLatin1(PlayFailureMessage);
+        clickOption(window.Option11);
+        QCOMPARE(messages, QStringList { failure });
+        QCOMPARE(window.state().SampleRate, 44100);
+
+        // Every restart now reports the failure once and leaves the window usable.
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(!window.sound().hasSoundBuffer());
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        QCOMPARE(messages.size(), 3);
+        QTest::mouseClick(window.Stop, Qt::LeftButton);
+        QCOMPARE(messages.size(), 3);
+        clickOption(window.Option10);
+        QCOMPARE(messages.size(), 4);
+        QCOMPARE(window.state().ChannelMode, int16_t(6));
+        QTest::qWait(1300); // no timer brings more, the one after the rate change included
+        QCOMPARE(messages.size(), 4);
+        for (const QString& m : messages)
+            QCOMPARE(m, failure);
+
+        // The server comes back: the next "Start" plays again.
+        QProcess session;
+        session.start(
+            qEnvironmentVariable("VELLOX_PULSE_SESSION"), { QStringLiteral("--start-server") });
+        QVERIFY(session.waitForFinished(20000));
+        QCOMPARE(session.exitCode(), 0);
+        QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        mark = recorder.frames();
+        QCOMPARE(messages.size(), 4);
+        QVERIFY(window.sound().hasSoundBuffer());
+        QCOMPARE(backend.deviceRate(), 44100);
+        CHECKED(expectStereoTone("after the server came back", waitAfter(mark), 1000, 100));
+
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        QVERIFY(!window.sound().hasSoundBuffer());
+    }
+};
+
+QTEST_MAIN(FormGenPulseTest)
+#include "FormGenPulseTest.moc"
