@@ -519,6 +519,8 @@ void FormGen::connectHandlers()
 void FormGen::Form_Load()
 {
     setStartValues(m_state, m_module1);
+    m_samplesSource.reset(); // Samples was re-created
+    m_samplesId = m_nextSamplesId++;
     Text1->setText(QStringLiteral("1000"));
     Text2->setText(QStringLiteral("100"));
     DrawMarcajeFrecventa1();
@@ -1016,12 +1018,24 @@ void FormGen::SynthesizeSignal()
     DrawTimeView();
 }
 
+FormGen::DrawnTimeView FormGen::timeViewInputs() const
+{
+    return { m_samplesId, m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
+        m_state.Frequency1, m_state.Frequency2, m_module1.BitLength, Picture3->generation(),
+        Picture3->current(), Picture3->foreColor().rgb(), Picture3->drawWidth(),
+        int(Picture3->drawMode()), int(Picture3->drawStyle()) };
+}
+
 void FormGen::DrawTimeView()
 {
     // The lowest slider position (span 0) has no scale of its own and draws as the
     // smallest span, 100; a buffer shorter than the view draws the points it has.
+    if (m_drawnTimeView && *m_drawnTimeView == timeViewInputs())
+        return;
+    m_drawnTimeView.reset();
     ::vellox::DrawTimeView(*Picture3, m_state.Samples, m_state.TimeViewSpan, m_state.Waveform,
         m_state.ChannelMode, m_state.Frequency1, m_state.Frequency2, m_module1.BitLength);
+    m_drawnTimeView = timeViewInputs();
 }
 
 } // namespace vellox

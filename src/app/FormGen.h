@@ -8,6 +8,8 @@
 #include "SynthTypes.h"
 #include "UniformSource.h"
 
+#include <QPointF>
+#include <QRgb>
 #include <QWidget>
 
 #include <array>
@@ -166,6 +168,28 @@ private:
     quint64 m_samplesId = 0;
     quint64 m_spareId = 0;
     quint64 m_nextSamplesId = 1;
+
+    // What the time view shows: redrawing the same samples with the same labels and span
+    // on an untouched Picture3 would give the same pixels and leave the same pen, so it is
+    // skipped.
+    struct DrawnTimeView {
+        quint64 samplesId = 0;
+        int32_t span = 0;
+        int16_t waveform = 0;
+        int16_t channelMode = 0;
+        int16_t frequency1 = 0;
+        int16_t frequency2 = 0;
+        float bitLength = 0.0f;
+        quint64 pictureGeneration = 0;
+        QPointF penAt;
+        QRgb penColour = 0;
+        int penWidth = 0;
+        int penMode = 0;
+        int penStyle = 0;
+        bool operator==(const DrawnTimeView&) const = default;
+    };
+    std::optional<DrawnTimeView> m_drawnTimeView;
+    DrawnTimeView timeViewInputs() const;
 
 public:
     // Controls, named as in the window; owned by the Qt object tree.
