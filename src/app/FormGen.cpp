@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTimer>
 
@@ -453,6 +454,9 @@ void FormGen::buildLayout()
     // Both timers idle: an interval of 0 is a stopped timer here.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    // A coarse timer may fire a tick up to 5 % of its interval off; a sweep step is due
+    // every 10 ms.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
 }
@@ -468,7 +472,12 @@ void FormGen::connectHandlers()
     connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
 
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        const bool outer = m_inTimer1Tick; // a failure message's event loop nests ticks
+        m_inTimer1Tick = true;
+        const auto restore = qScopeGuard([this, outer] { m_inTimer1Tick = outer; });
+        Timer1_Timer();
+    });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
 
     connect(Picture1, &PictureBox::MouseDown, this, &FormGen::Picture1_MouseDown);
@@ -609,6 +618,12 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
     if (milliseconds == 0) {
         timer->stop();
         timer->setInterval(0);
+    } else if (timer == Timer1 && m_inTimer1Tick && timer->isActive()
+        && timer->interval() == milliseconds) {
+        // Re-armed with its own interval by its own tick (every sweep step restarts the
+        // sound): the countdown that began when the tick was due runs on, so a step comes
+        // every 10 ms instead of 10 ms after the step's work. A step that outlasts the
+        // interval is followed by one tick at once, never by a pile of them.
     } else {
         timer->start(milliseconds);
     }

@@ -159,6 +159,7 @@ private:
     std::function<void()> m_endProgram;
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
+    bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
 
     // What Samples holds, when it is a buffer that can be taken again; the buffer set
     // aside and its source. The ids name a content: every new content gets a new id.
