@@ -1,9 +1,11 @@
 // ui-probe: the window in a real event loop, offscreen over SDL's dummy driver, for the
 // figures a handler benchmark cannot give.
 //
-//   ui-probe sweep [seconds]   linear sweep of F1 at 44100, 98000 and 192000 Hz: steps per
+//   ui-probe sweep [seconds] [noise]
+//                              linear sweep of F1 at 44100, 98000 and 192000 Hz: steps per
 //                              second (the ceiling is 100, one step per 10 ms tick) and the
-//                              median and worst period between steps
+//                              median and worst period between steps; `noise` sets the
+//                              noise spinner first (0..10), whose buffers are never reused
 //   ui-probe drag              800 left-button moves across the F1 scale, one per pixel:
 //                              (a) all posted at once, events handled per second;
 //                              (b) fed at a mouse's rate of one per millisecond, the lag
@@ -62,8 +64,9 @@ void selectRate(FormGen& window, int32_t rate)
     option->setChecked(true);
 }
 
-int sweep(FormGen& window, double seconds)
+int sweep(FormGen& window, double seconds, int noise)
 {
+    window.UpDown5->setValue(noise);
     std::printf("rate    steps  seconds  steps/s  median-period-ms  worst-period-ms\n");
     for (const int32_t rate : { RateLow, RateMid, RateHigh }) {
         window.Option4->setChecked(true); // manual: the sweep stands still while we set up
@@ -200,7 +203,7 @@ int main(int argc, char** argv)
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode != "sweep" && mode != "drag" && mode != "rss") {
-        std::fprintf(stderr, "usage: ui-probe sweep [seconds] | drag | rss\n");
+        std::fprintf(stderr, "usage: ui-probe sweep [seconds] [noise] | drag | rss\n");
         return 2;
     }
     int qtArgc = 1;
@@ -212,7 +215,8 @@ int main(int argc, char** argv)
         window.setEndProgram([] {});
         window.show();
         if (mode == "sweep")
-            result = sweep(window, argc > 2 ? std::atof(argv[2]) : 3.0);
+            result = sweep(
+                window, argc > 2 ? std::atof(argv[2]) : 3.0, argc > 3 ? std::atoi(argv[3]) : 0);
         else if (mode == "drag")
             result = drag(window);
         else
