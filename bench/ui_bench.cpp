@@ -3,7 +3,8 @@
 //   - Play_Click end to end (F1 scale cleared and redrawn, synthesis, time view, hand-over
 //     to the device, looping play), once with settings that changed since the last
 //     synthesis (the whole buffer computed) and once with the same settings;
-//   - the synthesis alone with the window's settings, to tell its share;
+//   - the synthesis alone with the window's settings, and as the window runs it (with the
+//     time view), to tell its share;
 //   - a frequency change through the F1 spinner and one step of the linear sweep (the
 //     handler work of a tick, without the timer's wait);
 //   - the time view alone and one scale redraw (clear + DrawMarcajeFrecventa);
@@ -74,10 +75,14 @@ struct Program {
     ~Program() { window.reset(); }
 };
 
+// Made on first use and destroyed in main, while the application still exists.
+std::unique_ptr<Program> theProgram;
+
 Program& program()
 {
-    static Program instance;
-    return instance;
+    if (!theProgram)
+        theProgram = std::make_unique<Program>();
+    return *theProgram;
 }
 
 // Selects the sample rate and plays once, so that the SDL device runs at that rate before
@@ -142,6 +147,26 @@ void PlayClickSame(benchmark::State& state)
     window.Timer1->stop();
 }
 BENCHMARK(PlayClickSame)
+    ->Arg(RateLow)
+    ->Arg(RateMid)
+    ->Arg(RateHigh)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// FormGen::SynthesizeSignal as Play_Click runs it, a new buffer every time: the synthesis
+// plus the time view, in the window's process (the synthesis comes out slower here than
+// in the hot loop below).
+void SynthesizeInWindow(benchmark::State& state)
+{
+    FormGen& window = windowAt(int32_t(state.range(0)));
+    bool flip = false;
+    for (auto _ : state) {
+        window.module1().BitCode = flip ? "0101010101" : "1010101010";
+        flip = !flip;
+        window.SynthesizeSignal();
+    }
+}
+BENCHMARK(SynthesizeInWindow)
     ->Arg(RateLow)
     ->Arg(RateMid)
     ->Arg(RateHigh)
@@ -300,6 +325,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
+    theProgram.reset();
     benchmark::Shutdown();
     return 0;
 }
