@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTimer>
 
@@ -54,6 +55,20 @@ namespace {
     constexpr int RateSettleMs = 1000; // Timer2 after a sample-rate change
     // 10^(1/100) in double: a logarithmic sweep takes 100 steps per decade.
     const double LogSweepFactor = std::pow(10.0, 1.0 / 100.0);
+
+    bool sameSettings(const SynthSettings& a, const SynthSettings& b)
+    {
+        return a.SampleRate == b.SampleRate && a.Frequency1 == b.Frequency1
+            && a.Frequency2 == b.Frequency2 && a.Pi == b.Pi && a.Level1 == b.Level1
+            && a.Level2 == b.Level2 && a.NoiseLevel == b.NoiseLevel && a.Waveform == b.Waveform
+            && a.ChannelMode == b.ChannelMode && a.DutyPercent == b.DutyPercent;
+    }
+
+    bool sameModule1(const Module1& a, const Module1& b)
+    {
+        return a.BitCode == b.BitCode && a.RepetitiveTime == b.RepetitiveTime
+            && a.BitLength == b.BitLength;
+    }
 
     QString qs(const std::string& text)
     {
@@ -439,6 +454,9 @@ void FormGen::buildLayout()
     // Both timers idle: an interval of 0 is a stopped timer here.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    // A coarse timer may fire a tick up to 5 % of its interval off; a sweep step is due
+    // every 10 ms.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
 }
@@ -454,7 +472,12 @@ void FormGen::connectHandlers()
     connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
 
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        const bool outer = m_inTimer1Tick; // a failure message's event loop nests ticks
+        m_inTimer1Tick = true;
+        const auto restore = qScopeGuard([this, outer] { m_inTimer1Tick = outer; });
+        Timer1_Timer();
+    });
     connect(Timer2, &QTimer::timeout, this, [this] { Timer2_Timer(); });
 
     connect(Picture1, &PictureBox::MouseDown, this, &FormGen::Picture1_MouseDown);
@@ -505,6 +528,8 @@ void FormGen::connectHandlers()
 void FormGen::Form_Load()
 {
     setStartValues(m_state, m_module1);
+    m_samplesSource.reset(); // Samples was re-created
+    m_samplesId = m_nextSamplesId++;
     Text1->setText(QStringLiteral("1000"));
     Text2->setText(QStringLiteral("100"));
     DrawMarcajeFrecventa1();
@@ -593,6 +618,12 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
     if (milliseconds == 0) {
         timer->stop();
         timer->setInterval(0);
+    } else if (timer == Timer1 && m_inTimer1Tick && timer->isActive()
+        && timer->interval() == milliseconds) {
+        // Re-armed with its own interval by its own tick (every sweep step restarts the
+        // sound): the countdown that began when the tick was due runs on, so a step comes
+        // every 10 ms instead of 10 ms after the step's work. A step that outlasts the
+        // interval is followed by one tick at once, never by a pile of them.
     } else {
         timer->start(milliseconds);
     }
@@ -604,6 +635,7 @@ void FormGen::Play_Click()
     try {
         Picture1->Cls();
         m_sound->ReleaseSound();
+        setAsideSamples();
         m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
         m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
         DrawMarcajeFrecventa1();
@@ -683,6 +715,7 @@ void FormGen::changeSampleRate(int32_t rate)
 {
     setTimerInterval(Timer1, 0);
     m_state.SampleRate = rate;
+    setAsideSamples();
     // With no device open (after a failed start) the rate is only recorded: the next
     // Play opens the device at it.
     if (m_sound->hasSoundDevice()) {
@@ -948,21 +981,76 @@ void FormGen::Option6_Click()
 
 // ---- synthesis and time view -----------------------------------------------------------
 
+bool FormGen::reuseSamples(const SynthSettings& settings)
+{
+    auto madeFrom = [&](const std::optional<SamplesSource>& source) {
+        return source && sameSettings(source->settings, settings)
+            && sameModule1(source->module1, m_module1);
+    };
+    if (madeFrom(m_samplesSource))
+        return true;
+    if (!madeFrom(m_spareSource))
+        return false;
+    std::swap(m_state.Samples, m_spareSamples);
+    std::swap(m_samplesSource, m_spareSource);
+    std::swap(m_samplesId, m_spareId);
+    return true;
+}
+
+void FormGen::setAsideSamples()
+{
+    // Samples is about to be overwritten; a buffer worth taking again moves aside (the
+    // vector that was aside comes back to be overwritten, so nothing is allocated).
+    if (m_samplesSource) {
+        std::swap(m_state.Samples, m_spareSamples);
+        std::swap(m_samplesSource, m_spareSource);
+        std::swap(m_samplesId, m_spareId);
+    }
+    m_samplesSource.reset();
+    m_samplesId = m_nextSamplesId++;
+}
+
 void FormGen::SynthesizeSignal()
 {
-    const PhaseSteps steps = ::vellox::SynthesizeSignal(
-        synthSettings(m_state, UpDown7->value()), m_module1, m_random, m_state.Samples);
+    const SynthSettings settings = synthSettings(m_state, UpDown7->value());
+    PhaseSteps steps;
+    if (reuseSamples(settings)) {
+        steps = m_samplesSource->steps;
+    } else {
+        // A failure leaves Samples unspecified: it names no source until it is complete.
+        m_samplesSource.reset();
+        m_samplesId = m_nextSamplesId++;
+        steps = ::vellox::SynthesizeSignal(settings, m_module1, m_random, m_state.Samples);
+        // Noise is the one input beyond the settings: every call draws new random values.
+        // At noise 0 they are scaled to zero and added, which changes no sum, so the
+        // buffer is the same for the same settings and can be taken again; with noise it
+        // is always computed afresh.
+        if (settings.NoiseLevel == 0.0f)
+            m_samplesSource = SamplesSource { settings, m_module1, steps };
+    }
     m_state.PhaseStep1 = steps.PhaseStep1;
     m_state.PhaseStep2 = steps.PhaseStep2;
     DrawTimeView();
+}
+
+FormGen::DrawnTimeView FormGen::timeViewInputs() const
+{
+    return { m_samplesId, m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
+        m_state.Frequency1, m_state.Frequency2, m_module1.BitLength, Picture3->generation(),
+        Picture3->current(), Picture3->foreColor().rgb(), Picture3->drawWidth(),
+        int(Picture3->drawMode()), int(Picture3->drawStyle()) };
 }
 
 void FormGen::DrawTimeView()
 {
     // The lowest slider position (span 0) has no scale of its own and draws as the
     // smallest span, 100; a buffer shorter than the view draws the points it has.
+    if (m_drawnTimeView && *m_drawnTimeView == timeViewInputs())
+        return;
+    m_drawnTimeView.reset();
     ::vellox::DrawTimeView(*Picture3, m_state.Samples, m_state.TimeViewSpan, m_state.Waveform,
         m_state.ChannelMode, m_state.Frequency1, m_state.Frequency2, m_module1.BitLength);
+    m_drawnTimeView = timeViewInputs();
 }
 
 } // namespace vellox

@@ -8,11 +8,15 @@
 #include "SynthTypes.h"
 #include "UniformSource.h"
 
+#include <QPointF>
+#include <QRgb>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -135,6 +139,19 @@ private:
     void pressScale(int which, int button, float x, bool drag);
     void setChannelMode(int16_t mode);
 
+    // Recomputing the buffer is the bulk of every restart, and a sweep step or a
+    // frequency change asks for the same buffer up to three times in a row (the tick, the
+    // spinner's change, Play). Without noise the buffer is a function of its inputs alone,
+    // so a buffer computed from the same inputs is taken again instead: the one in Samples,
+    // or the one Play set aside when it re-sized Samples.
+    struct SamplesSource {
+        SynthSettings settings;
+        Module1 module1;
+        PhaseSteps steps;
+    };
+    bool reuseSamples(const SynthSettings& settings);
+    void setAsideSamples();
+
     GeneratorState m_state;
     Module1 m_module1;
     UniformSource m_random;
@@ -142,6 +159,38 @@ private:
     std::function<void()> m_endProgram;
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
+    bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
+
+    // What Samples holds, when it is a buffer that can be taken again; the buffer set
+    // aside and its source. The ids name a content: every new content gets a new id.
+    std::optional<SamplesSource> m_samplesSource;
+    std::vector<int16_t> m_spareSamples;
+    std::optional<SamplesSource> m_spareSource;
+    quint64 m_samplesId = 0;
+    quint64 m_spareId = 0;
+    quint64 m_nextSamplesId = 1;
+
+    // What the time view shows: redrawing the same samples with the same labels and span
+    // on an untouched Picture3 would give the same pixels and leave the same pen, so it is
+    // skipped.
+    struct DrawnTimeView {
+        quint64 samplesId = 0;
+        int32_t span = 0;
+        int16_t waveform = 0;
+        int16_t channelMode = 0;
+        int16_t frequency1 = 0;
+        int16_t frequency2 = 0;
+        float bitLength = 0.0f;
+        quint64 pictureGeneration = 0;
+        QPointF penAt;
+        QRgb penColour = 0;
+        int penWidth = 0;
+        int penMode = 0;
+        int penStyle = 0;
+        bool operator==(const DrawnTimeView&) const = default;
+    };
+    std::optional<DrawnTimeView> m_drawnTimeView;
+    DrawnTimeView timeViewInputs() const;
 
 public:
     // Controls, named as in the window; owned by the Qt object tree.

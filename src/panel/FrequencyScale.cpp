@@ -3,7 +3,10 @@
 #include "NumberText.h"
 #include "Rounding.h"
 
+#include <QImage>
+
 #include <cmath>
+#include <vector>
 
 namespace vellox {
 
@@ -21,6 +24,93 @@ namespace {
         area.setDrawMode(PictureBox::PenMode::Xor);
         area.Line(QPointF(fromX, CursorTop), QPointF(fromX, CursorBottom));
         area.Line(QPointF(toX, CursorTop), QPointF(toX, CursorBottom));
+    }
+
+    // Baseline, ticks, labels and title are the same on every redraw: drawn once on a
+    // blank canvas, they are kept and shown again on the next blank canvas that would get
+    // the very same pixels. What decides the pixels: the canvas (size, format, resolution,
+    // background), the style, the font, and the pen's mode and dot style, which the
+    // drawing does not set (in XOR mode the crossings of ticks and baseline come out black).
+    struct StaticScale {
+        QSize size;
+        QImage::Format format;
+        int dotsPerMeterX;
+        int dotsPerMeterY;
+        QRgb background;
+        QRgb scaleColor;
+        QRgb titleColor;
+        QString title;
+        QPointF titlePosition;
+        QString font;
+        PictureBox::PenMode mode;
+        PictureBox::PenStyle style;
+        QImage picture; // not part of the key
+
+        bool sameKey(const StaticScale& other) const
+        {
+            return size == other.size && format == other.format
+                && dotsPerMeterX == other.dotsPerMeterX && dotsPerMeterY == other.dotsPerMeterY
+                && background == other.background && scaleColor == other.scaleColor
+                && titleColor == other.titleColor && title == other.title
+                && titlePosition == other.titlePosition && font == other.font && mode == other.mode
+                && style == other.style;
+        }
+    };
+
+    StaticScale staticKey(const PictureBox& area, const ScaleStyle& style)
+    {
+        const QImage& canvas = area.canvas();
+        return { canvas.size(), canvas.format(), canvas.dotsPerMeterX(), canvas.dotsPerMeterY(),
+            area.background().rgb(), style.scaleColor.rgb(), style.titleColor.rgb(), style.title,
+            style.titlePosition, area.font().key(), area.drawMode(), area.drawStyle(), {} };
+    }
+
+    // Two scales in two modes make four pictures; a few more cover other fonts or styles.
+    constexpr size_t StaticScaleLimit = 8;
+
+    // UI thread only, like every drawing.
+    std::vector<StaticScale>& staticScales()
+    {
+        static std::vector<StaticScale> scales;
+        return scales;
+    }
+
+    const StaticScale* findStaticScale(const StaticScale& key)
+    {
+        for (const StaticScale& scale : staticScales())
+            if (scale.sameKey(key))
+                return &scale;
+        return nullptr;
+    }
+
+    void keepStaticScale(StaticScale key, const QImage& picture)
+    {
+        std::vector<StaticScale>& scales = staticScales();
+        if (scales.size() >= StaticScaleLimit)
+            scales.erase(scales.begin());
+        key.picture = picture;
+        scales.push_back(std::move(key));
+    }
+
+    void drawStaticScale(PictureBox& area, const ScaleStyle& style)
+    {
+        area.setDrawWidth(2);
+        area.setForeColor(style.scaleColor);
+        area.Line(QPointF(0, BaselineY), QPointF(BaselineEnd, BaselineY));
+
+        for (int i = 0; i < TickCount; ++i) {
+            const TickRow row = tickRow(i);
+            area.setDrawWidth(row.width);
+            area.Line(QPointF(row.x, row.fromY), QPointF(row.x, row.toY));
+            if (!row.label.empty()) {
+                area.setCurrent(QPointF(row.x, LabelY));
+                area.Print(QString::fromStdString(row.label));
+            }
+        }
+
+        area.setForeColor(style.titleColor);
+        area.setCurrent(style.titlePosition);
+        area.Print(style.title);
     }
 
 } // namespace
@@ -84,23 +174,23 @@ int16_t pickFrequency(float x)
 QString DrawMarcajeFrecventa(
     PictureBox& area, const ScaleStyle& style, int16_t frequency, float* markerX)
 {
-    area.setDrawWidth(2);
-    area.setForeColor(style.scaleColor);
-    area.Line(QPointF(0, BaselineY), QPointF(BaselineEnd, BaselineY));
-
-    for (int i = 0; i < TickCount; ++i) {
-        const TickRow row = tickRow(i);
-        area.setDrawWidth(row.width);
-        area.Line(QPointF(row.x, row.fromY), QPointF(row.x, row.toY));
-        if (!row.label.empty()) {
-            area.setCurrent(QPointF(row.x, LabelY));
-            area.Print(QString::fromStdString(row.label));
+    if (!area.isBlank()) {
+        drawStaticScale(area, style);
+    } else {
+        StaticScale key = staticKey(area, style);
+        if (const StaticScale* kept = findStaticScale(key)) {
+            area.restoreCanvas(kept->picture);
+            // The pen as the drawing leaves it; the cursor below sets colour and width and
+            // moves the position again.
+            area.setDrawWidth(2);
+            area.setForeColor(style.titleColor);
+            area.setCurrent(
+                QPointF(style.titlePosition.x(), style.titlePosition.y() + area.lineHeight()));
+        } else {
+            drawStaticScale(area, style);
+            keepStaticScale(std::move(key), area.canvas());
         }
     }
-
-    area.setForeColor(style.titleColor);
-    area.setCurrent(style.titlePosition);
-    area.Print(style.title);
 
     const QString text = QString::fromStdString(plainNumber(int(frequency)));
 

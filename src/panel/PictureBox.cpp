@@ -6,6 +6,7 @@
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace vellox {
 
@@ -48,13 +49,44 @@ PictureBox::PictureBox(QSize canvasSize, QColor background, QWidget* parent)
     setMouseTracking(true);
     // The canvas covers every pixel inside the border; no background needs painting.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    measureFont();
+}
+
+void PictureBox::changed()
+{
+    m_blank = false;
+    ++m_generation;
+    update();
+}
+
+void PictureBox::measureFont()
+{
+    const QFontMetricsF metrics(font());
+    m_ascent = metrics.ascent();
+    m_lineHeight = QFontMetrics(font()).lineSpacing();
+}
+
+void PictureBox::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        measureFont();
+    QWidget::changeEvent(event);
 }
 
 void PictureBox::Cls()
 {
     m_canvas.fill(m_background);
     m_current = QPointF(0, 0);
+    m_blank = true;
+    ++m_generation;
     update();
+}
+
+void PictureBox::restoreCanvas(const QImage& picture)
+{
+    Q_ASSERT(picture.size() == m_canvas.size() && picture.format() == m_canvas.format());
+    m_canvas = picture;
+    changed();
 }
 
 void PictureBox::beginPen(QPainter& painter) const
@@ -94,7 +126,7 @@ void PictureBox::Line(QPointF from, QPointF to)
         drawSegment(painter, from, to);
     }
     m_current = to;
-    update();
+    changed();
 }
 
 void PictureBox::LineTo(QPointF to)
@@ -106,20 +138,52 @@ void PictureBox::LinesTo(std::span<const QPointF> points)
 {
     if (points.empty())
         return;
+    // A segment whose box lies this far outside the canvas colours no pixel of it: the
+    // widest pen reaches half its width beyond the segment, rounding one pixel more.
+    const qreal margin = qreal(std::max(1, m_drawWidth)) + 2;
+    const qreal left = -margin;
+    const qreal top = -margin;
+    const qreal right = m_canvas.width() + margin;
+    const qreal bottom = m_canvas.height() + margin;
+    auto outside = [&](QPointF a, QPointF b) {
+        return (a.x() < left && b.x() < left) || (a.x() > right && b.x() > right)
+            || (a.y() < top && b.y() < top) || (a.y() > bottom && b.y() > bottom);
+    };
     {
         QPainter painter(&m_canvas);
         beginPen(painter);
+        // A thin solid pen draws every line alone whether given one by one or as a list,
+        // and in both modes the result does not depend on the order (copy paints one
+        // colour, XOR flips by it), so the lines go to the painter in one call and the
+        // points of no length in another. A dotted pattern or a wide pen may carry over
+        // between the lines of one call: those are drawn one by one.
+        const bool batch = m_drawStyle == PenStyle::Solid && m_drawWidth <= 1;
+        std::vector<QLineF> lines;
+        std::vector<QPointF> dots;
+        if (batch)
+            lines.reserve(points.size());
         for (const QPointF& point : points) {
-            drawSegment(painter, m_current, point);
+            if (!outside(m_current, point)) {
+                if (!batch)
+                    drawSegment(painter, m_current, point);
+                else if (m_current == point)
+                    dots.push_back(point);
+                else
+                    lines.emplace_back(m_current, point);
+            }
             m_current = point;
         }
+        if (!lines.empty())
+            painter.drawLines(lines.data(), int(lines.size()));
+        if (!dots.empty())
+            painter.drawPoints(dots.data(), int(dots.size()));
     }
-    update();
+    changed();
 }
 
 int PictureBox::lineHeight() const
 {
-    return QFontMetrics(font()).lineSpacing();
+    return m_lineHeight;
 }
 
 void PictureBox::Print(const QString& text)
@@ -129,11 +193,10 @@ void PictureBox::Print(const QString& text)
         painter.setFont(font());
         painter.setPen(QColor(m_foreColor.red(), m_foreColor.green(), m_foreColor.blue()));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        const QFontMetricsF metrics(font());
-        painter.drawText(QPointF(m_current.x(), m_current.y() + metrics.ascent()), text);
+        painter.drawText(QPointF(m_current.x(), m_current.y() + m_ascent), text);
     }
-    m_current.setY(m_current.y() + lineHeight());
-    update();
+    m_current.setY(m_current.y() + m_lineHeight);
+    changed();
 }
 
 void PictureBox::paintEvent(QPaintEvent*)

@@ -68,6 +68,7 @@ public:
     void LineTo(QPointF to);
     // The same as calling LineTo for each point in turn (the same pixels), but with one
     // painter for all of them: the time view draws thousands of segments at a time.
+    // Segments that lie wholly outside the canvas are skipped: they would colour nothing.
     void LinesTo(std::span<const QPointF> points);
     // Text with its top-left corner at the pen's position, in the widget's font and the
     // pen colour on a transparent background. Text ignores the pen mode, width and style:
@@ -80,6 +81,15 @@ public:
 
     const QImage& canvas() const { return m_canvas; }
 
+    // True from construction or Cls until the next drawing: the canvas is all background.
+    bool isBlank() const { return m_blank; }
+    // Counts every change of the canvas: equal counts mean the same pixels.
+    quint64 generation() const { return m_generation; }
+    // Replaces the canvas by `picture` (same size and format, shared, not copied): lets a
+    // drawing that is the same every time be made once and shown again. The pen, its
+    // position included, stays as it was.
+    void restoreCanvas(const QImage& picture);
+
 signals:
     // Pointer events in canvas pixel coordinates. `button` is a set of bits
     // (1 left, 2 right, 4 middle): on a press the button that went down, on a move the
@@ -91,6 +101,7 @@ signals:
     void MouseMove(int button, int shift, float x, float y);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -98,6 +109,8 @@ protected:
 private:
     void beginPen(class QPainter& painter) const;
     void drawSegment(class QPainter& painter, QPointF from, QPointF to) const;
+    void changed();
+    void measureFont();
 
     QImage m_canvas;
     QColor m_background;
@@ -106,6 +119,12 @@ private:
     PenMode m_drawMode = PenMode::Copy;
     PenStyle m_drawStyle = PenStyle::Solid;
     QPointF m_current { 0, 0 };
+    bool m_blank = true;
+    quint64 m_generation = 0;
+    // The font's ascent and line spacing, measured once per font: Print runs for every
+    // label of every scale redraw.
+    qreal m_ascent = 0;
+    int m_lineHeight = 0;
 };
 
 } // namespace vellox

@@ -5,20 +5,34 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vellox {
 
 namespace {
 
-    // The points of one channel, from `first` up to `last` in steps of two, that exist.
-    std::vector<QPointF> tracePoints(
-        const std::vector<int16_t>& samples, int32_t first, int32_t last, int32_t span, int zeroY)
+    // Beyond this distance right of the canvas a line of the 1-pixel trace pen colours
+    // nothing of it.
+    constexpr double OffCanvas = 4.0;
+
+    // The points of one channel, from `first` up to `last` in steps of two, that exist and
+    // can show. x grows with the index, so once one point lies beyond the right edge every
+    // later line lies wholly beyond it: the points stop there, with that first point
+    // beyond kept, since the last visible line runs up to it.
+    std::vector<QPointF> tracePoints(const std::vector<int16_t>& samples, int32_t first,
+        int32_t last, int32_t span, int zeroY, int canvasWidth)
     {
         std::vector<QPointF> points;
         const int64_t available = int64_t(samples.size());
-        for (int32_t i = first; i <= last && i < available; i += 2)
+        points.reserve(
+            size_t(std::max<int64_t>(0, std::min<int64_t>(last + 1, available) - first) / 2 + 1));
+        const double beyond = double(canvasWidth) + OffCanvas;
+        for (int32_t i = first; i <= last && i < available; i += 2) {
             points.push_back(timeViewPoint(i, samples[size_t(i)], span, zeroY));
+            if (points.back().x() > beyond)
+                break;
+        }
         return points;
     }
 
@@ -74,7 +88,8 @@ void DrawTimeView(PictureBox& area, const std::vector<int16_t>& samples, int32_t
 
     area.setForeColor(cyan);
     area.setDrawStyle(PictureBox::PenStyle::Solid);
-    area.LinesTo(tracePoints(samples, 0, LastLeftElement, timeViewSpan, UpperZero));
+    area.LinesTo(tracePoints(
+        samples, 0, LastLeftElement, timeViewSpan, UpperZero, area.canvasSize().width()));
 
     area.setDrawStyle(PictureBox::PenStyle::Dotted);
     area.Line(QPointF(0, UpperZero), QPointF(ZeroLineEnd, UpperZero));
@@ -85,7 +100,8 @@ void DrawTimeView(PictureBox& area, const std::vector<int16_t>& samples, int32_t
 
     area.setForeColor(red);
     area.setDrawStyle(PictureBox::PenStyle::Solid);
-    area.LinesTo(tracePoints(samples, 1, LastRightElement, timeViewSpan, LowerZero));
+    area.LinesTo(tracePoints(
+        samples, 1, LastRightElement, timeViewSpan, LowerZero, area.canvasSize().width()));
 
     area.setDrawStyle(PictureBox::PenStyle::Dotted);
     area.Line(QPointF(0, LowerZero), QPointF(ZeroLineEnd, LowerZero));
