@@ -629,7 +629,13 @@ void FormGen::Play_Click()
 
 void FormGen::Stop_Click()
 {
-    m_sound->Stop();
+    // A device that refuses to stop is reported like a failed start; an exception must
+    // not leave the click handler, where it would end the program.
+    try {
+        m_sound->Stop();
+    } catch (const std::exception&) {
+        reportFailure();
+    }
 }
 
 // ---- timers ----------------------------------------------------------------------------
