@@ -10,6 +10,9 @@
 namespace vellox {
 
 namespace {
+    // Significant exponent digits read; more saturate (see readNumber).
+    constexpr size_t MaxExponentDigits = 15;
+
     bool isSkipped(char c)
     {
         return c == ' ' || c == '\t' || c == '\n';
@@ -110,13 +113,21 @@ double readNumber(std::string_view text)
         }
         size_t expDigits = 0;
         while (p < s.size() && isDigit(s[p])) {
-            // Leading zeros carry nothing, and a huge exponent saturates the same way.
-            if (!(expDigits == 0 && s[p] == '0') && expDigits < 6) {
-                exponent.push_back(s[p]);
+            // Leading zeros carry nothing. The exponent is kept whole up to far beyond any
+            // text's length: a long mantissa can make up for a large exponent ("1" and a
+            // hundred thousand zeros, then E-100001, is 0.1), so cutting it short changes
+            // the value. Beyond 15 digits it saturates, where the result is 0 or the
+            // largest value whatever the mantissa.
+            if (!(expDigits == 0 && s[p] == '0')) {
+                if (expDigits < MaxExponentDigits)
+                    exponent.push_back(s[p]);
                 ++expDigits;
             }
             ++p;
         }
+        if (expDigits > MaxExponentDigits)
+            exponent.replace(exponent.size() - MaxExponentDigits, MaxExponentDigits,
+                std::string(MaxExponentDigits, '9'));
         if (p > pos + 1 && isDigit(s[p - 1]))
             clean += expDigits == 0 ? std::string("e0") : exponent;
     }
