@@ -34,4 +34,12 @@ for t in read_number bitcode_rules; do
         i=$((i + 1))
     done
 done
+# A mantissa of many digits that a huge negative exponent makes up for: 1E+100000 times
+# 1E-1000000 is 0 (the last 9 bytes are the fuzzer's own numbers, not text).
+{
+    printf '1'
+    head -c 100000 /dev/zero | tr '\0' '0'
+    printf 'E-1000000'
+    head -c 9 /dev/zero
+} > "$out/seeds-read_number/long-exponent"
 echo "== fuzz targets built in $out"

@@ -76,6 +76,31 @@ bool startsWithDigitOrPoint(const std::string& s)
     return false;
 }
 
+// digits, at most one point, then optionally E or D, a sign and digits; nothing else.
+bool plainWithExponent(const std::string& s)
+{
+    size_t i = 0, digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i, ++digits;
+    if (i < s.size() && s[i] == '.')
+        ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i, ++digits;
+    if (digits == 0)
+        return false;
+    if (i == s.size())
+        return true;
+    if (s[i] != 'E' && s[i] != 'e' && s[i] != 'D' && s[i] != 'd')
+        return false;
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    size_t expDigits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i, ++expDigits;
+    return expDigits > 0 && i == s.size();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -112,6 +137,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const double reference = std::strtod(text.c_str(), nullptr);
         if (std::isfinite(reference) && reference <= DBL_MAX && !same(reference, value))
             broken("a plain decimal reads unlike strtod", text, value, reference);
+    }
+
+    // With an exponent too (E or D), at any length: the same reading as strtod, whose
+    // exponent has no digit limit. A long run of zeros in the mantissa shifts the exponent
+    // that a huge written exponent then makes up for.
+    if (plainWithExponent(text)) {
+        std::string reference = text;
+        for (char& c : reference)
+            if (c == 'D' || c == 'd')
+                c = 'E';
+        const double r = std::strtod(reference.c_str(), nullptr);
+        const double want = std::isinf(r) ? std::copysign(DBL_MAX, r) : r;
+        if (!same(want, value))
+            broken("a number with an exponent reads unlike strtod", text.substr(0, 200), value,
+                want);
     }
 
     checkWritten(value, text);
