@@ -194,12 +194,13 @@ namespace {
     }
 
     // True when the text starts with a number that readNumber would read (blanks, tabs and
-    // line feeds skipped): an entry without one is ignored rather than read as 0 Hz.
+    // line feeds skipped, and nothing else: a carriage return ends the number there as it
+    // does in readNumber): an entry without one is ignored rather than read as 0 Hz.
     bool hasLeadingNumber(const std::string& text)
     {
         std::string s;
         for (char c : text)
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            if (c != ' ' && c != '\t' && c != '\n')
                 s += c;
         size_t i = 0;
         if (s.size() >= 2 && s[0] == '&') {
