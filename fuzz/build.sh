@@ -42,4 +42,11 @@ done
     printf 'E-1000000'
     head -c 9 /dev/zero
 } > "$out/seeds-read_number/long-exponent"
+# Below the smallest double without an exponent: 400 zeros after the point.
+{
+    printf '.'
+    head -c 400 /dev/zero | tr '\0' '0'
+    printf '3'
+    head -c 9 /dev/zero
+} > "$out/seeds-read_number/underflow"
 echo "== fuzz targets built in $out"
