@@ -34,12 +34,14 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -248,8 +250,6 @@ private:
 
     void tickTimer1(const QString& where)
     {
-        const size_t before = fake->ops().size();
-        (void)before;
         window->Timer1_Timer();
         // Writes made here are checked against the settings in force now.
         checkWrites(where);
