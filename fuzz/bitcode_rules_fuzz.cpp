@@ -22,8 +22,9 @@ namespace {
 
 [[noreturn]] void broken(const char* what, const BitCodeTexts& t)
 {
-    std::fprintf(stderr, "property broken: %s\npattern: \"%s\"\nrepetition: \"%s\"\nbit length: \"%s\"\n",
-        what, t.Text1.c_str(), t.Text2.c_str(), t.Text3.c_str());
+    std::fprintf(stderr,
+        "property broken: %s\npattern: \"%s\"\nrepetition: \"%s\"\nbit length: \"%s\"\n", what,
+        t.Text1.c_str(), t.Text2.c_str(), t.Text3.c_str());
     std::abort();
 }
 
@@ -120,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         expected.emplace_back(RepetitiveTimeMessage);
     if (badB)
         expected.emplace_back(BitLengthMessage);
-    const bool lengthMessage = out.messages.size() == expected.size() + 1
-        && out.messages.back() == LengthCheckMessage;
+    const bool lengthMessage
+        = out.messages.size() == expected.size() + 1 && out.messages.back() == LengthCheckMessage;
     if (lengthMessage)
         expected.emplace_back(LengthCheckMessage);
     if (out.messages != expected)
@@ -132,7 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!sameBits(s.BitLength, wantB))
         broken("the bit length stored is not the one entered", entered);
     const float wantR = badR ? FallbackRepetitiveTime : float(r / 1000.0);
-    if (lengthMessage ? !sameBits(s.RepetitiveTime, s.BitLength) : !sameBits(s.RepetitiveTime, wantR))
+    if (lengthMessage ? !sameBits(s.RepetitiveTime, s.BitLength)
+                      : !sameBits(s.RepetitiveTime, wantR))
         broken("the repetition time stored is not the one entered", entered);
     if (!lengthMessage && float(double(wantB) * double(characterCount(s.BitCode))) > wantR)
         broken("no length message for a pattern that does not fit", entered);

@@ -53,8 +53,8 @@ void checkWritten(double v, const std::string& origin)
         broken("written number reads back as non-finite", text, v, back);
     // The largest doubles round up to 15 digits past DBL_MAX and read back saturated.
     if (!within15Digits(v, back) && !(std::fabs(v) > 1.79769313486231e308))
-        broken("written number does not read back within 15 digits", origin + " -> " + text, v,
-            back);
+        broken(
+            "written number does not read back within 15 digits", origin + " -> " + text, v, back);
     const std::string again = vellox::plainNumber(back);
     if (again != text && !(std::fabs(v) > 1.79769313486231e308))
         broken("writing the read-back value changes the text", text + " -> " + again, v, back);
@@ -150,8 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const double r = std::strtod(reference.c_str(), nullptr);
         const double want = std::isinf(r) ? std::copysign(DBL_MAX, r) : r;
         if (!same(want, value))
-            broken("a number with an exponent reads unlike strtod", text.substr(0, 200), value,
-                want);
+            broken(
+                "a number with an exponent reads unlike strtod", text.substr(0, 200), value, want);
     }
 
     checkWritten(value, text);

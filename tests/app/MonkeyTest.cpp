@@ -34,8 +34,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTimer>
 #include <QUrl>
@@ -78,10 +78,7 @@ public:
     using QObject::QObject;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        return event->type() == QEvent::Timer;
-    }
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
 };
 
 // Answers the Help viewer's page opening without starting a viewer.
@@ -258,11 +255,12 @@ private:
     QString hostileNumberText()
     {
         static const char* const texts[] = { "", " ", "0", "1", "20", "19.5", "1000", "1000000",
-            "1000001", "0.5", "999.9999", "-5", "-0", "+7", "1E3", "1e-3", "2D2", "1E999",
-            "-1E999", "1E-999", "&H3E8", "&HFFFFFFFFFFFFFFFFFFFFFFFF", "&O17", "&O", "&H", "abc",
-            "12abc", " 1 2 ", "\t5\n", ".", "-.", ".5", "5.", "1.2.3", "e5", "NaN", "inf",
+            "1000001", "0.5", "999.9999", "-5", "-0", "+7", "1E3", "1e-3", "2D2", "1E999", "-1E999",
+            "1E-999", "&H3E8", "&HFFFFFFFFFFFFFFFFFFFFFFFF", "&O17", "&O", "&H", "abc", "12abc",
+            " 1 2 ", "\t5\n", ".", "-.", ".5", "5.", "1.2.3", "e5", "NaN", "inf",
             "99999999999999999999999999999999", "0.0000000000000001", "3.4028235E38",
-            "1.7976931348623157E308", "++1", "--1", "1E", "1E+", "20.000001", "19.999999", "\r500", "5\r00", "\v7", "1 000", "4 4 0 Hz" };
+            "1.7976931348623157E308", "++1", "--1", "1E", "1E+", "20.000001", "19.999999", "\r500",
+            "5\r00", "\v7", "1 000", "4 4 0 Hz" };
         if (chance(0.7))
             return QString::fromLatin1(texts[pick(int(std::size(texts)))]);
         // A random number text.
@@ -439,7 +437,8 @@ private:
         }
         if (entered.empty()) {
             // Refused before anything is stored: the stored pattern is back in the box.
-            check(dialog->isVisible(), QStringLiteral("OK with an empty pattern closed the dialog"));
+            check(
+                dialog->isVisible(), QStringLiteral("OK with an empty pattern closed the dialog"));
             check(after.BitCode == before.BitCode && after.RepetitiveTime == before.RepetitiveTime
                     && after.BitLength == before.BitLength,
                 QStringLiteral("OK with an empty pattern stored something"));
@@ -461,7 +460,9 @@ private:
                 .arg(repetitionText));
         check(std::isfinite(after.BitLength) && after.BitLength >= float(20e-6)
                 && after.BitLength <= 1.0f,
-            QStringLiteral("BitLength %1 from '%2'").arg(double(after.BitLength)).arg(bitLengthText));
+            QStringLiteral("BitLength %1 from '%2'")
+                .arg(double(after.BitLength))
+                .arg(bitLengthText));
         // The pattern fits into the repetition time, or the time became one bit.
         const float patternSeconds
             = float(double(after.BitLength) * double(characterCount(after.BitCode)));
@@ -474,14 +475,19 @@ private:
         const bool rangeR = r >= 1.0 && r <= 1000.0;
         if (rangeR && after.RepetitiveTime != after.BitLength)
             check(after.RepetitiveTime == float(r / 1000.0),
-                QStringLiteral("repetition %1 ms stored as %2 s").arg(r).arg(double(after.RepetitiveTime)));
+                QStringLiteral("repetition %1 ms stored as %2 s")
+                    .arg(r)
+                    .arg(double(after.RepetitiveTime)));
         check(rangeR != shown.contains(QString::fromUtf8(RepetitiveTimeMessage)),
-            QStringLiteral("repetition message for '%1': %2").arg(repetitionText, shown.join(u'|')));
+            QStringLiteral("repetition message for '%1': %2")
+                .arg(repetitionText, shown.join(u'|')));
         const double b = readNumber(bitLengthText.toStdString());
         const bool rangeB = b >= 20.0 && b <= 1000000.0;
         if (rangeB)
             check(after.BitLength == float(b / 1e6),
-                QStringLiteral("bit length %1 us stored as %2 s").arg(b).arg(double(after.BitLength)));
+                QStringLiteral("bit length %1 us stored as %2 s")
+                    .arg(b)
+                    .arg(double(after.BitLength)));
         check(rangeB != shown.contains(QString::fromUtf8(BitLengthMessage)),
             QStringLiteral("bit-length message for '%1': %2").arg(bitLengthText, shown.join(u'|')));
     }
@@ -537,8 +543,8 @@ private:
         PictureBox* area = first ? window->Picture1 : window->Picture2;
         const float x = randomScaleX();
         const QPointF at(double(x) + PictureBox::BorderWidth, uniform(-10, 50));
-        static const Qt::MouseButton singles[] = { Qt::LeftButton, Qt::LeftButton, Qt::LeftButton,
-            Qt::RightButton, Qt::MiddleButton };
+        static const Qt::MouseButton singles[]
+            = { Qt::LeftButton, Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton };
         const int kind = pick(10);
         if (kind < 4) {
             const Qt::MouseButton button = singles[pick(int(std::size(singles)))];
@@ -657,8 +663,8 @@ private:
                          .arg(i + 1)
                          .arg(up ? QStringLiteral("upper") : QStringLiteral("lower"))
                          .arg(repeat);
-            const QPoint p(spinner->width() / 2,
-                up ? spinner->height() / 4 : spinner->height() * 3 / 4);
+            const QPoint p(
+                spinner->width() / 2, up ? spinner->height() / 4 : spinner->height() * 3 / 4);
             for (int r = 0; r < repeat; ++r) {
                 QTest::mousePress(spinner, Qt::LeftButton, {}, p);
                 QTest::mouseRelease(spinner, Qt::LeftButton, {}, p);
@@ -733,7 +739,7 @@ private:
         action = QStringLiteral("type '%1' into Text%2, then %3")
                      .arg(text)
                      .arg(first ? 1 : 2)
-                     .arg(how == 0 ? QStringLiteral("Enter")
+                     .arg(how == 0      ? QStringLiteral("Enter")
                              : how == 1 ? QStringLiteral("the Enter button")
                              : how == 2 ? QStringLiteral("keypad Enter")
                                         : QStringLiteral("nothing"));
@@ -755,9 +761,14 @@ private:
         const int16_t now = first ? s.Frequency1 : s.Frequency2;
         const int expected = startsWithNumber(text) ? expectedEntry(text) : before;
         check(now == expected,
-            QStringLiteral("entry '%1' set %2 Hz, expected %3 Hz").arg(text).arg(now).arg(expected));
+            QStringLiteral("entry '%1' set %2 Hz, expected %3 Hz")
+                .arg(text)
+                .arg(now)
+                .arg(expected));
         check(edit->text() == QString::fromStdString(plainNumber(int(now))),
-            QStringLiteral("after the entry the box reads '%1' for %2 Hz").arg(edit->text()).arg(now));
+            QStringLiteral("after the entry the box reads '%1' for %2 Hz")
+                .arg(edit->text())
+                .arg(now));
     }
 
     void typeOnlyEvent()
@@ -837,7 +848,10 @@ private:
                 if (next >= 20000)
                     next = 20;
                 check(after == next,
-                    QStringLiteral("sweep step from %1 gave %2, expected %3").arg(before).arg(after).arg(next));
+                    QStringLiteral("sweep step from %1 gave %2, expected %3")
+                        .arg(before)
+                        .arg(after)
+                        .arg(next));
             }
         } else {
             action = QStringLiteral("no tick (timers idle)");
@@ -846,9 +860,9 @@ private:
 
     void failureEvent()
     {
-        static const Kind kinds[] = { Kind::CreateRoot, Kind::DirectSoundCreate,
-            Kind::SetCooperativeLevel, Kind::CreateSoundBuffer, Kind::WriteBuffer, Kind::Play,
-            Kind::Stop };
+        static const Kind kinds[]
+            = { Kind::CreateRoot, Kind::DirectSoundCreate, Kind::SetCooperativeLevel,
+                  Kind::CreateSoundBuffer, Kind::WriteBuffer, Kind::Play, Kind::Stop };
         if (chance(0.3)) {
             action = QStringLiteral("clear injected failures");
             fake->clearFailures();
@@ -874,8 +888,7 @@ private:
             QTest::mouseClick(window->Command2, Qt::LeftButton);
         if (how >= 1)
             window->close();
-        check(endCalls == 1,
-            QStringLiteral("the program was asked to end %1 times").arg(endCalls));
+        check(endCalls == 1, QStringLiteral("the program was asked to end %1 times").arg(endCalls));
         check(fake->liveRoots() == 0 && fake->liveDevices() == 0 && fake->liveBuffers() == 0,
             QStringLiteral("the sound objects outlived the end of the program"));
         check(fake->playingBuffer() == 0, QStringLiteral("sound plays after the end"));
@@ -896,15 +909,20 @@ private:
             if (op.kind != Kind::WriteBuffer)
                 continue;
             ++totalWrites;
-            const int32_t expected = audio::bufferByteCount(window->module1().RepetitiveTime, s.SampleRate);
+            const int32_t expected
+                = audio::bufferByteCount(window->module1().RepetitiveTime, s.SampleRate);
             check(op.byteCount == expected,
-                QStringLiteral("%1: write of %2 bytes, expected %3").arg(where).arg(op.byteCount).arg(expected));
+                QStringLiteral("%1: write of %2 bytes, expected %3")
+                    .arg(where)
+                    .arg(op.byteCount)
+                    .arg(expected));
             check(op.byteCount >= 0 && size_t(op.byteCount) <= 2 * s.Samples.size(),
                 QStringLiteral("%1: write of %2 bytes from %3 samples")
                     .arg(where)
                     .arg(op.byteCount)
                     .arg(s.Samples.size()));
-            check(op.start == 0 && op.flags == 0, QStringLiteral("%1: write start or flags").arg(where));
+            check(op.start == 0 && op.flags == 0,
+                QStringLiteral("%1: write start or flags").arg(where));
         }
         checkedOps = ops.size();
     }
@@ -954,17 +972,25 @@ private:
 
         check(s.SampleRate == 44100 || s.SampleRate == 98000 || s.SampleRate == 192000,
             QStringLiteral("SampleRate %1").arg(s.SampleRate));
-        check(s.Frequency1 >= 20 && s.Frequency1 <= 20000, QStringLiteral("Frequency1 %1").arg(s.Frequency1));
-        check(s.Frequency2 >= 20 && s.Frequency2 <= 20000, QStringLiteral("Frequency2 %1").arg(s.Frequency2));
+        check(s.Frequency1 >= 20 && s.Frequency1 <= 20000,
+            QStringLiteral("Frequency1 %1").arg(s.Frequency1));
+        check(s.Frequency2 >= 20 && s.Frequency2 <= 20000,
+            QStringLiteral("Frequency2 %1").arg(s.Frequency2));
         check(s.Waveform >= 0 && s.Waveform <= 10, QStringLiteral("Waveform %1").arg(s.Waveform));
-        check(s.ChannelMode >= 1 && s.ChannelMode <= 6, QStringLiteral("ChannelMode %1").arg(s.ChannelMode));
-        check(s.NoiseLevel >= 0.0f && s.NoiseLevel <= 1.0f, QStringLiteral("NoiseLevel %1").arg(double(s.NoiseLevel)));
-        check(s.Level1 > 0.0f && s.Level1 <= 1.0f, QStringLiteral("Level1 %1").arg(double(s.Level1)));
-        check(s.Level2 > 0.0f && s.Level2 <= 1.0f, QStringLiteral("Level2 %1").arg(double(s.Level2)));
-        check(s.TimeViewSpan >= 0 && s.TimeViewSpan <= 12700, QStringLiteral("TimeViewSpan %1").arg(s.TimeViewSpan));
+        check(s.ChannelMode >= 1 && s.ChannelMode <= 6,
+            QStringLiteral("ChannelMode %1").arg(s.ChannelMode));
+        check(s.NoiseLevel >= 0.0f && s.NoiseLevel <= 1.0f,
+            QStringLiteral("NoiseLevel %1").arg(double(s.NoiseLevel)));
+        check(
+            s.Level1 > 0.0f && s.Level1 <= 1.0f, QStringLiteral("Level1 %1").arg(double(s.Level1)));
+        check(
+            s.Level2 > 0.0f && s.Level2 <= 1.0f, QStringLiteral("Level2 %1").arg(double(s.Level2)));
+        check(s.TimeViewSpan >= 0 && s.TimeViewSpan <= 12700,
+            QStringLiteral("TimeViewSpan %1").arg(s.TimeViewSpan));
         check(s.SweepMode == "manual" || s.SweepMode == "linear" || s.SweepMode == "logaritmic",
             QStringLiteral("SweepMode '%1'").arg(QString::fromStdString(s.SweepMode)));
-        check(std::isfinite(m.RepetitiveTime) && m.RepetitiveTime > 0.0f && m.RepetitiveTime <= 1.0f,
+        check(
+            std::isfinite(m.RepetitiveTime) && m.RepetitiveTime > 0.0f && m.RepetitiveTime <= 1.0f,
             QStringLiteral("RepetitiveTime %1").arg(double(m.RepetitiveTime)));
         check(std::isfinite(m.BitLength) && m.BitLength >= float(20e-6) && m.BitLength <= 1.0f,
             QStringLiteral("BitLength %1").arg(double(m.BitLength)));
@@ -972,9 +998,13 @@ private:
 
         // Controls and fields in step.
         check(window->UpDown1->value() == s.Frequency1,
-            QStringLiteral("UpDown1 %1, Frequency1 %2").arg(window->UpDown1->value()).arg(s.Frequency1));
+            QStringLiteral("UpDown1 %1, Frequency1 %2")
+                .arg(window->UpDown1->value())
+                .arg(s.Frequency1));
         check(window->UpDown3->value() == s.Frequency2,
-            QStringLiteral("UpDown3 %1, Frequency2 %2").arg(window->UpDown3->value()).arg(s.Frequency2));
+            QStringLiteral("UpDown3 %1, Frequency2 %2")
+                .arg(window->UpDown3->value())
+                .arg(s.Frequency2));
         checkScale("F1 scale", window->Picture1, s.Marker1X, s.Frequency1);
         checkScale("F2 scale", window->Picture2, s.Marker2X, s.Frequency2);
         const QString f1 = QString::fromStdString(plainNumber(int(s.Frequency1)));
@@ -989,21 +1019,26 @@ private:
             QStringLiteral("Text2 '%1' for F2 %2").arg(window->Text2->text()).arg(s.Frequency2));
         if (level1Set)
             check(s.Level1 == levelFactor(window->UpDown2->value())
-                    && window->Label5->text() == QString::fromStdString(levelCaption(window->UpDown2->value())),
+                    && window->Label5->text()
+                        == QString::fromStdString(levelCaption(window->UpDown2->value())),
                 QStringLiteral("Level1 or Label5 apart from UpDown2"));
         if (level2Set)
             check(s.Level2 == levelFactor(window->UpDown4->value())
-                    && window->Label4->text() == QString::fromStdString(levelCaption(window->UpDown4->value())),
+                    && window->Label4->text()
+                        == QString::fromStdString(levelCaption(window->UpDown4->value())),
                 QStringLiteral("Level2 or Label4 apart from UpDown4"));
         if (noiseSet)
             check(s.NoiseLevel == noiseLevel(window->UpDown5->value()),
                 QStringLiteral("NoiseLevel apart from UpDown5"));
         if (sliderMoved)
             check(s.TimeViewSpan == window->Slider1->value() * 100,
-                QStringLiteral("TimeViewSpan %1, slider %2").arg(s.TimeViewSpan).arg(window->Slider1->value()));
+                QStringLiteral("TimeViewSpan %1, slider %2")
+                    .arg(s.TimeViewSpan)
+                    .arg(window->Slider1->value()));
 
         // Option groups show the fields.
-        check(window->Option1[size_t(s.Waveform)]->isChecked(), QStringLiteral("waveform option not checked"));
+        check(window->Option1[size_t(s.Waveform)]->isChecked(),
+            QStringLiteral("waveform option not checked"));
         QRadioButton* const modes[] = { window->Option2, window->Option3, window->Option7,
             window->Option8, window->Option9, window->Option10 };
         check(modes[s.ChannelMode - 1]->isChecked(), QStringLiteral("mode option not checked"));
@@ -1032,7 +1067,10 @@ private:
         const size_t synthSize = 2 * size_t(s.SampleRate) + 1;
         check(n == synthSize || n == playSampleCount(m.RepetitiveTime, s.SampleRate)
                 || n == size_t(s.SampleRate) + 1,
-            QStringLiteral("Samples has %1 elements at %2 Hz, %3 s").arg(n).arg(s.SampleRate).arg(double(m.RepetitiveTime)));
+            QStringLiteral("Samples has %1 elements at %2 Hz, %3 s")
+                .arg(n)
+                .arg(s.SampleRate)
+                .arg(double(m.RepetitiveTime)));
 
         // Timers: armed with their own intervals or idle.
         check(!window->Timer1->isActive() || window->Timer1->interval() == 10,
@@ -1043,10 +1081,12 @@ private:
         // The three sound references all present or all empty, and no stray objects.
         const audio::SoundObjects& sound = window->sound();
         const bool all = sound.hasDxObject() && sound.hasSoundDevice() && sound.hasSoundBuffer();
-        const bool none = !sound.hasDxObject() && !sound.hasSoundDevice() && !sound.hasSoundBuffer();
+        const bool none
+            = !sound.hasDxObject() && !sound.hasSoundDevice() && !sound.hasSoundBuffer();
         check(all || none, QStringLiteral("sound references partly present"));
         const size_t live = all ? 1 : 0;
-        check(fake->liveRoots() == live && fake->liveDevices() == live && fake->liveBuffers() == live,
+        check(
+            fake->liveRoots() == live && fake->liveDevices() == live && fake->liveBuffers() == live,
             QStringLiteral("live sound objects %1/%2/%3 with references %4")
                 .arg(fake->liveRoots())
                 .arg(fake->liveDevices())
@@ -1078,9 +1118,14 @@ private:
             }
         }
         if (lastWrite && !lastWrite->failed) {
-            check(n == synthSize, QStringLiteral("written from %1 samples, not the synthesized %2").arg(n).arg(synthSize));
+            check(n == synthSize,
+                QStringLiteral("written from %1 samples, not the synthesized %2")
+                    .arg(n)
+                    .arg(synthSize));
             check(size_t(lastWrite->byteCount) <= 2 * n
-                    && std::memcmp(lastWrite->data.data(), s.Samples.data(), size_t(lastWrite->byteCount)) == 0,
+                    && std::memcmp(
+                           lastWrite->data.data(), s.Samples.data(), size_t(lastWrite->byteCount))
+                        == 0,
                 QStringLiteral("the written bytes are not the first samples"));
         }
         if (fake->playingBuffer() != 0)
@@ -1094,8 +1139,11 @@ private:
 
         // Dialogs: every expected one was shown and answered, none is left open.
         check(dialogsSeen >= expectDialogs,
-            QStringLiteral("%1 bit-code dialogs shown, %2 expected").arg(dialogsSeen).arg(expectDialogs));
-        check(QApplication::activeModalWidget() == nullptr, QStringLiteral("a modal window is left open"));
+            QStringLiteral("%1 bit-code dialogs shown, %2 expected")
+                .arg(dialogsSeen)
+                .arg(expectDialogs));
+        check(QApplication::activeModalWidget() == nullptr,
+            QStringLiteral("a modal window is left open"));
         check(!visibleTopLevel<FormCode>() && !visibleTopLevel<frmAboutGen>()
                 && !visibleTopLevel<QMessageBox>(),
             QStringLiteral("a dialog is left visible"));
@@ -1105,7 +1153,8 @@ private slots:
     void initTestCase()
     {
         seed = envNumber("VELLOX_MONKEY_SEED", DefaultSeed);
-        setMessageHandler([this](QWidget* parent, const QString& text) { onMessage(parent, text); });
+        setMessageHandler(
+            [this](QWidget* parent, const QString& text) { onMessage(parent, text); });
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &help, "open");
     }
 
@@ -1143,44 +1192,47 @@ private slots:
             QElapsedTimer eventClock;
             eventClock.start();
             try {
-            if (r < 150)
-                scaleEvent();
-            else if (r < 250)
-                tickEvent();
-            else if (r < 320)
-                spinnerEvent();
-            else if (r < 440)
-                sliderEvent();
-            else if (r < 530)
-                entryEvent();
-            else if (r < 640)
-                typeOnlyEvent();
-            else if (r < 700)
-                waveformEvent();
-            else if (r < 740)
-                modeEvent();
-            else if (r < 820)
-                sweepEvent();
-            else if (r < 850)
-                rateEvent();
-            else if (r < 960)
-                buttonEvent();
-            else if (r < 997)
-                failureEvent();
-            else {
-                exitEvent();
-                ended = true;
-            }
+                if (r < 150)
+                    scaleEvent();
+                else if (r < 250)
+                    tickEvent();
+                else if (r < 320)
+                    spinnerEvent();
+                else if (r < 440)
+                    sliderEvent();
+                else if (r < 530)
+                    entryEvent();
+                else if (r < 640)
+                    typeOnlyEvent();
+                else if (r < 700)
+                    waveformEvent();
+                else if (r < 740)
+                    modeEvent();
+                else if (r < 820)
+                    sweepEvent();
+                else if (r < 850)
+                    rateEvent();
+                else if (r < 960)
+                    buttonEvent();
+                else if (r < 997)
+                    failureEvent();
+                else {
+                    exitEvent();
+                    ended = true;
+                }
             } catch (const std::exception& e) {
                 // Nothing may escape a handler: Qt cannot carry an exception through its
                 // event loop, and the program would end.
-                fail(QStringLiteral("exception escaped the window: ") + QString::fromUtf8(e.what()));
+                fail(
+                    QStringLiteral("exception escaped the window: ") + QString::fromUtf8(e.what()));
             }
-            static const int bounds[] = { 150, 250, 320, 440, 530, 640, 700, 740, 820, 850, 960, 997, 1000 };
+            static const int bounds[]
+                = { 150, 250, 320, 440, 530, 640, 700, 740, 820, 850, 960, 997, 1000 };
             static const char* const names[] = { "scale", "tick", "spinner", "slider", "entry",
                 "typing", "waveform", "mode", "sweep", "rate", "button", "failure", "exit" };
             const QString category = QString::fromLatin1(
-                names[std::upper_bound(std::begin(bounds), std::end(bounds), r) - std::begin(bounds)]);
+                names[std::upper_bound(std::begin(bounds), std::end(bounds), r)
+                    - std::begin(bounds)]);
             counts[category] += 1;
             nanos[category] += eventClock.nsecsElapsed();
             totalFailures += failureMessages.size();
