@@ -209,12 +209,13 @@ namespace {
     }
 
     // True when the text starts with a number that readNumber would read (blanks, tabs and
-    // line feeds skipped): an entry without one is ignored rather than read as 0 Hz.
+    // line feeds skipped, and nothing else: a carriage return ends the number there as it
+    // does in readNumber): an entry without one is ignored rather than read as 0 Hz.
     bool hasLeadingNumber(const std::string& text)
     {
         std::string s;
         for (char c : text)
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            if (c != ' ' && c != '\t' && c != '\n')
                 s += c;
         size_t i = 0;
         if (s.size() >= 2 && s[0] == '&') {
@@ -661,7 +662,13 @@ void FormGen::Play_Click()
 
 void FormGen::Stop_Click()
 {
-    m_sound->Stop();
+    // A device that refuses to stop is reported like a failed start; an exception must
+    // not leave the click handler, where it would end the program.
+    try {
+        m_sound->Stop();
+    } catch (const std::exception&) {
+        reportFailure();
+    }
 }
 
 // ---- timers ----------------------------------------------------------------------------

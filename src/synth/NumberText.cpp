@@ -10,6 +10,9 @@
 namespace vellox {
 
 namespace {
+    // Significant exponent digits read; more saturate (see readNumber).
+    constexpr size_t MaxExponentDigits = 15;
+
     bool isSkipped(char c)
     {
         return c == ' ' || c == '\t' || c == '\n';
@@ -37,6 +40,27 @@ namespace {
         if (v < -DBL_MAX)
             return -DBL_MAX;
         return v;
+    }
+
+    // The power of ten of the first significant digit of a clean number text
+    // ([-]digits[.digits][e[-]digits], at least one non-zero digit, exponent of at most
+    // MaxExponentDigits digits): 2 for "123.4", -3 for "0.0012", 1 for "0.5e2".
+    long long decimalMagnitude(const std::string& clean)
+    {
+        const size_t ePos = clean.find('e');
+        const std::string mantissa = clean.substr(0, ePos);
+        long long exponent = 0;
+        if (ePos != std::string::npos)
+            exponent = std::stoll(clean.substr(ePos + 1));
+        size_t point = mantissa.find('.');
+        if (point == std::string::npos)
+            point = mantissa.size();
+        const size_t first = mantissa.find_first_of("123456789");
+        if (first == std::string::npos)
+            return 0;
+        const long long position
+            = first < point ? (long long)(point - first) - 1 : (long long)point - (long long)first;
+        return position + exponent;
     }
 
     double readRadixInteger(const std::string& s, size_t pos, int radix)
@@ -110,13 +134,21 @@ double readNumber(std::string_view text)
         }
         size_t expDigits = 0;
         while (p < s.size() && isDigit(s[p])) {
-            // Leading zeros carry nothing, and a huge exponent saturates the same way.
-            if (!(expDigits == 0 && s[p] == '0') && expDigits < 6) {
-                exponent.push_back(s[p]);
+            // Leading zeros carry nothing. The exponent is kept whole up to far beyond any
+            // text's length: a long mantissa can make up for a large exponent ("1" and a
+            // hundred thousand zeros, then E-100001, is 0.1), so cutting it short changes
+            // the value. Beyond 15 digits it saturates, where the result is 0 or the
+            // largest value whatever the mantissa.
+            if (!(expDigits == 0 && s[p] == '0')) {
+                if (expDigits < MaxExponentDigits)
+                    exponent.push_back(s[p]);
                 ++expDigits;
             }
             ++p;
         }
+        if (expDigits > MaxExponentDigits)
+            exponent.replace(exponent.size() - MaxExponentDigits, MaxExponentDigits,
+                std::string(MaxExponentDigits, '9'));
         if (p > pos + 1 && isDigit(s[p - 1]))
             clean += expDigits == 0 ? std::string("e0") : exponent;
     }
@@ -125,9 +157,11 @@ double readNumber(std::string_view text)
     const auto [end, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), value);
     (void)end;
     if (ec == std::errc::result_out_of_range) {
-        // Too large saturates; too small is zero.
+        // Too large saturates; too small is zero. Which one it is follows from the
+        // decimal exponent of the first significant digit, not from the sign of the
+        // written exponent alone: 400 zeros after the point and no exponent is tiny.
         const bool negative = clean.front() == '-';
-        const bool tiny = clean.find("e-") != std::string::npos;
+        const bool tiny = decimalMagnitude(clean) < 0;
         if (tiny)
             return negative ? -0.0 : 0.0;
         return negative ? -DBL_MAX : DBL_MAX;

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang into build-fuzz/ (or $1): the number reader and
+# the bit-code dialog's OK rules. They need only the Qt-free sources they test, so they
+# are compiled directly, with the fuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
+#
+# Run one:  build-fuzz/read_number_fuzz -max_total_time=60 build-fuzz/corpus-read_number
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${1:-$root/build-fuzz}
+mkdir -p "$out"
+
+cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
+flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+    -Wall -Wextra -Werror
+    -I"$root/src/synth" -I"$root/src/bitcode")
+
+echo "== fuzz: $cxx"
+"$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
+    "$root/fuzz/read_number_fuzz.cpp" "$root/src/synth/NumberText.cpp"
+"$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
+    "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
+    "$root/src/synth/NumberText.cpp"
+
+# Seeds: texts the program meets (the start values, the boxes' edge entries).
+seed_texts=("1000" " 1000" "440Hz" "1234.5" "1E3" "&H3E8" "&O17" " 1 2 " "-.5" "1D-2"
+    "99999999999999999999" "1E999" "" "." "20" "1000000" "19.5")
+for t in read_number bitcode_rules; do
+    mkdir -p "$out/corpus-$t" "$out/seeds-$t"
+    i=0
+    for s in "${seed_texts[@]}"; do
+        printf '%s' "$s" > "$out/seeds-$t/seed$i"
+        i=$((i + 1))
+    done
+done
+# A mantissa of many digits that a huge negative exponent makes up for: 1E+100000 times
+# 1E-1000000 is 0 (the last 9 bytes are the fuzzer's own numbers, not text).
+{
+    printf '1'
+    head -c 100000 /dev/zero | tr '\0' '0'
+    printf 'E-1000000'
+    head -c 9 /dev/zero
+} > "$out/seeds-read_number/long-exponent"
+# Below the smallest double without an exponent: 400 zeros after the point.
+{
+    printf '.'
+    head -c 400 /dev/zero | tr '\0' '0'
+    printf '3'
+    head -c 9 /dev/zero
+} > "$out/seeds-read_number/underflow"
+echo "== fuzz targets built in $out"
