@@ -4,7 +4,7 @@
 // (Synthesizer.cpp) and the vector engine (SynthVector.cpp), which falls back to them
 // for every sample it cannot prove exact. Internal to vellox_synth.
 //
-// Everything here has internal linkage (an unnamed namespace) on purpose: SynthVector.cpp
+// The functions here have internal linkage (an unnamed namespace) on purpose: SynthVector.cpp
 // compiles parts of itself for AVX2 and AVX-512, and an inline function with external
 // linkage emitted there could be picked by the linker for code running on a CPU without
 // those instructions.
@@ -18,7 +18,29 @@
 
 namespace vellox {
 
+// A plain struct shared by both engines (the functions below stay internal to each file).
+namespace synthdetail {
+    // Values of one call that the per-sample code reads; F1Period and BitCounter change.
+    struct Context {
+        double Level1 = 0.0;
+        double Level2 = 0.0;
+        double NoiseLevel = 0.0;
+        double PhaseStep1 = 0.0; // the float32 steps, promoted
+        double PhaseStep2 = 0.0;
+        float F1Period = 0.0f; // interleaved indices per F1 period; "PWM" FM accumulates into it
+        float TriangleF = 0.0f; // F1 cycles per interleaved index, float32
+        int32_t DutyPercent = 50;
+        // Bit codes only.
+        const char* BitSymbols = nullptr; // BitCode read by position: symbol k is BitSymbols[k-1]
+        int32_t BitSymbolCount = 0; // n
+        int64_t BitPeriod = 2; // 2*BitFrames in interleaved indices (64-bit: cannot overflow)
+        int32_t BitCounter = 0;
+    };
+} // namespace synthdetail
+
 namespace {
+
+    using synthdetail::Context;
 
     // Every expression below is written in the order its formula reads, left to right, and
     // evaluated in double with the float32 fields promoted: the buffer must match an
@@ -60,22 +82,6 @@ namespace {
         return (symbol >= '0' && symbol <= '9') ? int32_t(symbol - '0') : 0;
     }
 
-    // Values of one call that the per-sample code reads; F1Period and BitCounter change.
-    struct Context {
-        double Level1 = 0.0;
-        double Level2 = 0.0;
-        double NoiseLevel = 0.0;
-        double PhaseStep1 = 0.0; // the float32 steps, promoted
-        double PhaseStep2 = 0.0;
-        float F1Period = 0.0f; // interleaved indices per F1 period; "PWM" FM accumulates into it
-        float TriangleF = 0.0f; // F1 cycles per interleaved index, float32
-        int32_t DutyPercent = 50;
-        // Bit codes only.
-        const char* BitSymbols = nullptr; // BitCode read by position: symbol k is BitSymbols[k-1]
-        int32_t BitSymbolCount = 0; // n
-        int64_t BitPeriod = 2; // 2*BitFrames in interleaved indices (64-bit: cannot overflow)
-        int32_t BitCounter = 0;
-    };
 
     // Two fresh uniform draws, u1 first; returns u1 - u2 in double.
     inline double drawDifference(UniformSource& random)

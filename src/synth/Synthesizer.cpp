@@ -1,6 +1,8 @@
 #include "Synthesizer.h"
 
 #include "SynthFormulas.h"
+#include "SynthPath.h"
+#include "SynthVector.h"
 
 #include <algorithm>
 #include <array>
@@ -128,7 +130,17 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     const std::size_t row = (Waveform >= 0 && Waveform <= 10) ? std::size_t(Waveform) : 11;
     const std::size_t column
         = (ChannelMode >= 1 && ChannelMode <= 6) ? std::size_t(ChannelMode) : 0;
-    FillTable[row][column](c, random, SampleRate, samples.data());
+    // The vector engine covers the real waveforms and modes on CPUs with AVX2 or AVX-512;
+    // everything else, and every CPU without them, runs the scalar loops.
+    synthpath::Stats stats;
+    const synthpath::Path path = synthpath::activePath();
+    if (path != synthpath::Path::Scalar && row <= 10 && column >= 1) {
+        synthvector::synthesize(
+            path, c, random, SampleRate, samples.data(), int(row), int(column), stats);
+    } else {
+        FillTable[row][column](c, random, SampleRate, samples.data());
+    }
+    synthvector::lastStatsSlot() = stats;
     return steps;
 }
 
