@@ -82,6 +82,7 @@ namespace {
         std::array<double, 10> bitAmplitude {}; // "Bit Code": (20000 - 40000*v)*Level1
         double perturbation = 0.0;
         Bounds bounds;
+        double halfMinusBound = 0.5; // 0.5 - bounds.value
     };
 
     // The scalar value of one left sample, as the scalar loop computes it.
@@ -299,9 +300,21 @@ namespace {
 } // namespace
 #pragma GCC pop_options
 
-void synthesize(Path path, Context& c, UniformSource& random, int32_t sampleRate,
+bool synthesize(Path path, Context& c, UniformSource& random, int32_t sampleRate,
     int16_t* samples, int wave, int mode, Stats& stats)
 {
+    // Magnitude guard: no value of any formula exceeds this (the bit code's 9 gives
+    // 340000*Level1, the AM ramps 20000 + 40000*Level1*(1 + Level2), the noise 20000 per unit).
+    // Below 2^30 the vector rounding is exact and every value fits int32 without a per-lane
+    // range test; beyond it (levels of thousands, never set by the program) the scalar loops
+    // run, with their range errors.
+    const double a = std::fabs(c.Level1);
+    const double b = std::fabs(c.Level2);
+    const double magnitude
+        = 400000.0 * (1.0 + a) * (1.0 + b) * (1.0 + b) * (1.0 + std::fabs(c.NoiseLevel)) + 100000.0;
+    if (!(magnitude < 0x1p30))
+        return false;
+
     const int32_t frames = sampleRate / 2;
     Setup s;
     s.c = &c;
@@ -326,12 +339,14 @@ void synthesize(Path path, Context& c, UniformSource& random, int32_t sampleRate
     s.activeIndexEnd = 2.0 * double(s.activeFrames);
     s.perturbation = synthpath::g_hooks.sinePerturbation;
     s.bounds = boundsFor(c, mode, frames, synthpath::g_hooks.boundScale);
+    s.halfMinusBound = 0.5 - s.bounds.value;
 
     stats.path = path;
     if (path == Path::Avx512)
         avx512::synthesize(c, random, sampleRate, samples, s, stats, wave, mode);
     else
         avx2::synthesize(c, random, sampleRate, samples, s, stats, wave, mode);
+    return true;
 }
 
 } // namespace synthvector

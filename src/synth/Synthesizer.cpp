@@ -134,12 +134,11 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     // everything else, and every CPU without them, runs the scalar loops.
     synthpath::Stats stats;
     const synthpath::Path path = synthpath::activePath();
-    if (path != synthpath::Path::Scalar && row <= 10 && column >= 1) {
-        synthvector::synthesize(
+    const bool vectorDone = path != synthpath::Path::Scalar && row <= 10 && column >= 1
+        && synthvector::synthesize(
             path, c, random, SampleRate, samples.data(), int(row), int(column), stats);
-    } else {
+    if (!vectorDone)
         FillTable[row][column](c, random, SampleRate, samples.data());
-    }
     synthvector::lastStatsSlot() = stats;
     return steps;
 }
