@@ -65,6 +65,8 @@ namespace {
         double fmSign = 0.0; // Level1*sin(...) + N of "Square" FM before its sign
         double periodStep = 0.0; // F1Period + Level2*s2 of "PWM" FM, plus
         double periodRelative = 0.0; // this times |F1Period + Level2*s2|
+        double periodIncrement = 0.0; // Level2*s2 of "PWM" FM, absolute
+        double scale = 1.0; // the test hook's factor
     };
 
     // Per-call values of the vector loops.
@@ -133,38 +135,31 @@ namespace {
         std::fill(aux + taken, aux + BlockFrames, 0.0);
     }
 
-    // "PWM" FM, left channel of frames k0 .. k0+n-1: the period accumulates in float32 from
-    // sample to sample, so this part stays sequential. s2 holds the vector sines; a step
-    // whose float32 sum is not proven by the bound takes libm's sine instead.
-    void pwmFmLeft(Context& c, const Setup& s, int32_t k0, int32_t n, const double* d,
-        const double* s2, int16_t* samples, int32_t& m, int32_t& lastPeriod, Stats& stats)
+    // One step of the "PWM" FM period as the scalar loop takes it, from the vector sine s2
+    // where the float32 sum is proven by the bound, else from libm's. Returns F1Period.
+    float exactPeriodStep(Context& c, const Setup& s, int32_t i, double s2, Stats& stats)
     {
-        const double K = 20000.0;
-        const double L1 = c.Level1;
         const double L2 = c.Level2;
-        for (int32_t j = 0; j < n; ++j) {
-            const int32_t i = 2 * (k0 + j);
-            double y = double(c.F1Period) + L2 * s2[j];
-            const double beta = s.bounds.periodStep + std::fabs(y) * s.bounds.periodRelative;
-            if (float(y - beta) != float(y + beta)) [[unlikely]] {
-                y = double(c.F1Period) + L2 * std::sin(c.PhaseStep2 * double(i));
-                ++stats.fallbacks;
-            }
-            c.F1Period = float(y);
-            const int32_t P = wholePeriod(c.F1Period);
-            // i mod P without a division while P stays: i grows by 2 per step.
-            if (P == lastPeriod) {
-                m += 2;
-                while (m >= P)
-                    m -= P;
-            } else {
-                m = i % P;
-                lastPeriod = P;
-            }
-            const int32_t sigma = pulseSign(c, m);
-            const double N = d[j] * c.NoiseLevel;
-            samples[i] = clip(int32Of(double(sigma) * K * (N + L1)));
+        double y = double(c.F1Period) + L2 * s2;
+        const double beta = s.bounds.periodStep + std::fabs(y) * s.bounds.periodRelative;
+        if (float(y - beta) != float(y + beta)) {
+            y = double(c.F1Period) + L2 * std::sin(c.PhaseStep2 * double(i));
+            ++stats.fallbacks;
         }
+        c.F1Period = float(y);
+        wholePeriod(c.F1Period); // its range error, where the scalar loop raises it
+        return c.F1Period;
+    }
+
+    // The left value of "PWM" FM at frame k once its period F is known.
+    int16_t exactPwmFmLeft(const Setup& s, int32_t k, double d, float F)
+    {
+        const int32_t i = 2 * k;
+        const int32_t P = wholePeriod(F);
+        const int32_t m = i % P;
+        const int32_t sigma = double(F) * double(s.c->DutyPercent) / 100.0 > double(m) ? -1 : +1;
+        const double N = d * s.c->NoiseLevel;
+        return clip(int32Of(double(sigma) * 20000.0 * (N + s.c->Level1)));
     }
 
     // The Mersenne twister inside UniformSource. UniformSource is a standard-layout class
@@ -233,12 +228,14 @@ namespace {
         // Float32 is dense near 0, where an absolute bound would reject every small 3*s1; the
         // vector sin's error is relative as well (glibc: 4 ulp of the result; measured at
         // most 1 ulp next to every zero k*pi of sin up to k = 21000), so there the bound is
-        // |3*s1| * 2^-36: E relative, times 3, with room for the roundings.
-        bounds.trapezeRelative = scale * 0x1p-36;
+        // |3*s1| * 2^-38: E relative (the factor 3 cancels), twice, plus the roundings of 3*s1.
+        bounds.trapezeRelative = scale * 0x1p-38;
         bounds.trapezeFloor = scale * 0x1p-60;
         bounds.fmSign = scale * (2.0 * a * fmDelta + 0x1p-48 * (a + nl + 1.0));
         bounds.periodStep = scale * (2.0 * b * E + 0x1p-49 * b);
         bounds.periodRelative = scale * 0x1p-49;
+        bounds.periodIncrement = scale * (b * E + 0x1p-50 * b);
+        bounds.scale = scale;
         return bounds;
     }
 
@@ -266,9 +263,9 @@ namespace {
         {
             return (VD)_ZGVdN4v_sin((__m256d)x);
         }
-        inline bool anyLane(VL m)
+        inline unsigned laneBits(VL m)
         {
-            return _mm256_movemask_pd((__m256d)m) != 0;
+            return unsigned(_mm256_movemask_pd((__m256d)m));
         }
 #include "SynthKernels.inc"
     } // namespace avx2
@@ -291,9 +288,9 @@ namespace {
         {
             return (VD)_ZGVeN8v_sin((__m512d)x);
         }
-        inline bool anyLane(VL m)
+        inline unsigned laneBits(VL m)
         {
-            return _mm512_movepi64_mask((__m512i)m) != 0;
+            return unsigned(_mm512_movepi64_mask((__m512i)m));
         }
 #include "SynthKernels.inc"
     } // namespace avx512

@@ -125,7 +125,9 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     c.F1Period = float(double(2 * SampleRate) / double(settings.Frequency1));
     c.TriangleF = float(double(steps.PhaseStep1) / (double(settings.Pi) + double(settings.Pi)));
 
-    samples.assign(std::size_t(2 * SampleRate + 1), 0);
+    // Every frame of the first half is written below; only the rest needs its zeros.
+    samples.resize(std::size_t(2 * SampleRate + 1));
+    std::fill(samples.begin() + SampleRate, samples.end(), int16_t(0));
 
     const std::size_t row = (Waveform >= 0 && Waveform <= 10) ? std::size_t(Waveform) : 11;
     const std::size_t column
