@@ -82,7 +82,6 @@ namespace {
         return (symbol >= '0' && symbol <= '9') ? int32_t(symbol - '0') : 0;
     }
 
-
     // Two fresh uniform draws, u1 first; returns u1 - u2 in double.
     inline double drawDifference(UniformSource& random)
     {

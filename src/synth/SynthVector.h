@@ -12,8 +12,8 @@ namespace vellox::synthvector {
 // values and draws of the scalar loops. `c` is the prepared context of the call. Returns
 // false, having done nothing, where the levels are too large for it (the scalar loops then
 // run).
-bool synthesize(synthpath::Path path, synthdetail::Context& c, UniformSource& random, int32_t sampleRate,
-    int16_t* samples, int wave, int mode, synthpath::Stats& stats);
+bool synthesize(synthpath::Path path, synthdetail::Context& c, UniformSource& random,
+    int32_t sampleRate, int16_t* samples, int wave, int mode, synthpath::Stats& stats);
 
 // Where SynthesizeSignal leaves the statistics of its call (per thread).
 synthpath::Stats& lastStatsSlot();

@@ -101,8 +101,8 @@ Outcome runOn(Path path, const SynthSettings& s, const Module1& m, uint64_t seed
     return r;
 }
 
-reference::Result referenceOf(const SynthSettings& s, const Module1& m, uint64_t seed,
-    std::vector<float>& after)
+reference::Result referenceOf(
+    const SynthSettings& s, const Module1& m, uint64_t seed, std::vector<float>& after)
 {
     UniformSource random(seed);
     reference::Result want = reference::synthesize(s, m, random);
@@ -152,13 +152,14 @@ TEST_F(PathTest, EveryPathEqualsTheReferenceEverywhere)
                         if (!synthpath::supported(path))
                             continue;
                         SCOPED_TRACE(std::string(nameOf(path)) + " rate " + std::to_string(rate)
-                            + " waveform " + std::to_string(wave) + " mode "
-                            + std::to_string(mode) + (noisy ? " seeded noise" : " no noise"));
+                            + " waveform " + std::to_string(wave) + " mode " + std::to_string(mode)
+                            + (noisy ? " seeded noise" : " no noise"));
                         const uint64_t seed = noisy ? Seed : std::random_device {}();
                         const Outcome got = runOn(path, s, module(), seed);
                         const long at = firstDifference(got.samples, want.Samples);
-                        ASSERT_EQ(at, -1) << "got " << got.samples[std::size_t(std::max(at, 0L))]
-                                          << " want " << want.Samples[std::size_t(std::max(at, 0L))];
+                        ASSERT_EQ(at, -1)
+                            << "got " << got.samples[std::size_t(std::max(at, 0L))] << " want "
+                            << want.Samples[std::size_t(std::max(at, 0L))];
                         EXPECT_EQ(got.stats.path, path);
                         if (noisy) {
                             EXPECT_EQ(got.after, wantAfter); // same number of draws
@@ -314,7 +315,8 @@ TEST_F(PathTest, FallbacksAreRareAndSquareFallsBackAtZero)
 TEST_F(PathTest, BitCodesAroundTheBulkDrawThreshold)
 {
     for (const std::size_t bits : { 1u, 155u, 156u, 157u, 400u }) {
-        for (const int16_t wave : { int16_t(vellox::WaveBitCode), int16_t(vellox::WaveBitTwoTone) }) {
+        for (const int16_t wave :
+            { int16_t(vellox::WaveBitCode), int16_t(vellox::WaveBitTwoTone) }) {
             SynthSettings s = settings(44100, wave, vellox::ModeF1PlusF2);
             s.NoiseLevel = 0.9f;
             Module1 m = module();
