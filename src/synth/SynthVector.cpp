@@ -25,7 +25,6 @@
 #include <cstring>
 #include <optional>
 #include <random>
-#include <type_traits>
 #include <utility>
 
 namespace vellox {
@@ -162,15 +161,9 @@ namespace synthvector {
             return clip(int32Of(double(sigma) * 20000.0 * (N + s.c->Level1)));
         }
 
-        // The Mersenne twister inside UniformSource. UniformSource is a standard-layout class
-        // whose only member is its std::mt19937_64, so the two are pointer-interconvertible.
-        // Bulk draws continue that engine's sequence and put it back where next() calls would
-        // have left it.
-        static_assert(std::is_standard_layout_v<UniformSource>);
-        static_assert(sizeof(UniformSource) == sizeof(std::mt19937_64));
         std::mt19937_64& engineOf(UniformSource& random)
         {
-            return *static_cast<std::mt19937_64*>(static_cast<void*>(&random));
+            return random.engine();
         }
 
         // The raw state word behind one output of std::mt19937_64 (its tempering inverted).

@@ -17,6 +17,10 @@ public:
     // 24 random bits scaled by 2^-24: every value is exact in float32 and strictly below 1.
     float next() { return float(m_engine() >> 40) * (1.0f / 16777216.0f); }
 
+    // The engine behind next(), for the synthesis's bulk draws: they continue its sequence
+    // and leave it exactly where the same number of next() calls would.
+    std::mt19937_64& engine() { return m_engine; }
+
 private:
     std::mt19937_64 m_engine;
 };
