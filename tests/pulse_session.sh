@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a window test against a private PulseAudio server with a null sink.
+# Runs a test program against a private PulseAudio server with a null sink.
 #
 # usage: pulse_session.sh TEST_PROGRAM [ARGS...]
 #        pulse_session.sh --start-server     (from inside a session: one more server)
