@@ -203,19 +203,8 @@ bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 int main(int argc, char** argv)
 {
     Options o;
-    o.settings.SampleRate = 98000;
-    o.settings.Frequency1 = 1000;
-    o.settings.Frequency2 = 100;
-    o.settings.Pi = float(4.0 * std::atan(1.0));
-    o.settings.Level1 = float(1.0 / std::sqrt(2.0));
-    o.settings.Level2 = float(1.0 / std::sqrt(2.0));
-    o.settings.NoiseLevel = 0.0f;
-    o.settings.Waveform = vellox::WaveSine;
-    o.settings.ChannelMode = vellox::ModeF1Both;
-    o.settings.DutyPercent = 50;
-    o.module1.BitCode = "10011101010001101010111000101011";
-    o.module1.RepetitiveTime = 1.0f;
-    o.module1.BitLength = float(1.0 / 1000.0);
+    o.settings = vellox::startSynthSettings();
+    o.module1 = vellox::startModule1();
 
     const std::string problem = parseArguments(argc, argv, o);
     if (!problem.empty()) {

@@ -2,7 +2,6 @@
 
 #include "Rounding.h"
 
-#include <cmath>
 
 namespace vellox {
 
@@ -10,19 +9,17 @@ void setStartValues(GeneratorState& state, Module1& module1)
 {
     state.SampleRate = RateMid;
     state.Frequency1 = 1000;
-    state.Pi = float(4.0 * std::atan(1.0));
+    state.Pi = startPi();
     state.Frequency2 = 100;
-    state.Level1 = float(1.0 / std::sqrt(2.0));
+    state.Level1 = startLevel();
     state.Waveform = WaveSine;
     state.ChannelMode = ModeF1Both;
-    state.Level2 = float(1.0 / std::sqrt(2.0));
+    state.Level2 = startLevel();
     state.SweepMode = SweepManual;
     state.Marker1X = 40.0f;
     state.Marker2X = 4.0f;
     state.TimeViewSpan = 12700;
-    module1.BitCode = "10011101010001101010111000101011";
-    module1.RepetitiveTime = 1.0f;
-    module1.BitLength = float(1.0 / 1000.0);
+    module1 = startModule1();
     state.Samples.assign(size_t(state.SampleRate) + 1, 0);
 }
 

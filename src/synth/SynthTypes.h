@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -57,5 +58,41 @@ struct PhaseSteps {
     float PhaseStep1 = 0.0f; // radians per interleaved sample index
     float PhaseStep2 = 0.0f;
 };
+
+// The built-in start values: every run of the program begins with these.
+inline constexpr const char* StartBitCode = "10011101010001101010111000101011";
+inline float startLevel()
+{
+    return float(1.0 / std::sqrt(2.0));
+} // -3 dB, as float32
+inline float startPi()
+{
+    return float(4.0 * std::atan(1.0));
+}
+
+inline Module1 startModule1()
+{
+    Module1 m;
+    m.BitCode = StartBitCode;
+    m.RepetitiveTime = 1.0f;
+    m.BitLength = float(1.0 / 1000.0);
+    return m;
+}
+
+inline SynthSettings startSynthSettings()
+{
+    SynthSettings s;
+    s.SampleRate = 98000;
+    s.Frequency1 = 1000;
+    s.Frequency2 = 100;
+    s.Pi = startPi();
+    s.Level1 = startLevel();
+    s.Level2 = startLevel();
+    s.NoiseLevel = 0.0f;
+    s.Waveform = WaveSine;
+    s.ChannelMode = ModeF1Both;
+    s.DutyPercent = 50;
+    return s;
+}
 
 } // namespace vellox

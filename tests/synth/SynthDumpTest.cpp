@@ -77,27 +77,12 @@ protected:
 
 vellox::SynthSettings startSettings()
 {
-    vellox::SynthSettings s;
-    s.SampleRate = 98000;
-    s.Frequency1 = 1000;
-    s.Frequency2 = 100;
-    s.Pi = float(4.0 * std::atan(1.0));
-    s.Level1 = float(1.0 / std::sqrt(2.0));
-    s.Level2 = float(1.0 / std::sqrt(2.0));
-    s.NoiseLevel = 0.0f;
-    s.Waveform = 0;
-    s.ChannelMode = 1;
-    s.DutyPercent = 50;
-    return s;
+    return vellox::startSynthSettings();
 }
 
 vellox::Module1 startModule()
 {
-    vellox::Module1 m;
-    m.BitCode = "10011101010001101010111000101011";
-    m.RepetitiveTime = 1.0f;
-    m.BitLength = float(1.0 / 1000.0);
-    return m;
+    return vellox::startModule1();
 }
 
 std::vector<int16_t> expected(

@@ -35,27 +35,16 @@ const char* nameOf(Path p)
 
 SynthSettings settings(int32_t rate, int16_t wave, int16_t mode)
 {
-    SynthSettings s;
+    SynthSettings s = vellox::startSynthSettings();
     s.SampleRate = rate;
-    s.Frequency1 = 1000;
-    s.Frequency2 = 100;
-    s.Pi = float(4.0 * std::atan(1.0));
-    s.Level1 = float(1.0 / std::sqrt(2.0));
-    s.Level2 = float(1.0 / std::sqrt(2.0));
-    s.NoiseLevel = 0.0f;
     s.Waveform = wave;
     s.ChannelMode = mode;
-    s.DutyPercent = 50;
     return s;
 }
 
 Module1 module()
 {
-    Module1 m;
-    m.BitCode = "10011101010001101010111000101011";
-    m.RepetitiveTime = 1.0f;
-    m.BitLength = float(1.0 / 1000.0);
-    return m;
+    return vellox::startModule1();
 }
 
 // The next three draws of a source: equal triples mean equal positions in the sequence.

@@ -26,27 +26,12 @@ const int32_t Rates[] = { 44100, 98000, 192000 };
 
 SynthSettings startSettings()
 {
-    SynthSettings s;
-    s.SampleRate = 98000;
-    s.Frequency1 = 1000;
-    s.Frequency2 = 100;
-    s.Pi = float(4.0 * std::atan(1.0));
-    s.Level1 = float(1.0 / std::sqrt(2.0));
-    s.Level2 = float(1.0 / std::sqrt(2.0));
-    s.NoiseLevel = 0.0f;
-    s.Waveform = vellox::WaveSine;
-    s.ChannelMode = vellox::ModeF1Both;
-    s.DutyPercent = 50;
-    return s;
+    return vellox::startSynthSettings();
 }
 
 Module1 startModule()
 {
-    Module1 m;
-    m.BitCode = "10011101010001101010111000101011";
-    m.RepetitiveTime = 1.0f;
-    m.BitLength = float(1.0 / 1000.0);
-    return m;
+    return vellox::startModule1();
 }
 
 // The level spinner's factor, 3 dB per step.
