@@ -1,6 +1,7 @@
 // The frequency scales drawn on a picture area, and the pointer's XOR cursor sequences.
 
 #include "FrequencyScale.h"
+#include "PictureTestUtil.h"
 
 #include <QtTest>
 
@@ -8,6 +9,9 @@ using namespace vellox;
 using PenMode = PictureBox::PenMode;
 
 namespace {
+
+using vellox::testing::at;
+using vellox::testing::save;
 
 const QColor Black(0, 0, 0);
 const QColor Cyan(0, 255, 255);
@@ -21,11 +25,6 @@ std::unique_ptr<PictureBox> scaleArea()
     // The start pen of the scale areas.
     area->setForeColor(QColor(0, 192, 0));
     return area;
-}
-
-QColor at(const PictureBox& area, int x, int y)
-{
-    return area.canvas().pixelColor(x, y);
 }
 
 int countColour(const PictureBox& area, QRect box, QColor colour)
@@ -70,15 +69,6 @@ int countShades(const PictureBox& area, QRect box, QColor colour)
             if (isShadeOf(at(area, x, y), colour))
                 ++count;
     return count;
-}
-
-// The picture as shown, and three times as large for a look at single pixels.
-void save(PictureBox& area, const char* name)
-{
-    const QImage shown = area.grab().toImage();
-    const QString path = QStringLiteral(VELLOX_PANEL_PICTURES "/") + QLatin1String(name);
-    QVERIFY(shown.save(path + QStringLiteral(".png")));
-    QVERIFY(shown.scaled(shown.size() * 3).save(path + QStringLiteral("_x3.png")));
 }
 
 } // namespace

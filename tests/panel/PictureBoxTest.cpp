@@ -1,6 +1,7 @@
 // The picture area: canvas, pen modes and styles, pixel geometry, text, pointer signals.
 
 #include "PictureBox.h"
+#include "PictureTestUtil.h"
 
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -14,14 +15,11 @@ using PenStyle = PictureBox::PenStyle;
 
 namespace {
 
+using vellox::testing::at;
+
 const QColor Black(0, 0, 0);
 const QColor Green(0, 255, 0);
 const QColor Cyan(0, 255, 255);
-
-QColor at(const PictureBox& box, int x, int y)
-{
-    return box.canvas().pixelColor(x, y);
-}
 
 // The columns of row y that differ from the background.
 QList<int> markedColumns(const PictureBox& box, int y)

@@ -1,6 +1,7 @@
 // The time view drawn on a picture area: traces, zero lines, labels, guards.
 
 #include "TimeView.h"
+#include "PictureTestUtil.h"
 
 #include <QtTest>
 
@@ -9,6 +10,9 @@
 using namespace vellox;
 
 namespace {
+
+using vellox::testing::at;
+using vellox::testing::save;
 
 const QColor Black(0, 0, 0);
 const QColor Cyan(0, 255, 255);
@@ -22,11 +26,6 @@ std::unique_ptr<PictureBox> viewArea()
     font.setPixelSize(11);
     area->setFont(font);
     return area;
-}
-
-QColor at(const PictureBox& area, int x, int y)
-{
-    return area.canvas().pixelColor(x, y);
 }
 
 int countColour(const PictureBox& area, QRect box, QColor colour)
@@ -76,14 +75,6 @@ int countShades(const PictureBox& area, QRect box, QColor colour)
                 ++count;
         }
     return count;
-}
-
-void save(PictureBox& area, const char* name)
-{
-    const QImage shown = area.grab().toImage();
-    const QString path = QStringLiteral(VELLOX_PANEL_PICTURES "/") + QLatin1String(name);
-    QVERIFY(shown.save(path + QStringLiteral(".png")));
-    QVERIFY(shown.scaled(shown.size() * 3).save(path + QStringLiteral("_x3.png")));
 }
 
 } // namespace
