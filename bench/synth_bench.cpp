@@ -41,7 +41,8 @@ void BM_SynthesizeSignal(benchmark::State& state)
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * int64_t(s.SampleRate / 2)); // frames
+    state.SetItemsProcessed(
+        state.iterations() * int64_t(vellox::filledFrames(s.SampleRate))); // frames
 }
 
 void allCases(benchmark::internal::Benchmark* b)

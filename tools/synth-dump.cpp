@@ -21,7 +21,7 @@ namespace {
 constexpr const char* UsageText = R"(usage: synth-dump [options]
 
 Synthesizes one buffer and writes all of it: 2*rate+1 interleaved stereo int16 values
-(left at even indices, right at odd ones; the second half is the zero tail), raw
+(left at even indices, right at odd ones): one second of frames and the final zero, raw
 little-endian, no header. Defaults are the generator's start values.
 
   --out FILE        output file; "-" (the default) writes to standard output

@@ -50,7 +50,7 @@ namespace {
     constexpr int32_t FullScale = 20000;
     constexpr int32_t RampSpan = 40000; // -20000..+20000 of the ramps, as an integer factor
     constexpr int32_t ClipLimit = 32767; // -32768 never occurs in the buffer
-    constexpr int32_t MaxBitSymbols = std::numeric_limits<int16_t>::max();
+    constexpr int32_t MaxBitSymbols = std::numeric_limits<int32_t>::max();
 
     // Nearest int32, halves to even; out of range or NaN is an arithmetic error, never a wrap.
     // Kept inline here (same contract as roundToInt32) because it runs twice per frame.

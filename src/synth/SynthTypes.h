@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -52,6 +53,19 @@ struct SynthSettings {
     int16_t ChannelMode = ModeF1Both; // 1..6
     int32_t DutyPercent = 50; // the duty spinner's value, 1..100, read by "PWM"
 };
+
+// One synthesis fills one second: frames 0..SampleRate-1, interleaved indices
+// 0..2*SampleRate-1. Every frequency is a whole number of hertz, so a second holds whole
+// cycles of every sine and loops without a seam. The array has one value more, index
+// 2*SampleRate, which stays 0.
+constexpr int32_t filledFrames(int32_t sampleRate)
+{
+    return sampleRate;
+}
+constexpr std::size_t sampleCount(int32_t sampleRate)
+{
+    return std::size_t(2 * int64_t(sampleRate) + 1);
+}
 
 // What one synthesis writes back to the state besides the samples.
 struct PhaseSteps {

@@ -5,7 +5,7 @@
 // is recomputed with libm's sin and pow, exactly as the scalar loop does.
 //
 // The error bound. glibc documents its vector sin within 4 ulp of sin(x) and its scalar sin
-// within 1 ulp; over the arguments used here (|x| < 2*pi*20000*0.5 plus the FM deviation),
+// within 1 ulp; over the arguments used here (|x| < 2*pi*20000 plus the FM deviation),
 // 16 million random arguments gave at most 3 ulp between the two. Sines lie in [-1, 1], so
 // one ulp is at most 2^-53 and the two differ by at most 5 * 2^-53. We rely on
 // E = 2^-40, about 1600 times that. From E each formula gets a bound on how far its
@@ -306,7 +306,7 @@ namespace synthvector {
         if (!(magnitude < 0x1p30))
             return false;
 
-        const int32_t frames = sampleRate / 2;
+        const int32_t frames = filledFrames(sampleRate);
         Setup s;
         s.c = &c;
         s.L1 = c.Level1;

@@ -22,7 +22,7 @@ namespace {
     {
         const double L1 = c.Level1;
         const double L2 = c.Level2;
-        const int32_t last = sampleRate - 2; // taken once, before the first step
+        const int32_t last = 2 * filledFrames(sampleRate) - 2; // taken once, before the first step
         LiveDraws draws { random };
         for (int32_t i = 0; i <= last; i += 2) {
             const double di = double(i);
@@ -98,10 +98,10 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     c.NoiseLevel = double(settings.NoiseLevel);
     c.DutyPercent = settings.DutyPercent;
 
-    // The bit table: n is the length of BitCode as a 16-bit count. A longer pattern is
-    // limited to its first 32767 symbols rather than failing: with bits of 20 us or more
-    // at most 24500 bits fit into the written half second, so the limit never changes a
-    // sample there. Symbols are read from BitCode by position (one byte per symbol).
+    // The bit table: n is the length of BitCode. It is not limited to a 16-bit count: with
+    // bits of 20 us up to 49000 of them fit into the filled second, and a pattern the
+    // dialog lets through must be sent whole. Symbols are read from BitCode by position
+    // (one byte per symbol).
     c.BitSymbols = module1.BitCode.data();
     c.BitSymbolCount = int32_t(std::min<std::size_t>(module1.BitCode.size(), MaxBitSymbols));
     c.BitCounter = 0;
@@ -125,9 +125,9 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     c.F1Period = float(double(2 * SampleRate) / double(settings.Frequency1));
     c.TriangleF = float(double(steps.PhaseStep1) / (double(settings.Pi) + double(settings.Pi)));
 
-    // Every frame of the first half is written below; only the rest needs its zeros.
-    samples.resize(std::size_t(2 * SampleRate + 1));
-    std::fill(samples.begin() + SampleRate, samples.end(), int16_t(0));
+    // Every filled frame is written below; only the value after them needs its zero.
+    samples.resize(sampleCount(SampleRate));
+    std::fill(samples.begin() + 2 * filledFrames(SampleRate), samples.end(), int16_t(0));
 
     const std::size_t row = (Waveform >= 0 && Waveform <= 10) ? std::size_t(Waveform) : 11;
     const std::size_t column

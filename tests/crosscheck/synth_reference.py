@@ -45,7 +45,7 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
     counter = 0
     N = 0.0  # no noise: the grid is noise-free
     L1, L2 = level1, level2
-    for i in range(0, rate - 1, 2):
+    for i in range(0, 2 * rate - 1, 2):  # one second: frames 0 .. rate - 1
         s1 = math.sin(ps1 * i)
         s2 = math.sin(ps2 * i)
         left = 0

@@ -57,7 +57,7 @@ inline Result synthesize(const SynthSettings& s, const Module1& mod, UniformSour
     const double Pi = double(s.Pi);
 
     // Bit table, every call: n + 1 texts, element 0 empty.
-    const int n = int(std::min<std::size_t>(mod.BitCode.size(), 32767));
+    const int n = int(mod.BitCode.size());
     std::vector<std::string> BitSymbols(std::size_t(n) + 1);
     int32_t BitCounter = 0;
 
@@ -71,7 +71,7 @@ inline Result synthesize(const SynthSettings& s, const Module1& mod, UniformSour
     std::vector<int16_t>& Samples = out.Samples;
     Samples.assign(std::size_t(2 * SampleRate + 1), 0);
 
-    for (int32_t i = 0; i <= SampleRate - 2; i += 2) {
+    for (int32_t i = 0; i <= 2 * SampleRate - 2; i += 2) { // one second: frames 0..SampleRate-1
         int32_t left = 0;
         const double x_i = double(i);
         const double s1 = std::sin(PhaseStep1 * x_i);

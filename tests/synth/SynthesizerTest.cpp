@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+using vellox::filledFrames;
 using vellox::Module1;
 using vellox::PhaseSteps;
 using vellox::roundToInt32;
@@ -67,7 +68,7 @@ Synthesis synth(const SynthSettings& s, const Module1& m, uint64_t seed = Seed)
     Synthesis r;
     UniformSource random(seed);
     r.steps = SynthesizeSignal(s, m, random, r.samples);
-    r.draws = drawsTaken(random, seed, std::size_t(s.SampleRate) + 4);
+    r.draws = drawsTaken(random, seed, 2 * std::size_t(s.SampleRate) + 4);
     return r;
 }
 
@@ -180,7 +181,7 @@ TEST_P(MatchesReference, EveryWaveformAndModeToTheLastBit)
                               << " reference " << want.Samples[std::size_t(std::max(at, 0L))];
             EXPECT_EQ(got.steps.PhaseStep1, want.PhaseStep1);
             EXPECT_EQ(got.steps.PhaseStep2, want.PhaseStep2);
-            EXPECT_EQ(got.draws, drawsTaken(refRandom, Seed, std::size_t(s.SampleRate) + 4));
+            EXPECT_EQ(got.draws, drawsTaken(refRandom, Seed, 2 * std::size_t(s.SampleRate) + 4));
         }
     }
 }
@@ -208,7 +209,7 @@ TEST(MatchesReferenceSelectors, UnknownWaveformsAndModes)
             UniformSource refRandom(Seed);
             const auto want = reference::synthesize(s, startModule(), refRandom);
             ASSERT_EQ(firstDifference(got.samples, want.Samples), -1);
-            EXPECT_EQ(got.draws, drawsTaken(refRandom, Seed, 44100 + 4));
+            EXPECT_EQ(got.draws, drawsTaken(refRandom, Seed, 2 * 44100 + 4));
         }
     }
 }
@@ -223,7 +224,7 @@ TEST(SynthesizeSignal, StartValuesGiveTheKnownBuffer)
     EXPECT_EQ(r.samples[0], 0);
     EXPECT_EQ(r.samples[1], 0);
     int16_t peak = 0;
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         ASSERT_EQ(leftAt(r, k), rightAt(r, k)) << "frame " << k;
         peak = std::max(peak, leftAt(r, k));
     }
@@ -231,7 +232,7 @@ TEST(SynthesizeSignal, StartValuesGiveTheKnownBuffer)
     // 98000 Hz puts no frame on the quarter period.
     EXPECT_EQ(peak, 14135);
     EXPECT_EQ(r.steps.PhaseStep1, float(double(1000.0f) * double(startSettings().Pi) / 98000.0));
-    EXPECT_EQ(r.draws, 98000u); // two draws per left sample, even with no noise
+    EXPECT_EQ(r.draws, 196000u); // two draws per left sample, even with no noise
 }
 
 TEST(SynthesizeSignal, SizeAndSilentTailForEveryRate)
@@ -246,10 +247,9 @@ TEST(SynthesizeSignal, SizeAndSilentTailForEveryRate)
             UniformSource random(Seed);
             SynthesizeSignal(s, startModule(), random, samples);
             ASSERT_EQ(samples.size(), std::size_t(2 * rate + 1));
-            EXPECT_TRUE(std::all_of(samples.begin() + rate, samples.end(), [](int16_t v) {
-                return v == 0;
-            })) << rate;
-            EXPECT_NE(samples[std::size_t(rate - 1)], 0) << "last written right value, " << rate;
+            EXPECT_EQ(samples.back(), 0) << rate;
+            EXPECT_NE(samples[std::size_t(2 * rate - 1)], 0)
+                << "last written right value, " << rate;
         }
     }
 }
@@ -293,7 +293,7 @@ TEST(SynthesizeSignal, PwmThresholdsAt98000And1000HzDuty50)
     s.Level1 = 1.0f;
     const Synthesis r = synth(s, startModule());
     int low = 0, high = 0;
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const int32_t m = (2 * k) % 196;
         const int16_t expected = m <= 96 ? -20000 : 20000;
         ASSERT_EQ(leftAt(r, k), expected) << "frame " << k;
@@ -331,7 +331,7 @@ TEST(SynthesizeSignal, PwmDuty100IsAConstantLowLevel)
         const Synthesis r = synth(s, startModule());
         const int16_t low = int16_t(roundToInt32(-20000.0 * double(s.Level1)));
         EXPECT_EQ(low, -14142);
-        for (int32_t k = 0; k < 49000; ++k)
+        for (int32_t k = 0; k < filledFrames(98000); ++k)
             ASSERT_EQ(leftAt(r, k), low) << "frame " << k;
     }
 }
@@ -352,7 +352,7 @@ TEST(SynthesizeSignal, TrapezeFlatTopsAndRamps)
     s.Waveform = vellox::WaveTrapeze;
     s.Level1 = 1.0f;
     const Synthesis r = synth(s, startModule());
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const double s1 = std::sin(double(r.steps.PhaseStep1) * double(2 * k));
         if (std::fabs(s1) >= 0.33334) {
             ASSERT_EQ(leftAt(r, k), s1 > 0 ? 20000 : -20000) << "frame " << k;
@@ -377,7 +377,7 @@ TEST(SynthesizeSignal, StairsMirrorInModes1346)
                 const Synthesis falling = synth(s, startModule());
                 s.Waveform = vellox::WaveStairsRising;
                 const Synthesis rising = synth(s, startModule());
-                for (int32_t k = 0; k < rate / 2; ++k)
+                for (int32_t k = 0; k < filledFrames(rate); ++k)
                     ASSERT_EQ(leftAt(falling, k), -leftAt(rising, k))
                         << rate << " mode " << mode << " F1 " << f1 << " frame " << k;
             }
@@ -395,7 +395,7 @@ TEST(SynthesizeSignal, StairsDoNotMirrorInModes2And5)
         s.Waveform = vellox::WaveStairsRising;
         const Synthesis rising = synth(s, startModule());
         int differing = 0;
-        for (int32_t k = 0; k < 49000; ++k)
+        for (int32_t k = 0; k < filledFrames(98000); ++k)
             differing += leftAt(falling, k) != -leftAt(rising, k);
         EXPECT_GT(differing, 1000) << "mode " << mode;
     }
@@ -426,7 +426,7 @@ TEST(SynthesizeSignal, SquareFmIsThreeLevelAndIgnoresLevel1)
     const Synthesis loud = synth(s, startModule());
     s.Level1 = levelStep(15);
     const Synthesis quiet = synth(s, startModule());
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const int16_t v = leftAt(loud, k);
         ASSERT_TRUE(v == -20000 || v == 0 || v == 20000) << "frame " << k << ": " << v;
         ASSERT_EQ(leftAt(quiet, k), v) << "frame " << k;
@@ -440,7 +440,7 @@ TEST(SynthesizeSignal, RisingStairsFmIsAnInvertedSine)
     s.ChannelMode = vellox::ModeFm;
     const Synthesis r = synth(s, startModule());
     const double L1 = double(s.Level1), L2 = double(s.Level2);
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const double i = double(2 * k);
         const double s2 = std::sin(double(r.steps.PhaseStep2) * i);
         const double expected = -20000.0 * L1 * std::sin(double(r.steps.PhaseStep1) * i - L2 * s2);
@@ -457,7 +457,7 @@ TEST(SynthesizeSignal, AmWithSmallestDepthIsNearlyTheUnmodulatedShape)
         const Synthesis plain = synth(s, startModule());
         s.ChannelMode = vellox::ModeAm;
         const Synthesis am = synth(s, startModule());
-        for (int32_t k = 0; k < 49000; ++k)
+        for (int32_t k = 0; k < filledFrames(98000); ++k)
             ASSERT_NEAR(leftAt(am, k), leftAt(plain, k), 20000.0 * 0.0057 + 1) << wave << " " << k;
     }
 }
@@ -470,7 +470,7 @@ TEST(SynthesizeSignal, ModeTwoClipsAt32767WhereTheSinesAddUp)
     s.Level2 = 1.0f;
     const Synthesis r = synth(s, startModule());
     int clippedHigh = 0, clippedLow = 0;
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const double i = double(2 * k);
         const double sum
             = std::sin(double(r.steps.PhaseStep1) * i) + std::sin(double(r.steps.PhaseStep2) * i);
@@ -515,7 +515,7 @@ TEST(SynthesizeSignal, WhiteNoiseWithoutNoiseIsOneEverywhere)
             s.Waveform = vellox::WaveNoise;
             s.ChannelMode = mode;
             const Synthesis r = synth(s, startModule());
-            for (int32_t k = 0; k < rate / 2; ++k)
+            for (int32_t k = 0; k < filledFrames(rate); ++k)
                 ASSERT_EQ(leftAt(r, k), 1) << rate << " mode " << mode << " frame " << k;
         }
     }
@@ -530,7 +530,7 @@ TEST(SynthesizeSignal, WhiteNoiseAtFullNoiseStaysInBoundsAndIsTriangular)
     int16_t lo = 32767, hi = -32767;
     double sum = 0;
     int inner = 0;
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const int16_t v = leftAt(r, k);
         lo = std::min(lo, v);
         hi = std::max(hi, v);
@@ -542,8 +542,8 @@ TEST(SynthesizeSignal, WhiteNoiseAtFullNoiseStaysInBoundsAndIsTriangular)
     EXPECT_LE(hi, 20001);
     EXPECT_LT(lo, -18000);
     EXPECT_GT(hi, 18000);
-    EXPECT_NEAR(sum / 49000.0, 1.0, 200.0);
-    EXPECT_NEAR(inner / 49000.0, 0.75, 0.02); // triangular: P(|x| < 1/2) = 3/4
+    EXPECT_NEAR(sum / 98000.0, 1.0, 200.0);
+    EXPECT_NEAR(inner / 98000.0, 0.75, 0.02); // triangular: P(|x| < 1/2) = 3/4
 }
 
 TEST(SynthesizeSignal, SineWithFullNoiseSpreadsAroundTheCleanSignalAndClips)
@@ -553,7 +553,7 @@ TEST(SynthesizeSignal, SineWithFullNoiseSpreadsAroundTheCleanSignalAndClips)
     s.NoiseLevel = 1.0f;
     const Synthesis r = synth(s, startModule());
     bool clippedHigh = false, clippedLow = false;
-    for (int32_t k = 0; k < 49000; ++k) {
+    for (int32_t k = 0; k < filledFrames(98000); ++k) {
         const double clean
             = 20000.0 * double(s.Level1) * std::sin(double(r.steps.PhaseStep1) * double(2 * k));
         const int16_t v = leftAt(r, k);
@@ -577,7 +577,7 @@ TEST(SynthesizeSignal, EveryNoisyLeftSampleTakesTwoDraws)
             s.SampleRate = 44100;
             s.Waveform = wave;
             s.ChannelMode = mode;
-            EXPECT_EQ(synth(s, startModule()).draws, 44100u) << wave << " mode " << mode;
+            EXPECT_EQ(synth(s, startModule()).draws, 88200u) << wave << " mode " << mode;
         }
     }
 }
@@ -610,7 +610,7 @@ TEST(SynthesizeSignal, RightChannelIsTheCleanSineInEveryModeAndWaveform)
                 const Synthesis r = synth(s, startModule());
                 const double step = double(mode == 1 ? r.steps.PhaseStep1 : r.steps.PhaseStep2);
                 const double level = double(mode == 1 ? s.Level1 : s.Level2);
-                for (int32_t k = 0; k < rate / 2; ++k) {
+                for (int32_t k = 0; k < filledFrames(rate); ++k) {
                     const double clean = std::sin(step * double(2 * k)) * 20000.0 * level;
                     ASSERT_EQ(rightAt(r, k), roundToInt32(clean))
                         << rate << " waveform " << wave << " mode " << mode << " frame " << k;
@@ -661,7 +661,7 @@ TEST(SynthesizeSignal, BitFramesPerRateSendThePatternThenSilence)
         s.Level1 = 1.0f;
         const Synthesis r = synth(s, startModule());
         const int32_t sent = 32 * row.bitFrames;
-        for (int32_t k = 0; k < row.rate / 2; ++k) {
+        for (int32_t k = 0; k < filledFrames(row.rate); ++k) {
             const int16_t expected
                 = k < sent ? (pattern[std::size_t(k / row.bitFrames)] == '1' ? -20000 : 20000) : 0;
             ASSERT_EQ(leftAt(r, k), expected) << row.rate << " frame " << k;
@@ -712,20 +712,20 @@ TEST(SynthesizeSignal, BitCodeSilenceHasNoNoise)
     for (int32_t k = 0; k < 3136; ++k)
         noisy += std::abs(leftAt(r, k)) != 14142;
     EXPECT_GT(noisy, 3000);
-    for (int32_t k = 3136; k <= 48999; ++k)
+    for (int32_t k = 3136; k < filledFrames(98000); ++k)
         ASSERT_EQ(leftAt(r, k), 0) << "frame " << k;
     EXPECT_EQ(r.draws, 2u * 3136u);
 }
 
-TEST(SynthesizeSignal, HalfSecondBitSendsOnlyTheFirstBit)
+TEST(SynthesizeSignal, BitsOfHalfASecondFillTheSecondWithTheFirstTwo)
 {
-    Module1 m = startModule();
+    Module1 m = startModule(); // "10..."
     m.BitLength = 0.5f;
     SynthSettings s = startSettings();
     s.Waveform = vellox::WaveBitCode;
     const Synthesis r = synth(s, m);
-    for (int32_t k = 0; k < 49000; ++k)
-        ASSERT_EQ(leftAt(r, k), -14142) << "frame " << k;
+    for (int32_t k = 0; k < filledFrames(98000); ++k)
+        ASSERT_EQ(leftAt(r, k), k < 49000 ? -14142 : 14142) << "frame " << k;
 }
 
 TEST(SynthesizeSignal, TwoToneSingleOneIsF2ThenSilence)
@@ -739,7 +739,7 @@ TEST(SynthesizeSignal, TwoToneSingleOneIsF2ThenSilence)
     for (int32_t k = 0; k < 98; ++k)
         ASSERT_NEAR(leftAt(r, k), rightAt(r, k), 1) << "frame " << k;
     EXPECT_NE(leftAt(r, 50), 0);
-    for (int32_t k = 98; k < 49000; ++k)
+    for (int32_t k = 98; k < filledFrames(98000); ++k)
         ASSERT_EQ(leftAt(r, k), 0) << "frame " << k;
 }
 
@@ -788,35 +788,28 @@ TEST(SynthesizeSignal, EmptyPatternIsSilentWithoutDraws)
             Module1 m = startModule();
             m.BitCode.clear();
             const Synthesis r = synth(s, m);
-            for (int32_t k = 0; k < 49000; ++k)
+            for (int32_t k = 0; k < filledFrames(98000); ++k)
                 ASSERT_EQ(leftAt(r, k), 0);
             EXPECT_EQ(r.draws, 0u);
         }
     }
 }
 
-TEST(SynthesizeSignal, PatternLongerThan32767SymbolsSendsItsFirst32767)
+TEST(SynthesizeSignal, PatternLongerThan32767SymbolsIsSentWhole)
 {
+    // 20 us at 44100 Hz, the dialog's shortest bit: one frame per bit, so 44100 bits fit
+    // into the second and a 40000-bit pattern (0.8 s, which the dialog accepts) is sent
+    // whole, not cut at a 16-bit count.
     SynthSettings s = startSettings();
     s.Waveform = vellox::WaveBitCode;
     s.Level1 = 1.0f;
+    s.SampleRate = 44100;
     Module1 m = startModule();
     m.BitCode = std::string(40000, '1');
-
-    // 20 us at 44100 Hz: one frame per bit, 22050 bits fit; the limit changes nothing.
-    s.SampleRate = 44100;
     m.BitLength = float(20.0 / 1000000.0);
-    Module1 shorter = m;
-    shorter.BitCode.resize(22050);
-    EXPECT_EQ(synth(s, m).samples, synth(s, shorter).samples);
-
-    // 10 us at 192000 Hz (shorter than the dialog allows): two frames per bit, 48000 bits
-    // would fit; sending stops after symbol 32767.
-    s.SampleRate = 192000;
-    m.BitLength = float(10.0 / 1000000.0);
     const Synthesis r = synth(s, m);
-    for (int32_t k = 0; k < 96000; ++k)
-        ASSERT_EQ(leftAt(r, k), k < 2 * 32767 ? -20000 : 0) << "frame " << k;
+    for (int32_t k = 0; k < filledFrames(44100); ++k)
+        ASSERT_EQ(leftAt(r, k), k < 40000 ? -20000 : 0) << "frame " << k;
 }
 
 TEST(SynthesizeSignal, BitLengthBelowOneFrameIsAnError)
@@ -850,15 +843,15 @@ TEST(SynthesizeSignal, UnknownSelectorsLeaveTheLeftChannelSilentWithoutDraws)
         { 6, 7, 0, 0 },
         { 7, -1, 0, 0 },
         { 10, 0, 0, 0 },
-        { 4, 0, 1, 98000 },
-        { 4, 9, 1, 98000 },
+        { 4, 0, 1, 196000 },
+        { 4, 9, 1, 196000 },
     };
     for (const auto& row : table) {
         SynthSettings s = startSettings();
         s.Waveform = row.wave;
         s.ChannelMode = row.mode;
         const Synthesis r = synth(s, startModule());
-        for (int32_t k = 0; k < 49000; ++k) {
+        for (int32_t k = 0; k < filledFrames(98000); ++k) {
             ASSERT_EQ(leftAt(r, k), row.left) << row.wave << "/" << row.mode << " frame " << k;
             const bool f1 = row.mode == 1;
             const double step = double(f1 ? r.steps.PhaseStep1 : r.steps.PhaseStep2);
