@@ -2,7 +2,6 @@
 
 #include "Rounding.h"
 
-
 namespace vellox {
 
 void setStartValues(GeneratorState& state, Module1& module1)
@@ -41,7 +40,7 @@ SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent)
 
 size_t playSampleCount(float repetitiveTime, int32_t sampleRate)
 {
-    const int32_t n = roundToInt32(double(repetitiveTime) * double(sampleRate));
+    const int32_t n = roundToInt32(double(repetitiveTime) * 2.0 * double(sampleRate));
     // A negative count cannot come from the dialog's limits; an empty array would be
     // the only sane reading of it.
     return n < 0 ? 0 : size_t(n) + 1;

@@ -50,7 +50,8 @@ void setStartValues(GeneratorState& state, Module1& module1);
 SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent);
 
 // Samples elements for a buffer of RepetitiveTime seconds: indices 0..N with
-// N = RepetitiveTime x SampleRate rounded half-even, so N + 1 elements.
+// N = RepetitiveTime x 2 x SampleRate (the values of the loop's frames) rounded
+// half-even, so N + 1 elements.
 size_t playSampleCount(float repetitiveTime, int32_t sampleRate);
 
 } // namespace vellox

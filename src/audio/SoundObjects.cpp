@@ -13,7 +13,7 @@ namespace {
     constexpr uint16_t SampleBits = 16;
 
     // The buffer description for one looping buffer at sampleRate (Hz) holding
-    // repetitiveTime x 2 x sampleRate bytes; every field not set here stays zero.
+    // repetitiveTime x 4 x sampleRate bytes; every field not set here stays zero.
     BufferDesc makeBufferDesc(int32_t sampleRate, float repetitiveTime)
     {
         BufferDesc desc;
@@ -37,8 +37,9 @@ namespace {
 
 int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate)
 {
-    // The float32 field widened to double, then the product in double (seconds x 2 x Hz).
-    return roundToInt32(double(repetitiveTime) * 2.0 * double(sampleRate));
+    // The float32 field widened to double, then the product in double: seconds x 4 bytes per
+    // frame (two channels of two bytes) x Hz, so the loop lasts RepetitiveTime.
+    return roundToInt32(double(repetitiveTime) * 4.0 * double(sampleRate));
 }
 
 struct SoundObjects::Impl {

@@ -35,8 +35,9 @@ struct BufferDesc {
     WaveFormat Format;
 };
 
-// RepetitiveTime x 2 x SampleRate computed in floating point, rounded half-even.
-// The float32 value is widened to double as stored (0.0011f at 44100 Hz gives 97).
+// RepetitiveTime x 4 x SampleRate computed in floating point, rounded half-even: a
+// buffer that plays RepetitiveTime seconds of 16-bit stereo frames. The float32 value
+// is widened to double as stored (0.0011f at 44100 Hz gives 194).
 // Throws std::range_error when the count does not fit an int32.
 int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate);
 

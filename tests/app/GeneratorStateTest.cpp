@@ -40,10 +40,11 @@ TEST(GeneratorState, PlaySampleCountRoundsHalfEven)
         int32_t rate;
         size_t count;
     } cases[] = {
-        { 1.0f, 98000, 98001 }, { 1.0f, 44100, 44101 }, { 0.001f, 98000, 99 },
-        { 0.0011f, 44100, 50 }, // 48.51 -> 49
-        { 0.00002f, 44100, 2 }, // 0.882 -> 1
-        { 0.5f / 98000.0f * 1.0f, 98000, 1 }, // exactly half a value -> 0
+        { 1.0f, 98000, 196001 }, { 1.0f, 44100, 88201 }, { 0.001f, 98000, 197 },
+        { 0.0011f, 44100, 98 }, // 97.02 -> 97
+        { 0.00002f, 44100, 3 }, // 1.764 -> 2
+        { 0.125f, 10, 3 }, // exactly 2.5 values -> 2
+        { 0.375f, 10, 9 }, // exactly 7.5 values -> 8
     };
     for (const auto& c : cases)
         EXPECT_EQ(playSampleCount(c.time, c.rate), c.count) << c.time << " s at " << c.rate;

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
         SoundObjects objects(backend);
         objects.InitSound(rate, repetitiveTime);
         const int32_t bytes = bufferByteCount(repetitiveTime, rate);
-        // 49000 frames: exactly 500 periods of 1000 Hz, so the loop is seamless.
+        // 98000 frames: exactly 1000 periods of 1000 Hz, so the loop is seamless.
         std::vector<int16_t> samples(size_t(bytes) / 2);
         for (size_t f = 0; f < samples.size() / 2; ++f) {
             const double v = 20000.0 * std::sin(2.0 * M_PI * 1000.0 * double(f) / rate);

@@ -107,7 +107,7 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
 
-    const float repetitiveTime = 0.5f;
+    const float repetitiveTime = 0.25f;
     const int32_t bytes = bufferByteCount(repetitiveTime, rate);
     ASSERT_EQ(bytes % 4, 0);
     const size_t frames = size_t(bytes) / 4;
@@ -202,15 +202,15 @@ TEST(SdlDummy, RefusesBufferWithoutWholeFrame)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     SdlSoundBackend backend;
     SoundObjects objects(backend);
-    EXPECT_THROW(objects.InitSound(44100, 20e-6f), SoundError); // 2 bytes
+    EXPECT_THROW(objects.InitSound(44100, 10e-6f), SoundError); // 2 bytes
     expectAllEmpty(objects);
-    // 97 bytes: accepted, plays its 24 whole frames.
+    // 194 bytes: accepted, plays its 48 whole frames.
     objects.InitSound(44100, 0.0011f);
-    EXPECT_EQ(objects.bufferDesc().BufferBytes, 97);
-    std::vector<uint8_t> data(97, 3);
-    EXPECT_NO_THROW(objects.WriteBuffer(0, 97, data.data(), 0));
-    EXPECT_THROW(objects.WriteBuffer(0, 98, data.data(), 0), SoundError);
-    EXPECT_THROW(objects.WriteBuffer(90, 8, data.data(), 0), SoundError);
+    EXPECT_EQ(objects.bufferDesc().BufferBytes, 194);
+    std::vector<uint8_t> data(195, 3);
+    EXPECT_NO_THROW(objects.WriteBuffer(0, 194, data.data(), 0));
+    EXPECT_THROW(objects.WriteBuffer(0, 195, data.data(), 0), SoundError);
+    EXPECT_THROW(objects.WriteBuffer(190, 8, data.data(), 0), SoundError);
     EXPECT_THROW(objects.WriteBuffer(-4, 4, data.data(), 0), SoundError);
     EXPECT_THROW(objects.WriteBuffer(0, 4, nullptr, 0), SoundError);
     EXPECT_THROW(objects.WriteBuffer(0, 4, data.data(), 1), SoundError);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 namespace vellox::audio::testing {
@@ -27,6 +28,66 @@ double toneAmplitude(const std::vector<double>& signal, double hz, double rate)
     const double im = s2 * std::sin(omega);
     // A sine of amplitude A sums to A/2 times the window's sum at its own frequency.
     return 2 * std::hypot(re, im) / windowSum;
+}
+
+Spectrum amplitudeSpectrum(const std::vector<double>& signal, double rate)
+{
+    Spectrum out;
+    const size_t n = signal.size();
+    if (n < 2 || rate <= 0)
+        return out;
+    size_t size = 1;
+    while (size < n)
+        size *= 2;
+    std::vector<std::complex<double>> x(size);
+    const double a0 = 0.35875, a1 = 0.48829, a2 = 0.14128, a3 = 0.01168;
+    const double step = 2 * std::numbers::pi / double(n - 1);
+    double windowSum = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double t = step * double(i);
+        const double w = a0 - a1 * std::cos(t) + a2 * std::cos(2 * t) - a3 * std::cos(3 * t);
+        windowSum += w;
+        x[i] = w * signal[i];
+    }
+    // Iterative radix-2 FFT: bit-reversed order, then butterflies of growing span.
+    for (size_t i = 1, j = 0; i < size; ++i) {
+        size_t bit = size >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(x[i], x[j]);
+    }
+    for (size_t span = 2; span <= size; span *= 2) {
+        const std::complex<double> unit = std::polar(1.0, -2 * std::numbers::pi / double(span));
+        for (size_t start = 0; start < size; start += span) {
+            std::complex<double> w = 1;
+            for (size_t k = 0; k < span / 2; ++k) {
+                const std::complex<double> odd = w * x[start + k + span / 2];
+                x[start + k + span / 2] = x[start + k] - odd;
+                x[start + k] += odd;
+                w *= unit;
+            }
+        }
+    }
+    out.binHz = rate / double(size);
+    out.magnitude.resize(size / 2 + 1);
+    for (size_t k = 0; k <= size / 2; ++k)
+        out.magnitude[k] = 2 * std::abs(x[k]) / windowSum;
+    return out;
+}
+
+std::pair<double, double> Spectrum::strongest(double fromHz, double toHz) const
+{
+    std::pair<double, double> best { 0, -1 };
+    if (binHz <= 0)
+        return best;
+    const size_t first = size_t(std::max(0.0, std::ceil(fromHz / binHz)));
+    const size_t last = std::min(magnitude.size() - 1, size_t(std::max(0.0, toHz / binHz)));
+    for (size_t k = first; k <= last; ++k)
+        if (magnitude[k] > best.second)
+            best = { double(k) * binHz, magnitude[k] };
+    return best;
 }
 
 double peakMagnitude(const std::vector<double>& signal)

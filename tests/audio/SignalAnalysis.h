@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vellox::audio::testing {
@@ -16,6 +17,18 @@ namespace vellox::audio::testing {
 // component more than two bins (2 x rate / size) away contributes almost nothing, so the
 // filter can tell a tone from its neighbours a few hertz apart over a second of signal.
 double toneAmplitude(const std::vector<double>& signal, double hz, double rate);
+
+// The amplitude spectrum (peak, in the signal's units) under a 4-term Blackman-Harris
+// window, zero-padded to a power of two: magnitude[k] is the component at k * binHz.
+// The window's side lobes stay 92 dB down, so lines 90 dB apart can be told apart; its
+// main lobe spans 4 x rate / size either side of a line.
+struct Spectrum {
+    std::vector<double> magnitude; // bins 0 .. size/2
+    double binHz = 0;
+    // The strongest bin within [fromHz, toHz], as its frequency and magnitude.
+    std::pair<double, double> strongest(double fromHz, double toHz) const;
+};
+Spectrum amplitudeSpectrum(const std::vector<double>& signal, double rate);
 
 // The largest magnitude in the signal (0 for an empty one).
 double peakMagnitude(const std::vector<double>& signal);

@@ -29,6 +29,22 @@ TEST(ToneAmplitude, PureSineAtItsFrequency)
         EXPECT_NEAR(toneAmplitude(sine(hz, 10000, 0.75), hz, Rate), 10000, 10) << hz;
 }
 
+TEST(AmplitudeSpectrum, FindsALineAndAFaintOneBesideIt)
+{
+    // Two seconds: the main lobe spans 2 Hz either side; a line 90 dB down 20 Hz away shows.
+    auto s = sine(1001, 14142, 2.0);
+    const auto faint = sine(1021, 14142 * std::pow(10.0, -90.0 / 20.0), 2.0, 0.1);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] += faint[i];
+    const Spectrum spectrum = amplitudeSpectrum(s, Rate);
+    const auto [hz, amplitude] = spectrum.strongest(0, Rate / 2);
+    EXPECT_NEAR(hz, 1001, spectrum.binHz);
+    EXPECT_NEAR(amplitude, 14142, 14142 * 0.05); // within the window's scalloping
+    const auto [otherHz, other] = spectrum.strongest(1003.5, Rate / 2);
+    EXPECT_NEAR(otherHz, 1021, spectrum.binHz);
+    EXPECT_NEAR(20 * std::log10(other / amplitude), -90, 1.5);
+}
+
 TEST(ToneAmplitude, NeighboursAFewBinsAwayAreNotSeen)
 {
     const auto s = sine(440, 10000, 0.75);

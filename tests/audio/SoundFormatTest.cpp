@@ -51,12 +51,12 @@ TEST_P(BufferSizeTest, ByteCountAndDescription)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BufferSizeTest,
-    testing::Values(SizeCase { 1.0f, 98000, 196000 }, // start values: 49000 frames, 0.5 s
-        SizeCase { 1.0f, 44100, 88200 }, SizeCase { 1.0f, 192000, 384000 },
-        SizeCase { 0.001f, 98000, 196 }, SizeCase { 0.001f, 44100, 88 },
-        SizeCase { 0.001f, 192000, 384 },
-        SizeCase { 0.0011f, 44100, 97 }, // not a multiple of the block alignment
-        SizeCase { 0.5f, 98000, 98000 }));
+    testing::Values(SizeCase { 1.0f, 98000, 392000 }, // start values: 98000 frames, 1 s
+        SizeCase { 1.0f, 44100, 176400 }, SizeCase { 1.0f, 192000, 768000 },
+        SizeCase { 0.001f, 98000, 392 }, SizeCase { 0.001f, 44100, 176 },
+        SizeCase { 0.001f, 192000, 768 },
+        SizeCase { 0.0011f, 44100, 194 }, // not a multiple of the block alignment
+        SizeCase { 0.5f, 98000, 196000 }));
 
 TEST(BufferSize, StartValuesDescription)
 {
@@ -64,18 +64,18 @@ TEST(BufferSize, StartValuesDescription)
     SoundObjects objects(fake);
     objects.InitSound(98000, 1.0f);
     EXPECT_EQ(objects.bufferDesc().Format.AvgBytesPerSec, 392000);
-    EXPECT_EQ(objects.bufferDesc().BufferBytes, 196000);
+    EXPECT_EQ(objects.bufferDesc().BufferBytes, 392000);
 }
 
 TEST(BufferSize, RoundsHalvesToEven)
 {
-    // 20 microseconds at 44100 Hz: 1.764 bytes round to 2.
-    EXPECT_EQ(bufferByteCount(20e-6f, 44100), 2);
-    // 0.25 x 2 x 5 = 2.5 and 0.75 x 2 x 5 = 7.5 are exact in binary.
-    EXPECT_EQ(bufferByteCount(0.25f, 5), 2);
-    EXPECT_EQ(bufferByteCount(0.75f, 5), 8);
-    // The float32 value is used as stored: 0.0011f is slightly below 0.0011.
-    EXPECT_EQ(bufferByteCount(0.0011f, 44100), 97);
+    // 20 microseconds at 44100 Hz: 3.528 bytes round to 4.
+    EXPECT_EQ(bufferByteCount(20e-6f, 44100), 4);
+    // 0.125 x 4 x 5 = 2.5 and 0.375 x 4 x 5 = 7.5 are exact in binary.
+    EXPECT_EQ(bufferByteCount(0.125f, 5), 2);
+    EXPECT_EQ(bufferByteCount(0.375f, 5), 8);
+    // The float32 value is used as stored: 0.0011f x 4 x 44100 is 194.04.
+    EXPECT_EQ(bufferByteCount(0.0011f, 44100), 194);
 }
 
 TEST(BufferSize, OutOfRangeIsAnError)
@@ -91,11 +91,11 @@ TEST(BufferSize, OutOfRangeIsAnError)
 
 TEST(BufferSize, TooSmallForOneFrameIsRefused)
 {
-    // 20 microseconds at 44100 Hz: 2 bytes, less than one stereo frame.
+    // 10 microseconds at 44100 Hz: 2 bytes, less than one stereo frame.
     FakeSoundBackend fake;
     SoundObjects objects(fake);
     try {
-        objects.InitSound(44100, 20e-6f);
+        objects.InitSound(44100, 10e-6f);
         FAIL() << "a 2-byte buffer was accepted";
     } catch (const SoundError& e) {
         EXPECT_NE(std::string(e.what()).find("2 bytes"), std::string::npos) << e.what();

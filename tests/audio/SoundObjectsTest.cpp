@@ -14,9 +14,9 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-const std::string Create98000 = "CreateSoundBuffer(flags=0 bytes=196000 tag=1 ch=2 rate=98000 "
+const std::string Create98000 = "CreateSoundBuffer(flags=0 bytes=392000 tag=1 ch=2 rate=98000 "
                                 "avg=392000 align=4 bits=16 extra=0)";
-const std::string Create44100 = "CreateSoundBuffer(flags=0 bytes=88200 tag=1 ch=2 rate=44100 "
+const std::string Create44100 = "CreateSoundBuffer(flags=0 bytes=176400 tag=1 ch=2 rate=44100 "
                                 "avg=176400 align=4 bits=16 extra=0)";
 
 void expectAllEmpty(const SoundObjects& o)
@@ -54,14 +54,14 @@ TEST(SoundObjects, PlaySequenceWritesAndLoops)
     SoundObjects o(fake);
     o.ReleaseSound();
     o.InitSound(98000, 1.0f);
-    std::vector<uint8_t> data(196000);
+    std::vector<uint8_t> data(392000);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = uint8_t(i * 7 + 3);
-    o.WriteBuffer(0, 196000, data.data(), 0);
+    o.WriteBuffer(0, 392000, data.data(), 0);
     o.Play(1);
     const auto& ops = fake.ops();
     ASSERT_EQ(ops.size(), 6u);
-    EXPECT_EQ(ops[4].describe(), "WriteBuffer(start=0 bytes=196000 flags=0)");
+    EXPECT_EQ(ops[4].describe(), "WriteBuffer(start=0 bytes=392000 flags=0)");
     EXPECT_EQ(ops[4].data, data);
     EXPECT_EQ(ops[5].describe(), "Play(1)");
     EXPECT_EQ(fake.playingBuffer(), ops[3].created);
@@ -169,11 +169,11 @@ TEST(SoundObjects, WriteOutOfRangeIsRefused)
 {
     FakeSoundBackend fake;
     SoundObjects o(fake);
-    o.InitSound(44100, 0.0011f); // 97 bytes
-    std::vector<uint8_t> data(100, 1);
-    EXPECT_NO_THROW(o.WriteBuffer(0, 97, data.data(), 0));
-    EXPECT_THROW(o.WriteBuffer(0, 98, data.data(), 0), SoundError);
-    EXPECT_THROW(o.WriteBuffer(1, 97, data.data(), 0), SoundError);
+    o.InitSound(44100, 0.0011f); // 194 bytes
+    std::vector<uint8_t> data(200, 1);
+    EXPECT_NO_THROW(o.WriteBuffer(0, 194, data.data(), 0));
+    EXPECT_THROW(o.WriteBuffer(0, 195, data.data(), 0), SoundError);
+    EXPECT_THROW(o.WriteBuffer(1, 194, data.data(), 0), SoundError);
     EXPECT_THROW(o.WriteBuffer(-1, 4, data.data(), 0), SoundError);
     EXPECT_THROW(o.WriteBuffer(0, -4, data.data(), 0), SoundError);
 }
