@@ -9,6 +9,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,15 +101,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         broken("a non-empty pattern kept the dialog open", entered);
 
     const Module1& s = out.stored;
-    if (!std::isfinite(s.RepetitiveTime) || !(s.RepetitiveTime > 0.0f) || s.RepetitiveTime > 1.0f)
-        broken("RepetitiveTime outside (0, 1]", entered);
+    if (!std::isfinite(s.RepetitiveTime) || s.RepetitiveTime < MinRepetitiveTime
+        || s.RepetitiveTime > MaxRepetitiveTime)
+        broken("RepetitiveTime outside [1 ms, 1 s]", entered);
     if (!std::isfinite(s.BitLength) || s.BitLength < float(20e-6) || s.BitLength > 1.0f)
         broken("BitLength outside [20 us, 1 s]", entered);
     if (s.BitCode != entered.Text1)
         broken("the pattern stored is not the one entered", entered);
     const float patternSeconds = float(double(s.BitLength) * double(characterCount(s.BitCode)));
-    if (patternSeconds > s.RepetitiveTime && !sameBits(s.RepetitiveTime, s.BitLength))
-        broken("the pattern does not fit the repetition time", entered);
+    if (patternSeconds > s.RepetitiveTime && !sameBits(s.RepetitiveTime, MaxRepetitiveTime))
+        broken("the pattern does not fit a repetition time below 1 s", entered);
 
     // Messages: each at most once, in the order repetition, bit length, length check, and
     // each exactly when its condition holds.
@@ -133,8 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!sameBits(s.BitLength, wantB))
         broken("the bit length stored is not the one entered", entered);
     const float wantR = badR ? FallbackRepetitiveTime : float(r / 1000.0);
-    if (lengthMessage ? !sameBits(s.RepetitiveTime, s.BitLength)
-                      : !sameBits(s.RepetitiveTime, wantR))
+    // A pattern that does not fit makes the period its own length, up to 1 s.
+    const float grown = std::min(patternSeconds, MaxRepetitiveTime);
+    if (lengthMessage ? !sameBits(s.RepetitiveTime, grown) : !sameBits(s.RepetitiveTime, wantR))
         broken("the repetition time stored is not the one entered", entered);
     if (!lengthMessage && float(double(wantB) * double(characterCount(s.BitCode))) > wantR)
         broken("no length message for a pattern that does not fit", entered);

@@ -2,6 +2,7 @@
 
 #include "NumberText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vellox {
@@ -63,7 +64,10 @@ BitCodeOutcome checkBitCodeEntries(const BitCodeTexts& entered, const Module1& c
     const double patternSeconds = double(next.BitLength) * double(characterCount(next.BitCode));
     if (float(patternSeconds) > next.RepetitiveTime) {
         outcome.messages.emplace_back(LengthCheckMessage);
-        next.RepetitiveTime = next.BitLength;
+        // The period grows to the pattern so that every bit is sent; one bit length would
+        // cut it to its first bit, and below 1 ms give a buffer the device may refuse.
+        next.RepetitiveTime
+            = std::clamp(float(patternSeconds), MinRepetitiveTime, MaxRepetitiveTime);
     }
 
     outcome.stored = next;

@@ -25,6 +25,9 @@ inline constexpr double MinRepetitiveMs = 1.0;
 inline constexpr double MaxRepetitiveMs = 1000.0;
 inline constexpr double MinBitLengthUs = 20.0;
 inline constexpr double MaxBitLengthUs = 1000000.0;
+// The stored repetition time's range in seconds: a period grown to fit the pattern stays in it.
+inline constexpr float MinRepetitiveTime = float(MinRepetitiveMs / 1000.0);
+inline constexpr float MaxRepetitiveTime = float(MaxRepetitiveMs / 1000.0);
 // What an entry out of range is replaced by: the start values, 1000 ms and 1000 us.
 inline constexpr float FallbackRepetitiveTime = 1.0f; // seconds
 inline constexpr float FallbackBitLength = 0.001f; // seconds
@@ -49,7 +52,8 @@ struct BitCodeOutcome {
 };
 
 // The checks of OK, in their order: empty pattern, repetition time, bit length, pattern,
-// and whether the pattern fits into the repetition time.
+// and whether the pattern fits into the repetition time (if not, the time becomes the
+// pattern's length, within 1 ms .. 1 s).
 BitCodeOutcome checkBitCodeEntries(const BitCodeTexts& entered, const Module1& current);
 
 // The number of characters (not bytes) of a UTF-8 text.

@@ -137,14 +137,15 @@ private slots:
         QTest::newRow("both out of range, rep first")
             << p << "0"
             << "5" << QStringList { Rep, Bit } << true << 1.0f << ms;
+        // A pattern longer than the period makes the period its length: every bit is sent.
         QTest::newRow("32 bits of 1 ms in 10 ms")
             << p << "10"
-            << "1000" << QStringList { Fit } << true << 0.001f << ms;
+            << "1000" << QStringList { Fit } << true << 32 * ms << ms;
         QTest::newRow("32 bits of 1 ms in 32 ms") << p << "32"
                                                   << "1000" << none << true << 0.032f << ms;
         QTest::newRow("32 bits of 1 ms in 31.9 ms")
             << p << "31.9"
-            << "1000" << QStringList { Fit } << true << 0.001f << ms;
+            << "1000" << QStringList { Fit } << true << 32 * ms << ms;
         // The double product of the stored floats (0.00300000014) exceeds the stored 3 ms
         // (0.00300000003); rounded to single precision both are the same.
         QTest::newRow("3 bits of 1 ms in 3 ms, single precision")
@@ -157,10 +158,11 @@ private slots:
             << "300" << none << true << 0.0015f << 0.0003f;
         QTest::newRow("bad bit length, then the fallback does not fit")
             << p << "10"
-            << "5" << QStringList { Bit, Fit } << true << 0.001f << ms;
+            << "5" << QStringList { Bit, Fit } << true << 32 * ms << ms;
+        // 1001 bits of 1 ms: the period stops at its upper bound, 1 s.
         QTest::newRow("all three messages")
             << QString(1001, u'1') << "0"
-            << "0" << QStringList { Rep, Bit, Fit } << true << 0.001f << ms;
+            << "0" << QStringList { Rep, Bit, Fit } << true << 1.0f << ms;
     }
 
     void okChecks()

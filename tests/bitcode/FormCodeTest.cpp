@@ -129,7 +129,7 @@ private slots:
         QTest::newRow("both") << ""
                               << "x" << QStringList { rep, bit } << 1.0f << 0.001f;
         QTest::newRow("10 ms") << "10"
-                               << "1000" << QStringList { fit } << 0.001f << 0.001f;
+                               << "1000" << QStringList { fit } << 32 * 0.001f << 0.001f;
         QTest::newRow("32 ms") << "32"
                                << "1000" << QStringList() << 0.032f << 0.001f;
     }

@@ -59,11 +59,12 @@ void clickOption(QRadioButton* option)
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
 }
 
-// Clicks OK in the bit-code dialog once it shows, leaving its entries as they are.
-void acceptBitCodeDialogWhenShown(int* accepted)
+// Clicks OK in the bit-code dialog once it shows, with the repetition time typed into its
+// box when one is given, leaving the other entries as they are.
+void acceptBitCodeDialogWhenShown(int* accepted, const QString& repetitionMs = QString())
 {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, accepted] {
+    QObject::connect(poll, &QTimer::timeout, [poll, accepted, repetitionMs] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* dialog = qobject_cast<FormCode*>(w);
             if (dialog == nullptr || !dialog->isVisible())
@@ -71,6 +72,8 @@ void acceptBitCodeDialogWhenShown(int* accepted)
             auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("Command1"));
             if (ok == nullptr)
                 continue;
+            if (!repetitionMs.isEmpty())
+                dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(repetitionMs);
             poll->stop();
             poll->deleteLater();
             ++*accepted;
@@ -148,6 +151,54 @@ private:
             QVERIFY2(peak <= 2,
                 qPrintable(QStringLiteral("%1: not silent, peak %2").arg(what).arg(peak)));
         }
+    }
+
+    // Bursts of the start pattern at 1 ms per bit on the left channel, `period` seconds
+    // apart: every bit of every burst read back at its level, silence between the bursts,
+    // and F2 going on at the right (the mode is AM).
+    void expectBitBursts(const char* what, const Window& w, double period)
+    {
+        CHECKED(expectWindowRecorded(w));
+        const auto left = recorder.channel(0, w.first, w.count);
+        const double rate = PulseRecorder::Rate;
+        const double bitSamples = rate * 0.001;
+        const auto starts = burstStarts(left, Level / 2, PulseRecorder::framesOf(0.004));
+        qInfo("%s: %zu bursts in %.2f s", what, starts.size(), double(w.count) / rate);
+        QVERIFY(starts.size() >= 2);
+        for (size_t k = 0; k < starts.size(); ++k) {
+            const size_t start = starts[k];
+            if (k > 0) {
+                const double measured = double(start - starts[k - 1]) / rate;
+                if (k == 1)
+                    qInfo("%s: repeats after %.5f s", what, measured);
+                QVERIFY2(std::abs(measured - period) <= 2 / rate,
+                    qPrintable(QStringLiteral("%1: repeats after %2 s").arg(what).arg(measured)));
+            }
+            if (start + size_t(32 * bitSamples) > left.size())
+                break; // the window ends inside this burst
+            const std::string bits = readBits(left, start, bitSamples, 32, Level / 2);
+            if (k < 2)
+                qInfo("%s: burst at +%.4f s reads %s", what, double(start) / rate, bits.c_str());
+            QCOMPARE(QString::fromStdString(bits), QLatin1String(StartPattern));
+            // Every bit holds its level within a few percent, away from the edges.
+            for (size_t b = 0; b < 32; ++b) {
+                const size_t middle = start + size_t((double(b) + 0.5) * bitSamples);
+                const double expected = StartPattern[b] == '1' ? -Level : Level;
+                QVERIFY(std::abs(left[middle] - expected) <= 0.03 * Level);
+            }
+            // Silence from just after the last bit until the next burst is due.
+            const size_t quietFrom = start + size_t(33 * bitSamples);
+            const size_t quietTo = std::min(left.size(), start + size_t((period - 0.0005) * rate));
+            if (quietTo > quietFrom) {
+                const std::vector<double> gap(
+                    left.begin() + long(quietFrom), left.begin() + long(quietTo));
+                QVERIFY2(peakMagnitude(gap) <= 2,
+                    qPrintable(QStringLiteral("%1: no silence after the bits: peak %2")
+                                   .arg(what)
+                                   .arg(peakMagnitude(gap))));
+            }
+        }
+        CHECKED(expectTone(what, w, 1, 100));
     }
 
     QString recorderTrouble() const
@@ -276,8 +327,8 @@ private slots:
             CHECKED(expectTone("AM modulator", w, 1, 100));
         }
 
-        // "Bit Code": the dialog opens, OK keeps the start pattern; the left channel sends
-        // the 32 bits at 1 ms each from the buffer's start, then silence, every 0.5 s.
+        // "Bit Code": the dialog opens, OK keeps the start values; the left channel sends
+        // the 32 bits at 1 ms each from the buffer's start, then silence, every second.
         int dialogs = 0;
         acceptBitCodeDialogWhenShown(&dialogs);
         auto* bitCode = window.findChild<QRadioButton*>(QStringLiteral("Option1_8"));
@@ -286,45 +337,15 @@ private slots:
         mark = recorder.frames();
         QCOMPARE(dialogs, 1);
         QCOMPARE(QString::fromStdString(window.module1().BitCode), QLatin1String(StartPattern));
-        {
-            const Window w = waitAfter(mark, 1.8);
-            CHECKED(expectWindowRecorded(w));
-            const auto left = recorder.channel(0, w.first, w.count);
-            const double rate = PulseRecorder::Rate;
-            const double bitSamples = rate * 0.001;
-            const auto starts = burstStarts(left, Level / 2, PulseRecorder::framesOf(0.3));
-            qInfo("Bit Code: %zu bursts in %.2f s", starts.size(), double(w.count) / rate);
-            QVERIFY(starts.size() >= 2);
-            for (size_t k = 0; k < starts.size(); ++k) {
-                const size_t start = starts[k];
-                if (k > 0) {
-                    const double period = double(start - starts[k - 1]) / rate;
-                    qInfo("Bit Code: repeats after %.5f s", period);
-                    QVERIFY(std::abs(period - 0.5) <= 2 / rate);
-                }
-                const std::string bits = readBits(left, start, bitSamples, 32, Level / 2);
-                qInfo("Bit Code: burst at +%.4f s reads %s", double(start) / rate, bits.c_str());
-                QCOMPARE(QString::fromStdString(bits), QLatin1String(StartPattern));
-                // Every bit holds its level within a few percent, away from the edges.
-                for (size_t b = 0; b < 32; ++b) {
-                    const size_t middle = start + size_t((double(b) + 0.5) * bitSamples);
-                    const double expected = StartPattern[b] == '1' ? -Level : Level;
-                    QVERIFY(std::abs(left[middle] - expected) <= 0.03 * Level);
-                }
-                // Silence from just after the last bit until the next burst is due.
-                const size_t quietFrom = start + size_t(33 * bitSamples);
-                const size_t quietTo = std::min(left.size(), start + size_t(0.495 * rate));
-                if (quietTo > quietFrom) {
-                    const std::vector<double> gap(
-                        left.begin() + long(quietFrom), left.begin() + long(quietTo));
-                    QVERIFY2(peakMagnitude(gap) <= 2,
-                        qPrintable(QStringLiteral("no silence after the bits: peak %1")
-                                       .arg(peakMagnitude(gap))));
-                }
-            }
-            // The right channel goes on with F2 (the mode is still AM).
-            CHECKED(expectTone("Bit Code right", w, 1, 100));
-        }
+        CHECKED(expectBitBursts("Bit Code 1000 ms", waitAfter(mark, 2.8), 1.0));
+
+        // "Set Bit" with 40 ms: the whole pattern (32 ms) and 8 ms of silence, 40 ms apart.
+        acceptBitCodeDialogWhenShown(&dialogs, QStringLiteral("40"));
+        QTest::mouseClick(window.Command3, Qt::LeftButton);
+        mark = recorder.frames();
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(window.module1().RepetitiveTime, 0.04f);
+        CHECKED(expectBitBursts("Bit Code 40 ms", waitAfter(mark, 0.9), 0.04));
 
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
         QTest::mouseClick(window.Command2, Qt::LeftButton);
