@@ -340,9 +340,9 @@ void FormGen::buildLayout()
             f.frame, f.hzName, QStringLiteral("Hz"), QRect(95, 20, 32, 24), entryFont());
         f.enter = makeButton(f.frame, f.enterName, QString::fromLatin1(f.enterCaption), f.enterFace,
             QRect(6, 50, 85, 20));
-        f.level = makeUpDown(f.frame, f.levelName, 0, 15, 2, QRect(6, 73, 16, 24));
+        f.level = makeUpDown(f.frame, f.levelName, 0, 15, StartLevelStep, QRect(6, 73, 16, 24));
         f.levelLabel = makeLabel(
-            f.frame, f.levelLabelName, QStringLiteral("Level = - 6 dB"), QRect(26, 78, 102, 15));
+            f.frame, f.levelLabelName, qs(levelCaption(StartLevelStep)), QRect(26, 78, 102, 15));
     }
 
     // Noise.
@@ -656,6 +656,7 @@ void FormGen::Play_Click()
         // the strip blank while F1 still holds its frequency.
         if (!scaleDrawn)
             DrawMarcajeFrecventa1();
+        ++m_playFailures;
         reportFailure();
     }
 }
@@ -707,7 +708,13 @@ void FormGen::Timer1_Timer()
         reportFailure();
         return;
     }
+    // The spinner's change handler restarts the sound. When that restart fails, the sweep
+    // pauses like a failed synthesis does: the device stays as broken for the next step,
+    // which would bring the same message again 10 ms after this one is dismissed.
+    const quint64 failuresBefore = m_playFailures;
     UpDown1->setValue(m_state.Frequency1);
+    if (m_playFailures != failuresBefore)
+        setTimerInterval(Timer1, 0);
 }
 
 void FormGen::Timer2_Timer()

@@ -159,6 +159,7 @@ private:
     std::function<void()> m_endProgram;
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
+    quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
 
     // What Samples holds, when it is a buffer that can be taken again; the buffer set

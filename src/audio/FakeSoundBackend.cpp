@@ -85,6 +85,8 @@ void FakeSoundBackend::failOn(SoundOp::Kind kind, std::string message, int skip,
 
 SoundOp& FakeSoundBackend::record(SoundOp::Kind kind, Handle target)
 {
+    if (m_onOperation)
+        m_onOperation(kind);
     SoundOp op;
     op.kind = kind;
     op.target = target;

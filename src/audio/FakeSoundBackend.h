@@ -7,6 +7,7 @@
 
 #include "SoundBackend.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -68,6 +69,12 @@ public:
     // cannot fail and are not accepted here.
     void failOn(SoundOp::Kind kind, std::string message, int skip = 0, bool persistent = false);
     void clearFailures() { m_failures.clear(); }
+    // Runs hook at the start of every operation, before it is recorded: lets a test make an
+    // operation slow, as a real device can be.
+    void setOnOperation(std::function<void(SoundOp::Kind)> hook)
+    {
+        m_onOperation = std::move(hook);
+    }
 
     const std::vector<SoundOp>& ops() const { return m_ops; }
     std::vector<std::string> describedOps() const;
@@ -108,6 +115,7 @@ private:
     std::map<Handle, bool> m_roots;
     std::map<Handle, bool> m_devices;
     std::map<Handle, Buffer> m_buffers;
+    std::function<void(SoundOp::Kind)> m_onOperation;
 };
 
 } // namespace vellox::audio

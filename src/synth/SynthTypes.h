@@ -79,6 +79,10 @@ inline float startLevel()
 {
     return float(1.0 / std::sqrt(2.0));
 } // -3 dB, as float32
+// The level spinners start at the step whose caption tells that level: 1, "- 3 dB". The
+// factor stays 1/sqrt(2) until the spinner first moves (step 1 alone would give 10^(-3/20),
+// a hair louder), so the start-up sound is unchanged.
+inline constexpr int StartLevelStep = 1;
 inline float startPi()
 {
     return float(4.0 * std::atan(1.0));

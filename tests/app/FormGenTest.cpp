@@ -1,6 +1,7 @@
 // The main window with the recording sound backend: start-up, the road of one event,
 // playback, the sweeps, the option groups, the spinners, the entry and the scales.
-// Timers are driven by calling their handlers: nothing here waits on the clock.
+// Timers are driven by calling their handlers, except in the two sweep tests that prove
+// what only the real tick does (they wait for ticks, never for a duration to be short).
 
 #include "FormGen.h"
 #include "FakeSoundBackend.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -145,8 +147,8 @@ private slots:
         // Controls at their start values.
         QCOMPARE(window->UpDown1->value(), 1000);
         QCOMPARE(window->UpDown3->value(), 100);
-        QCOMPARE(window->UpDown2->value(), 2);
-        QCOMPARE(window->UpDown4->value(), 2);
+        QCOMPARE(window->UpDown2->value(), 1);
+        QCOMPARE(window->UpDown4->value(), 1);
         QCOMPARE(window->UpDown5->value(), 0);
         QCOMPARE(window->UpDown6->value(), 1000);
         QCOMPARE(window->UpDown7->value(), 50);
@@ -162,8 +164,8 @@ private slots:
         QVERIFY(window->Option9->isEnabled());
         QVERIFY(!window->Timer1->isActive());
         QVERIFY(!window->Timer2->isActive());
-        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 6 dB"));
-        QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 6 dB"));
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 3 dB"));
+        QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 3 dB"));
         QCOMPARE(window->Label2->text(), QStringLiteral("0 %"));
         QCOMPARE(window->Label3->text(), QStringLiteral("rap=50%"));
 
@@ -177,7 +179,7 @@ private slots:
         QVERIFY(ops[2].startsWith(QStringLiteral("SetCooperativeLevel")));
         const SoundOp* create = lastOp(*fake, Kind::CreateSoundBuffer);
         QVERIFY(create);
-        QCOMPARE(create->desc.BufferBytes, 196000);
+        QCOMPARE(create->desc.BufferBytes, 392000);
         QCOMPARE(create->desc.Format.SamplesPerSec, 98000);
         QCOMPARE(create->desc.Format.AvgBytesPerSec, 392000);
         QCOMPARE(int(create->desc.Format.BlockAlign), 4);
@@ -328,9 +330,9 @@ private slots:
         QCOMPARE(countKind(*fake, Kind::Play), 1);
         QCOMPARE(fake->liveBuffers(), size_t(1));
         QCOMPARE(fake->liveDevices(), size_t(1));
-        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.BufferBytes, 196000);
+        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.BufferBytes, 392000);
         QCOMPARE(lastOp(*fake, Kind::Play)->flags, 1);
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         QCOMPARE(window->state().Samples.size(), size_t(2 * 98000 + 1));
 
         // 10 ms later: one recomputation, then the timer goes idle.
@@ -359,7 +361,7 @@ private slots:
         QVERIFY(first != 0 && second != 0 && first != second);
         QCOMPARE(fake->liveBuffers(), size_t(1));
         QCOMPARE(fake->liveRoots(), size_t(1));
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         QVERIFY(messages.isEmpty());
     }
 
@@ -371,7 +373,7 @@ private slots:
         QCOMPARE(fake->liveBuffers(), size_t(1)); // device and buffer stay open
         QVERIFY(window->Timer1->isActive()); // Stop leaves the timer alone
         window->Play_Click();
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         // Stop without any buffer is harmless too.
         window->Stop_Click();
         window->Stop_Click();
@@ -403,7 +405,7 @@ private slots:
         QVERIFY(button->isChecked());
         QCOMPARE(int(window->state().ChannelMode), mode);
         QCOMPARE(countKind(*fake, Kind::Play), 1);
-        verifyPlaying(196000);
+        verifyPlaying(392000);
     }
 
     void waveformOptionsRestart_data()
@@ -430,7 +432,7 @@ private slots:
         QCOMPARE(window->Command3->isEnabled(), bitFamily);
         QCOMPARE(dialogs, index == 8 ? 1 : 0);
         QCOMPARE(countKind(*fake, Kind::Play), 1);
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         QVERIFY(messages.isEmpty());
     }
 
@@ -450,7 +452,7 @@ private slots:
         QCOMPARE(window->module1().RepetitiveTime, before.RepetitiveTime);
         QCOMPARE(window->module1().BitLength, before.BitLength);
         QCOMPARE(countKind(*fake, Kind::Play), 1);
-        verifyPlaying(196000);
+        verifyPlaying(392000);
     }
 
     void fmGreyedRules()
@@ -503,7 +505,7 @@ private slots:
             QCOMPARE(window->state().Frequency1, f);
             QCOMPARE(window->UpDown1->value(), int(f));
             QCOMPARE(window->Text1->text(), QString::number(f));
-            verifyPlaying(196000);
+            verifyPlaying(392000);
         }
         // "Man" ends the sweep at the next tick, F1 where the sweep left it.
         window->Option4->setChecked(true);
@@ -561,8 +563,8 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<int>("rate");
         QTest::addColumn<int>("bytes");
-        QTest::newRow("44100") << "Option11" << 44100 << 88200;
-        QTest::newRow("192000") << "Option13" << 192000 << 384000;
+        QTest::newRow("44100") << "Option11" << 44100 << 176400;
+        QTest::newRow("192000") << "Option13" << 192000 << 768000;
     }
 
     void rateChangeSilencesAndRearms()
@@ -578,7 +580,7 @@ private slots:
         QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
         QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.BufferBytes, bytes);
         QCOMPARE(countKind(*fake, Kind::WriteBuffer), 0);
-        QCOMPARE(window->state().Samples.size(), size_t(rate + 1));
+        QCOMPARE(window->state().Samples.size(), size_t(2 * rate + 1));
         QVERIFY(!window->Timer1->isActive());
         QVERIFY(window->Timer2->isActive());
         QCOMPARE(window->Timer2->interval(), 1000);
@@ -606,7 +608,7 @@ private slots:
         window->Timer2_Timer();
         window->Timer1_Timer();
         QCOMPARE(window->state().Frequency1, int16_t(1010));
-        verifyPlaying(88200);
+        verifyPlaying(176400);
     }
 
     void rateChangeWithoutDeviceOnlyRecords()
@@ -622,7 +624,7 @@ private slots:
         QCOMPARE(messages.size(), 1);
         window->Play_Click();
         QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.Format.SamplesPerSec, 192000);
-        verifyPlaying(384000);
+        verifyPlaying(768000);
     }
 
     void levelCaptions_data()
@@ -631,7 +633,7 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<float>("factor");
         QTest::newRow("0") << 0 << "Level =  0 dB" << 1.0f;
-        QTest::newRow("1") << 1 << "Level = - 3 dB" << float(std::pow(10.0, -3.0 / 20.0));
+        QTest::newRow("2") << 2 << "Level = - 6 dB" << float(std::pow(10.0, -6.0 / 20.0));
         QTest::newRow("3") << 3 << "Level = - 9 dB" << float(std::pow(10.0, -9.0 / 20.0));
         QTest::newRow("15") << 15 << "Level = - 45 dB" << float(std::pow(10.0, -45.0 / 20.0));
     }
@@ -645,9 +647,9 @@ private slots:
         window->UpDown2->setValue(value);
         QCOMPARE(window->Label5->text(), caption);
         QCOMPARE(window->state().Level1, factor);
-        QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 6 dB"));
+        QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 3 dB"));
         QCOMPARE(window->state().Level2, float(1.0 / std::sqrt(2.0)));
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         window->UpDown4->setValue(value);
         QCOMPARE(window->Label4->text(), caption);
         QCOMPARE(window->state().Level2, factor);
@@ -676,7 +678,7 @@ private slots:
         fake->clearOps();
         window->UpDown7->setValue(1); // restarts even with a sine
         QCOMPARE(window->Label3->text(), QStringLiteral("rap=1"));
-        verifyPlaying(196000);
+        verifyPlaying(392000);
     }
 
     void spinnerSixChangesNothing()
@@ -769,7 +771,7 @@ private slots:
         QVERIFY(isColour(window->Picture2->canvas(), 100, 16, Green));
         QVERIFY(isColour(window->Picture2->canvas(), 99, 16, Green));
         QVERIFY(isColour(window->Picture2->canvas(), 102, 16, Qt::black));
-        verifyPlaying(196000);
+        verifyPlaying(392000);
 
         // A vertical drag changes nothing.
         fake->clearOps();
@@ -870,7 +872,7 @@ private slots:
         // A short buffer (1 ms) after a rate change: the view draws what there is.
         window->module1().RepetitiveTime = 0.001f;
         window->Option11->setChecked(true);
-        QCOMPARE(window->state().Samples.size(), size_t(45));
+        QCOMPARE(window->state().Samples.size(), size_t(89));
         window->Slider1->triggerAction(QAbstractSlider::SliderToMinimum);
         window->Slider1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(window->state().TimeViewSpan, 100);
@@ -897,7 +899,7 @@ private slots:
         // The program goes on: the next Start plays.
         window->Play_Click();
         QCOMPARE(messages.size(), 1);
-        verifyPlaying(196000);
+        verifyPlaying(392000);
     }
 
     void failureInsideASpinnerRestartKeepsTheField()
@@ -917,9 +919,56 @@ private slots:
         window->Timer1_Timer();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(window->state().Frequency1, int16_t(1010));
+        QCOMPARE(window->UpDown1->value(), 1010);
+        QVERIFY(!window->Timer1->isActive());
         fake->clearFailures();
         window->Play_Click();
-        verifyPlaying(196000);
+        verifyPlaying(392000);
+    }
+
+    void failingSweepThroughTheRealTimerReportsOnce()
+    {
+        window->Option5->setChecked(true);
+        window->Play_Click();
+        fake->failOn(Kind::DirectSoundCreate, "server gone", 0, true);
+        // Over a second of real ticks, each message answered at once: without the pause
+        // every 10 ms would bring another one.
+        QTest::qWait(1200);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(!window->Timer1->isActive());
+        QCOMPARE(window->state().Frequency1, int16_t(1010));
+        QCOMPARE(window->UpDown1->value(), 1010);
+        // The next Start resumes the sweep.
+        fake->clearFailures();
+        window->Play_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->state().Frequency1 >= 1040, 10000);
+        QCOMPARE(messages.size(), 1);
+    }
+
+    void slowSweepStepKeepsTheTickCadence()
+    {
+        window->Option5->setChecked(true);
+        window->Play_Click();
+        // A device that needs longer than a tick to create a buffer: the step's own re-arm
+        // must not restart the countdown, or every step would take 10 ms more than its work.
+        fake->setOnOperation([](Kind kind) {
+            if (kind == Kind::CreateSoundBuffer)
+                QThread::msleep(15);
+        });
+        int ticks = 0;
+        int restarted = 0;
+        const auto watch = connect(window->Timer1, &QTimer::timeout, window.get(), [&] {
+            // Runs after the step: an overdue countdown reads 0, a restarted one about 10.
+            ++ticks;
+            if (window->Timer1->remainingTime() > 5)
+                ++restarted;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 20000);
+        disconnect(watch);
+        fake->setOnOperation(nullptr);
+        QCOMPARE(restarted, 0);
+        QCOMPARE(int(window->state().Frequency1), 1000 + 10 * ticks); // one step per tick
+        QVERIFY(messages.isEmpty());
     }
 
     void tickDuringFailureMessageWaits()
@@ -969,7 +1018,7 @@ private slots:
         QCOMPARE(window->Text1->text(), QStringLiteral("1000"));
         window->Stop_Click();
         window->Play_Click();
-        verifyPlaying(196000);
+        verifyPlaying(392000);
         QCOMPARE(messages.size(), 1);
     }
 
