@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Plays a tone through the session's PulseAudio server and checks its frequency.
+# Plays a tone through the session's sound server and checks its frequency.
 # usage: pulse_session.sh with_pulse.sh PULSE_TONE PULSE_MEASURE
-# Records the null sink's monitor with parec, plays 1000 Hz at 98000 Hz through SDL's
-# pulseaudio driver for about 3 s and measures both channels of the recording. The
-# recorder is always stopped; the session stops the server.
+#        pipewire_session.sh [--driver pulseaudio|pipewire] with_pulse.sh PULSE_TONE PULSE_MEASURE
+# Records the null sink's monitor with parec, plays 1000 Hz at 98000 Hz through the SDL
+# driver the session names (SDL_AUDIODRIVER) for about 3 s and measures both channels of
+# the recording. The recorder is always stopped; the session stops the server.
 set -euo pipefail
 
 tone=$1
@@ -26,7 +27,13 @@ parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le --channels=2 --rate=$rate -
 rec_pid=$!
 sleep 2
 
-timeout 30 "$tone" 3
+timeout 30 "$tone" 3 | tee "$work/tone.out"
+# SDL opens only the drivers SDL_AUDIODRIVER names, but a tone through another one would
+# prove nothing about this one.
+if ! grep -q "driver $SDL_AUDIODRIVER," "$work/tone.out"; then
+    echo "FAIL: the tone did not go through SDL's $SDL_AUDIODRIVER driver" >&2
+    exit 1
+fi
 sleep 1
 kill "$rec_pid" 2>/dev/null || true
 wait "$rec_pid" 2>/dev/null || true
