@@ -20,12 +20,19 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace vellox {
 
@@ -233,6 +240,118 @@ namespace synthvector {
         }
 
         using synthpath::Path;
+
+        // The noise differences of one call, every frame: kept per thread and grown as
+        // needed, so a synthesis allocates only the first time it meets a larger rate.
+        double* noiseScratch(std::size_t frames)
+        {
+            thread_local std::vector<double> scratch;
+            if (scratch.size() < frames)
+                scratch.resize(frames);
+            return scratch.data();
+        }
+
+        // A second thread that computes frames beside the caller: the UI thread waits for
+        // the whole buffer, and the machine has two cores. One persistent thread, woken per
+        // call; a caller that finds it busy (another thread synthesizing) does all itself.
+        class HalfHelper {
+        public:
+            static HalfHelper& instance()
+            {
+                static HalfHelper helper;
+                return helper;
+            }
+
+            // Runs helperPart on the helper thread and callerPart on this one, and returns
+            // when both are done; an exception of either is thrown here. When the helper is
+            // taken, callerPart runs first, then helperPart, both here: helperPart must not
+            // wait for anything callerPart has not already done.
+            template <class HelperPart, class CallerPart>
+            void split(HelperPart&& helperPart, CallerPart&& callerPart)
+            {
+                if (m_busy.exchange(true, std::memory_order_acquire)) {
+                    callerPart();
+                    helperPart();
+                    return;
+                }
+                const std::function<void()> job = helperPart;
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_job = &job;
+                    m_error = nullptr;
+                }
+                m_wake.notify_one();
+                std::exception_ptr ownError;
+                try {
+                    callerPart();
+                } catch (...) {
+                    ownError = std::current_exception();
+                }
+                std::exception_ptr helperError;
+                {
+                    std::unique_lock lock(m_mutex);
+                    m_done.wait(lock, [this] { return m_job == nullptr; });
+                    helperError = m_error;
+                }
+                m_busy.store(false, std::memory_order_release);
+                if (ownError)
+                    std::rethrow_exception(ownError);
+                if (helperError)
+                    std::rethrow_exception(helperError);
+            }
+
+        private:
+            HalfHelper()
+                : m_thread([this] { run(); })
+            {
+            }
+            ~HalfHelper()
+            {
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_quit = true;
+                }
+                m_wake.notify_one();
+                m_thread.join();
+            }
+
+            void run()
+            {
+                std::unique_lock lock(m_mutex);
+                for (;;) {
+                    m_wake.wait(lock, [this] { return m_quit || m_job != nullptr; });
+                    if (m_quit)
+                        return;
+                    const std::function<void()>* job = m_job;
+                    lock.unlock();
+                    std::exception_ptr error;
+                    try {
+                        (*job)();
+                    } catch (...) {
+                        error = std::current_exception();
+                    }
+                    lock.lock();
+                    m_error = error;
+                    m_job = nullptr;
+                    m_done.notify_one();
+                }
+            }
+
+            std::atomic<bool> m_busy { false };
+            std::mutex m_mutex;
+            std::condition_variable m_wake;
+            std::condition_variable m_done;
+            const std::function<void()>* m_job = nullptr;
+            std::exception_ptr m_error;
+            bool m_quit = false;
+            std::thread m_thread;
+        };
+
+        template <class HelperPart, class CallerPart>
+        void splitWork(HelperPart&& helperPart, CallerPart&& callerPart)
+        {
+            HalfHelper::instance().split(helperPart, callerPart);
+        }
 
     } // namespace
 
