@@ -9,6 +9,7 @@
 #include "PictureBox.h"
 #include "ProgramIcon.h"
 #include "Rounding.h"
+#include "SignalPhase.h"
 #include "SoundObjects.h"
 #include "Synthesizer.h"
 #include "TimeView.h"
@@ -200,6 +201,19 @@ namespace {
         shape->setGeometry(geometry);
         shape->setAttribute(Qt::WA_TransparentForMouseEvents);
         return shape;
+    }
+
+    // The tones of the buffer the state gives, so that the sound layer can start it where
+    // they continue the tones playing: a sweep step or a new F1 glides instead of jumping.
+    // A bit pattern always starts with its first bit.
+    audio::SignalPhase signalPhaseOf(const GeneratorState& s)
+    {
+        audio::SignalPhase phase;
+        phase.linkable = s.Waveform != WaveBitCode && s.Waveform != WaveBitTwoTone;
+        // "W Noise" has no F1 but on the right, which carries F1 in mode 1 only.
+        phase.f1 = (s.Waveform == WaveNoise && s.ChannelMode != ModeF1Both) ? 0 : s.Frequency1;
+        phase.f2 = s.ChannelMode != ModeF1Both ? s.Frequency2 : 0;
+        return phase;
     }
 
     // Ends of the 20..20000 Hz range that every frequency field keeps.
@@ -633,6 +647,9 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
 void FormGen::Play_Click()
 {
     bool scaleDrawn = false;
+    // The sound that plays goes on until the new buffer takes over from it, so that the
+    // change is a cross-fade rather than a fade to silence and back.
+    m_sound->beginRestart();
     try {
         Picture1->Cls();
         m_sound->ReleaseSound();
@@ -649,9 +666,12 @@ void FormGen::Play_Click()
         // count beyond them is refused like any other failure rather than read past the end.
         if (byteCount < 0 || size_t(byteCount) > m_state.Samples.size() * sizeof(int16_t))
             throw std::range_error("buffer byte count beyond the samples");
+        m_sound->SetSignalPhase(signalPhaseOf(m_state));
         m_sound->WriteBuffer(0, byteCount, m_state.Samples.data(), 0);
         m_sound->Play(1);
+        m_sound->endRestart();
     } catch (const std::exception&) {
+        m_sound->endRestart(); // nothing new plays: the old sound ends, as released
         // The F1 scale was cleared first; a failure before it was drawn again would leave
         // the strip blank while F1 still holds its frequency.
         if (!scaleDrawn)

@@ -220,6 +220,14 @@ void FakeSoundBackend::Stop(Handle buffer)
     bufferFor(op, buffer).playing = false;
 }
 
+void FakeSoundBackend::setSignalPhase(Handle buffer, const SignalPhase& phase)
+{
+    const auto it = m_buffers.find(buffer);
+    if (it == m_buffers.end())
+        throw SoundError("setSignalPhase on a released sound buffer");
+    it->second.phase = phase;
+}
+
 void FakeSoundBackend::releaseBuffer(Handle buffer) noexcept
 {
     record(SoundOp::Kind::ReleaseBuffer, buffer);
@@ -260,6 +268,14 @@ std::optional<std::vector<uint8_t>> FakeSoundBackend::bufferBytes(Handle buffer)
     if (it == m_buffers.end())
         return std::nullopt;
     return it->second.bytes;
+}
+
+std::optional<SignalPhase> FakeSoundBackend::signalPhase(Handle buffer) const
+{
+    const auto it = m_buffers.find(buffer);
+    if (it == m_buffers.end())
+        return std::nullopt;
+    return it->second.phase;
 }
 
 } // namespace vellox::audio

@@ -60,6 +60,9 @@ public:
         Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags) override;
     void Play(Handle buffer, int32_t flags) override;
     void Stop(Handle buffer) override;
+    // Kept with the buffer, not recorded as an operation: it changes nothing the tests of
+    // call sequences look at.
+    void setSignalPhase(Handle buffer, const SignalPhase& phase) override;
     void releaseBuffer(Handle buffer) noexcept override;
     void releaseDevice(Handle device) noexcept override;
     void releaseRoot(Handle root) noexcept override;
@@ -88,6 +91,7 @@ public:
     Handle playingBuffer() const;
     bool playingLooped() const;
     std::optional<std::vector<uint8_t>> bufferBytes(Handle buffer) const;
+    std::optional<SignalPhase> signalPhase(Handle buffer) const;
 
 private:
     struct Buffer {
@@ -95,6 +99,7 @@ private:
         std::vector<uint8_t> bytes;
         bool playing = false;
         bool looping = false;
+        SignalPhase phase;
     };
     struct Failure {
         SoundOp::Kind kind;

@@ -1,7 +1,11 @@
 #include "SdlSoundBackend.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace vellox::audio {
 
@@ -14,10 +18,21 @@ namespace {
 
 SdlSoundBackend::~SdlSoundBackend()
 {
-    m_player.stopAll();
-    closeDevice();
+    fadeOutAndClose();
     m_buffers.clear();
     stopSubsystem();
+}
+
+void SdlSoundBackend::setFadeMilliseconds(int milliseconds)
+{
+    m_fadeMs = std::clamp(milliseconds, 0, 100);
+    applyFade();
+}
+
+void SdlSoundBackend::applyFade()
+{
+    // In frames of the buffers' rate: SDL converts after the callback.
+    m_player.setFadeFrames(int32_t(std::lround(double(m_fadeMs) * double(m_lastRate) / 1000.0)));
 }
 
 std::string SdlSoundBackend::driverName() const
@@ -89,6 +104,7 @@ void SdlSoundBackend::openDevice(int32_t rate)
     m_obtained = have;
     m_lastRate = rate;
     ++m_openCount;
+    applyFade();
     // Runs from now on, writing silence until a buffer plays.
     SDL_PauseAudioDevice(m_device, 0);
 }
@@ -97,10 +113,25 @@ void SdlSoundBackend::closeDevice() noexcept
 {
     if (m_device == 0)
         return;
-    // Joins SDL's audio thread: no callback runs after this.
+    // Joins SDL's audio thread: no callback runs after this, so the player may forget its
+    // voices and every retired buffer may go.
     SDL_CloseAudioDevice(m_device);
     m_device = 0;
     m_obtained = SDL_AudioSpec {};
+    m_player.reset();
+}
+
+void SdlSoundBackend::fadeOutAndClose() noexcept
+{
+    m_player.stopAll();
+    if (m_device != 0 && !deviceLost()) {
+        // A few callbacks at most; a device that stopped calling back is not waited for.
+        const auto deadline
+            = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitLimitMs);
+        while (!m_player.silent() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    closeDevice();
 }
 
 void SDLCALL SdlSoundBackend::audioCallback(void* userdata, Uint8* stream, int len)
@@ -147,8 +178,9 @@ SoundBackend::Handle SdlSoundBackend::CreateSoundBuffer(Handle device, const Buf
     checkBufferDesc(desc);
     const int32_t rate = desc.Format.SamplesPerSec;
     recoverLostDevice();
+    m_player.reclaim();
     if (m_device == 0 || m_obtained.freq != rate) {
-        m_player.stopAll();
+        fadeOutAndClose();
         openDevice(rate);
     }
     std::unique_ptr<LoopBuffer> storage;
@@ -178,13 +210,28 @@ void SdlSoundBackend::WriteBuffer(
     checkWriteRange(int32_t(b.bytes.size()), start, byteCount, data, flags);
     if (byteCount == 0)
         return;
-    // The audio thread reads a playing buffer: take it away, write, hand it back at the
-    // same position.
-    const bool wasPlaying = m_player.isAttached(&b);
-    m_player.stop(&b);
+    // The audio thread may be reading the buffer: it lets go of it for the write (at once
+    // for one never played) and takes it up again afterwards if it is still asked for.
+    recoverLostDevice();
+    holdForWrite(b);
     std::memcpy(b.bytes.data() + start, data, size_t(byteCount));
-    if (wasPlaying)
-        m_player.play(&b);
+    m_player.release(b);
+}
+
+void SdlSoundBackend::holdForWrite(LoopBuffer& b)
+{
+    if (!m_player.hold(b, WaitLimitMs)) {
+        m_player.release(b);
+        throw SoundError("the sound device stopped taking data");
+    }
+}
+
+void SdlSoundBackend::setSignalPhase(Handle buffer, const SignalPhase& phase)
+{
+    LoopBuffer& b = bufferFor(buffer);
+    holdForWrite(b);
+    b.phase = phase;
+    m_player.release(b);
 }
 
 void SdlSoundBackend::Play(Handle buffer, int32_t flags)
@@ -193,23 +240,45 @@ void SdlSoundBackend::Play(Handle buffer, int32_t flags)
     if ((flags & ~PlayLooping) != 0)
         throw SoundError("unsupported play flags " + std::to_string(flags));
     recoverLostDevice();
+    m_player.reclaim();
     if (m_device == 0 || m_obtained.freq != b.sampleRate) {
-        m_player.stopAll();
+        fadeOutAndClose();
         openDevice(b.sampleRate);
     }
     const bool looping = (flags & PlayLooping) != 0;
-    if (m_player.isAttached(&b) && b.looping == looping)
+    m_silencePending = false; // this buffer takes over from whatever sounds
+    if (m_player.isAttached(&b) && b.looping == looping && b.position < b.frames())
         return;
-    m_player.stop(&b);
+    holdForWrite(b);
     b.looping = looping;
     if (b.position >= b.frames())
         b.position = 0; // a finished single pass plays again from the start
+    m_player.release(b);
     m_player.play(&b);
 }
 
 void SdlSoundBackend::Stop(Handle buffer)
 {
-    m_player.stop(&bufferFor(buffer));
+    LoopBuffer& b = bufferFor(buffer);
+    if (m_inRestart && m_player.isAttached(&b))
+        m_silencePending = true;
+    else
+        m_player.stop(&b);
+}
+
+void SdlSoundBackend::beginRestart()
+{
+    m_inRestart = true;
+    m_silencePending = false;
+}
+
+void SdlSoundBackend::endRestart()
+{
+    // A restart that played nothing (it failed half way) ends in silence after all.
+    if (m_silencePending)
+        m_player.stopAll();
+    m_inRestart = false;
+    m_silencePending = false;
 }
 
 void SdlSoundBackend::releaseBuffer(Handle buffer) noexcept
@@ -217,9 +286,12 @@ void SdlSoundBackend::releaseBuffer(Handle buffer) noexcept
     const auto it = m_buffers.find(buffer);
     if (it == m_buffers.end())
         return;
-    // Silent at once; the storage is freed here, on the UI thread, after the audio
-    // thread has left it.
-    m_player.stop(it->second.get());
+    // It fades out; its storage is freed on the UI thread once the audio thread has let go
+    // of it (here or by a later call).
+    const bool keepPlaying = m_inRestart && m_player.isAttached(it->second.get());
+    if (keepPlaying)
+        m_silencePending = true;
+    m_player.retire(std::move(it->second), keepPlaying);
     m_buffers.erase(it);
 }
 

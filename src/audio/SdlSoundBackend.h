@@ -21,6 +21,12 @@
 // The device always runs: its callback writes the playing buffer, or silence. SDL
 // converts to whatever the hardware runs at (no format changes allowed), so the
 // callback always sees 16-bit little-endian stereo at the buffer's rate.
+//
+// Changes are click-free: a buffer that replaces another cross-fades with it, Play fades
+// in and Stop (or a release) fades out, over fadeMilliseconds() (LoopPlayer does it on the
+// audio thread). A released buffer that is still fading out is kept until the audio thread
+// has let go of it and freed on the UI thread by a later call. Closing the device (another
+// rate, the end of the program) first lets whatever sounds fade out.
 // SDL_AUDIODRIVER selects the driver as usual (pulseaudio, alsa, dummy, disk, ...).
 //
 // One buffer plays at a time: Play on another buffer detaches the one playing.
@@ -43,6 +49,12 @@ public:
     // Device period in frames asked of SDL: about 10 ms at 98000 Hz.
     static constexpr Uint16 PeriodFrames = 1024;
     static constexpr int32_t FirstRate = 98000;
+    // Length of every transition: short enough to sound immediate, long enough that no
+    // step is heard. 0 gives the abrupt hand-over.
+    static constexpr int DefaultFadeMilliseconds = 5;
+    // How long the UI thread waits at most for the audio thread: to let go of a buffer that
+    // is written, or to fade out before the device closes.
+    static constexpr int WaitLimitMs = 500;
 
     SdlSoundBackend() = default;
     ~SdlSoundBackend() override;
@@ -60,6 +72,19 @@ public:
     void releaseBuffer(Handle buffer) noexcept override;
     void releaseDevice(Handle device) noexcept override;
     void releaseRoot(Handle root) noexcept override;
+    void setSignalPhase(Handle buffer, const SignalPhase& phase) override;
+    void beginRestart() override;
+    void endRestart() override;
+
+    // The transitions' length in milliseconds (0 to 100); takes effect from the next one.
+    void setFadeMilliseconds(int milliseconds);
+    int fadeMilliseconds() const { return m_fadeMs; }
+    // For measurements: the transitions the audio thread has started so far, and whether
+    // nothing sounds any more.
+    uint64_t transitions() const { return m_player.transitions(); }
+    bool silent() const { return m_player.silent(); }
+    // For tests: released buffers still waiting for the audio thread to let go of them.
+    size_t retiredBuffers() const { return m_player.retiredCount(); }
 
     // For tests and benchmarks: the rate and format SDL granted (rate 0 when closed), and
     // how often the SDL device has been opened.
@@ -77,15 +102,23 @@ private:
     void recoverLostDevice();
     void openDevice(int32_t rate);
     void closeDevice() noexcept;
+    void fadeOutAndClose() noexcept;
+    void applyFade();
     LoopBuffer& bufferFor(Handle buffer);
+    void holdForWrite(LoopBuffer& b);
     static void SDLCALL audioCallback(void* userdata, Uint8* stream, int len);
 
-    LoopPlayer m_player;
+    LoopPlayer m_player; // first, so that it outlives the device and the buffers
     bool m_subsystemUp = false;
     SDL_AudioDeviceID m_device = 0;
     SDL_AudioSpec m_obtained {};
     int32_t m_lastRate = FirstRate;
     int m_openCount = 0;
+    int m_fadeMs = DefaultFadeMilliseconds;
+    // Inside a restart: a stop or release of the playing buffer leaves it sounding until the
+    // new one plays; silencePending says one was asked for.
+    bool m_inRestart = false;
+    bool m_silencePending = false;
 
     Handle m_nextHandle = 1;
     std::set<Handle> m_roots;

@@ -5,6 +5,7 @@
 // SdlSoundBackend (real output through SDL2) and FakeSoundBackend (records calls for
 // tests). Every function here is called on the UI thread only.
 
+#include "SignalPhase.h"
 #include "SoundObjects.h"
 
 #include <cstdint>
@@ -39,6 +40,15 @@ public:
     virtual void Play(Handle buffer, int32_t flags) = 0;
     // Halts playback; the buffer keeps its contents and position.
     virtual void Stop(Handle buffer) = 0;
+    // What the buffer holds, given before it first plays: a backend that goes from one
+    // buffer to the next smoothly may start it where its tones continue the old one's.
+    virtual void setSignalPhase(Handle buffer, const SignalPhase& phase) = 0;
+    // A restart releases everything and plays a new buffer a moment later. Between these
+    // two calls a backend that goes smoothly from buffer to buffer may let the old sound on
+    // until the new one plays (or until endRestart, if none does), instead of fading to
+    // silence and back. Nothing else changes: every operation means what it says.
+    virtual void beginRestart() { }
+    virtual void endRestart() { }
 
     // Releasing the last reference: a released buffer falls silent at once. Unknown or
     // already released handles are ignored.

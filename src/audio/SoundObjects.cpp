@@ -125,6 +125,27 @@ void SoundObjects::WriteBuffer(int32_t start, int32_t byteCount, const void* dat
     m_impl->backend.WriteBuffer(m_impl->SoundBuffer, start, byteCount, data, flags);
 }
 
+void SoundObjects::SetSignalPhase(const SignalPhase& phase)
+{
+    if (m_impl->SoundBuffer == 0)
+        throw SoundError("no sound buffer to describe");
+    m_impl->backend.setSignalPhase(m_impl->SoundBuffer, phase);
+}
+
+void SoundObjects::beginRestart()
+{
+    m_impl->backend.beginRestart();
+}
+
+void SoundObjects::endRestart() noexcept
+{
+    try {
+        m_impl->backend.endRestart();
+    } catch (...) {
+        // Only a backend's bookkeeping runs here; a failure shows at the next operation.
+    }
+}
+
 void SoundObjects::Play(int32_t flags)
 {
     if (m_impl->SoundBuffer == 0)

@@ -42,6 +42,7 @@ struct BufferDesc {
 int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate);
 
 class SoundBackend; // SDL2 or the recording fake
+struct SignalPhase;
 
 // The three references of the generator state and the buffer description; either all
 // three references are present (after a successful InitSound) or all are empty.
@@ -67,6 +68,11 @@ public:
     // Operations on the current buffer; throw SoundError when there is none or it fails.
     void WriteBuffer(int32_t start, int32_t byteCount, const void* data, int32_t flags);
     void Play(int32_t flags); // 1 = looping
+    // What the current buffer holds, given before it plays (see SignalPhase).
+    void SetSignalPhase(const SignalPhase& phase);
+    // Bracket a restart (release, create, write, play): see SoundBackend::beginRestart.
+    void beginRestart();
+    void endRestart() noexcept;
     void Stop(); // no-op without a buffer, as the Stop button expects
 
     bool hasDxObject() const;

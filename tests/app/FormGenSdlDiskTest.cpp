@@ -5,11 +5,14 @@
 #include "FormGen.h"
 #include "FrequencyEstimator.h"
 #include "Messages.h"
+#include "PictureBox.h"
 #include "SdlSoundBackend.h"
 #include "SignalAnalysis.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -57,14 +60,16 @@ private slots:
         // The looped buffer: RepetitiveTime x 4 x SampleRate bytes from the start of Samples.
         const int32_t bytes = 392000;
         const QByteArray loop(reinterpret_cast<const char*>(window.state().Samples.data()), bytes);
-        // The sine's first frame is 0 on both channels and its second is not: the loop
-        // starts one frame before the first frame of sound after the device's silence.
-        QCOMPARE(loop.left(4), QByteArray(4, '\0'));
-        QVERIFY(loop.mid(4, 4) != QByteArray(4, '\0'));
+        // Start fades in from the buffer's first frame over the transition's frames, whose
+        // first ones round to silence; from the end of the fade on, the device's stream is
+        // the buffer exactly, for a whole pass and on into the next.
+        const qsizetype fadeBytes = 4
+            * qsizetype(
+                std::lround(audio::SdlSoundBackend::DefaultFadeMilliseconds * 98000 / 1000.0));
 
         QFile file(QString::fromLocal8Bit(path));
         QByteArray written;
-        qsizetype start = -1;
+        qsizetype sound = -1; // the first frame that is not silent
         // The disk driver writes in real time: wait until a whole pass and part of the
         // next have come out, without depending on how fast that happens.
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -73,23 +78,103 @@ private slots:
                     return false;
                 file.seek(0);
                 written = file.readAll();
-                start = -1;
+                sound = -1;
                 for (qsizetype at = 0; at + 4 <= written.size(); at += 4) {
                     if (written.mid(at, 4) != QByteArray(4, '\0')) {
-                        start = at - 4;
+                        sound = at;
                         break;
                     }
                 }
-                return start >= 0 && written.size() >= start + bytes + 4096;
+                return sound >= 0 && written.size() >= sound + bytes + 4096;
             }(),
             20000);
-        // One whole pass, then the loop starts again from the buffer's first bytes.
-        QCOMPARE(written.mid(start, bytes), loop);
+        // The buffer's frame 0 came out at most a fade before the first sound.
+        qsizetype start = -1;
+        for (qsizetype s0 = std::max<qsizetype>(0, sound - fadeBytes); s0 <= sound; s0 += 4) {
+            if (written.mid(s0 + fadeBytes, bytes - fadeBytes) == loop.mid(fadeBytes)) {
+                start = s0;
+                break;
+            }
+        }
+        QVERIFY2(start >= 0, "no whole pass of the buffer after the fade-in");
         QCOMPARE(written.mid(start + bytes, 4096), loop.left(4096));
+        // Within the fade every value lies between silence and the buffer's.
+        for (qsizetype at = start; at < start + fadeBytes; at += 2) {
+            int16_t got, want;
+            std::memcpy(&got, written.constData() + at, 2);
+            std::memcpy(&want, loop.constData() + (at - start), 2);
+            QVERIFY(want >= 0 ? (got >= 0 && got <= want) : (got <= 0 && got >= want));
+        }
 
         window.Command2_Click();
         QVERIFY(!window.sound().hasSoundBuffer());
         setMessageHandler(nullptr);
+    }
+
+    // Start, a click on the F1 scale that starts a linear sweep, over two seconds of it,
+    // "Man", Stop: the stream the device got has no step anywhere, and while the sweep runs
+    // its level over every millisecond stays within 3 dB of the tone's. With the abrupt
+    // hand-over the same run is full of clicks, which shows that the count can see them.
+    void changesAreClickFree_data()
+    {
+        QTest::addColumn<int>("fadeMs");
+        QTest::newRow("cross-faded") << int(audio::SdlSoundBackend::DefaultFadeMilliseconds);
+        QTest::newRow("abrupt") << 0;
+    }
+
+    void changesAreClickFree()
+    {
+        QFETCH(int, fadeMs);
+        const QString path = QString::fromLocal8Bit(qgetenv("SDL_DISKAUDIOFILE"));
+        QStringList messages;
+        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        audio::SdlSoundBackend backend;
+        backend.setFadeMilliseconds(fadeMs);
+        QFile::remove(path);
+        size_t sweepFrom = 0, sweepTo = 0;
+        {
+            FormGen window(backend);
+            window.setEndProgram([] {});
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            auto framesNow = [&] { return size_t(QFileInfo(path).size() / 4); };
+            QTest::mouseClick(window.Play, Qt::LeftButton);
+            QTest::qWait(300);
+            window.Option5->setChecked(true); // "Lin"
+            // A press at x = 80 on the F1 scale: 2000 Hz, and the sweep starts from there.
+            const QPoint at(80 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
+            QTest::mousePress(window.Picture1, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
+            sweepFrom = framesNow();
+            QTest::qWait(2300);
+            sweepTo = framesNow();
+            window.Option4->setChecked(true); // "Man"
+            QTest::qWait(300);
+            QVERIFY(window.state().Frequency1 > 3000); // it swept
+            QVERIFY(window.state().Frequency1 < 6000);
+            QTest::mouseClick(window.Stop, Qt::LeftButton);
+            QTest::qWait(300);
+            window.Command2_Click();
+        }
+        QVERIFY(messages.isEmpty());
+        setMessageHandler(nullptr);
+
+        const std::vector<int16_t> stream = readStream(path);
+        const auto left = audio::testing::channel(stream, 0, 0, stream.size() / 2);
+        const size_t clicks = audio::testing::countClicks(left, 3000);
+        // The sweep, from 0.1 s after its start (the file lags the callbacks) to its end.
+        const size_t from = sweepFrom + 9800;
+        QVERIFY(sweepTo > from + 98000);
+        const std::vector<double> sweep(left.begin() + long(from), left.begin() + long(sweepTo));
+        const auto [low, high] = audio::testing::levelRangeDb(sweep, 98, 14142 / std::sqrt(2.0));
+        qInfo("fade %d ms: %zu clicks in %.2f s; sweep level over every 1 ms %.2f .. %.2f dB",
+            fadeMs, clicks, double(left.size()) / 98000, low, high);
+        if (fadeMs > 0) {
+            QCOMPARE(clicks, size_t(0));
+            QVERIFY2(low >= -3 && high <= 3, "the level left the 3 dB band during the sweep");
+        } else {
+            QVERIFY2(clicks > 50, "the abrupt hand-over should have clicked at every step");
+        }
     }
 
     void typedFrequencyIsTheOnlyLine_data()

@@ -1,10 +1,13 @@
 // Buffer hand-over under load: thousands of create/write/play/release cycles on the UI
 // side while an audio thread keeps pulling frames. Every frame the audio side sees must
-// come from a completely written, still living buffer, in order, and a new buffer must
-// start at its first frame. Run under ThreadSanitizer as well (scripts/test).
+// come from a completely written, still living buffer: in order, a new buffer from its
+// first frame, when transitions are abrupt; within the mix of the levels played, while
+// cross-fades overlap. Run under ThreadSanitizer as well (scripts/test), which sees any
+// buffer freed or written while the audio thread reads it.
 
 #include "LoopPlayer.h"
 #include "SdlSoundBackend.h"
+#include "SignalPhase.h"
 #include "SoundObjects.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +95,7 @@ struct Checker {
 
 TEST(HandoverStress, CallbackSeesOnlyCompleteBuffers)
 {
-    LoopPlayer player;
+    LoopPlayer player; // abrupt transitions: one buffer per callback, in order
     // Tags 1..Cycles; tags are never reused, so each is one buffer's whole life.
     std::vector<std::atomic<uint32_t>> frameCounts(Cycles + 1);
     std::atomic<bool> done { false };
@@ -121,18 +124,14 @@ TEST(HandoverStress, CallbackSeesOnlyCompleteBuffers)
             player.stop(playing.get());
         }
         player.play(next.get());
-        if (playing) {
-            // Release: silence at once, then free. Poison first, so a late read shows.
-            player.stop(playing.get());
-            std::memset(playing->bytes.data(), 0x5A, playing->bytes.size());
-            playing.reset();
-        }
+        if (playing)
+            player.retire(std::move(playing)); // freed once the audio side has let go
         playing = std::move(next);
         if (cycle % 7 == 0) {
-            // Rewrite while playing, the way WriteBuffer does: take away, write, hand back.
-            player.stop(playing.get());
+            // Rewrite while playing, the way WriteBuffer does: hold, write, let go.
+            ASSERT_TRUE(player.hold(*playing, 10000));
             writePattern(*playing, int16_t(cycle));
-            player.play(playing.get());
+            player.release(*playing);
         }
         if (cycle % 50 == 0) {
             // Let the audio side run at least one whole callback on this buffer, so the
@@ -143,17 +142,98 @@ TEST(HandoverStress, CallbackSeesOnlyCompleteBuffers)
                 std::this_thread::yield();
         }
     }
-    player.stopAll();
-    playing.reset();
+    player.retire(std::move(playing));
     done = true;
     audio.join();
+    player.reset(); // the audio side has ended: every retired buffer may go
+    EXPECT_EQ(player.retiredCount(), 0u);
 
     EXPECT_EQ(checker.errors, 0) << checker.firstError;
     EXPECT_GE(checker.nonSilentChunks, Cycles / 50);
 }
 
+// Restarts every few hundred microseconds while the cross-fades of the earlier ones still
+// run, with the audio side pulling one short period after another: buffers are retired
+// while fading out, stopped and played again half way down, held for writes. Every
+// buffer holds the level (1000, -1000), so every mix of them lies between silence and
+// that level, and the frames of a freed or half-written buffer would not.
+TEST(HandoverStress, RestartsWhileFadesRun)
+{
+    constexpr int32_t Fade = 48; // frames: most transitions span two periods
+    constexpr size_t Period = 32; // frames per simulated callback
+    LoopPlayer player(Fade);
+    std::atomic<bool> done { false };
+    std::atomic<long> badFrames { 0 };
+    std::atomic<long> mixedFrames { 0 };
+    std::thread audio([&] {
+        std::vector<uint8_t> out(Period * 4);
+        while (!done.load(std::memory_order_relaxed)) {
+            player.fill(out.data(), out.size());
+            for (size_t f = 0; f < Period; ++f) {
+                int16_t v[2];
+                std::memcpy(v, out.data() + f * 4, 4);
+                if (v[0] < 0 || v[0] > 1000 || std::abs(v[0] + v[1]) > 1)
+                    badFrames.fetch_add(1, std::memory_order_relaxed);
+                if (v[0] > 0 && v[0] < 1000)
+                    mixedFrames.fetch_add(1, std::memory_order_relaxed);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    auto levelBuffer = [](size_t frames) {
+        auto b = std::make_unique<LoopBuffer>(frames * 4, 98000);
+        for (size_t f = 0; f < frames; ++f) {
+            const int16_t v[2] = { 1000, -1000 };
+            std::memcpy(b->bytes.data() + f * 4, v, 4);
+        }
+        b->phase = { int32_t(100 + frames % 7), 0, true };
+        return b;
+    };
+
+    std::unique_ptr<LoopBuffer> playing;
+    for (int cycle = 1; cycle <= 4000; ++cycle) {
+        auto next = levelBuffer(size_t(1 + (cycle * 13) % 300));
+        player.play(next.get());
+        if (playing && cycle % 5 == 0) {
+            // Stopped and asked for again while it fades.
+            player.stop(next.get());
+            player.play(next.get());
+        }
+        if (playing)
+            player.retire(std::move(playing));
+        playing = std::move(next);
+        if (cycle % 9 == 0) {
+            ASSERT_TRUE(player.hold(*playing, 10000));
+            std::memset(playing->bytes.data(), 0x7F, playing->bytes.size()); // out of range
+            for (size_t f = 0; f < playing->frames(); ++f) {
+                const int16_t v[2] = { 1000, -1000 };
+                std::memcpy(playing->bytes.data() + f * 4, v, 4);
+            }
+            player.release(*playing);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    player.retire(std::move(playing));
+    // Once everything has faded out, every retired buffer can go while the audio side runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((!player.silent() || player.retiredCount() > 0)
+        && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        player.reclaim();
+    }
+    EXPECT_TRUE(player.silent());
+    EXPECT_EQ(player.retiredCount(), 0u);
+    done = true;
+    audio.join();
+
+    EXPECT_EQ(badFrames.load(), 0);
+    EXPECT_GT(player.transitions(), 1000u);
+    EXPECT_GT(mixedFrames.load(), 1000); // the fades did overlap the restarts
+}
+
 // The same through SoundObjects and the SDL backend with the dummy driver, whose audio
-// thread runs the real callback: restarts and rate changes while it plays.
+// thread runs the real callback with its cross-fades: restarts and rate changes while it
+// plays.
 TEST(HandoverStress, RestartsAgainstSdlDummyDriver)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -167,6 +247,8 @@ TEST(HandoverStress, RestartsAgainstSdlDummyDriver)
         const int32_t bytes = bufferByteCount(repetitiveTime, 98000);
         objects.ReleaseSound();
         objects.InitSound(98000, repetitiveTime);
+        if (cycle % 3 != 0) // a tone the next buffer may continue
+            objects.SetSignalPhase({ 1000 + cycle % 50, cycle % 2 == 0 ? 100 : 0, true });
         objects.WriteBuffer(0, bytes, samples.data(), 0);
         objects.Play(1);
         if (cycle % 10 == 0)
@@ -175,9 +257,13 @@ TEST(HandoverStress, RestartsAgainstSdlDummyDriver)
             objects.RecreateSoundBuffer(44100, repetitiveTime);
             objects.Play(1);
         }
+        // A restart every few hundred microseconds: several per device period, so the
+        // callback finds fades of earlier restarts still running.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     objects.ReleaseSound();
     EXPECT_EQ(backend.driverName(), "dummy");
+    EXPECT_GT(backend.transitions(), 20u);
     // Opened once at 98000 Hz, re-opened for each of the 4 changes to 44100 Hz and for
     // the 3 changes back; the restarts in between never re-open it.
     EXPECT_EQ(backend.deviceOpenCount(), 1 + 4 + 3);

@@ -1,13 +1,17 @@
 // What the audio callback writes: the attached buffer's whole frames in a loop, or
-// silence. Driven directly, on the test's own thread.
+// silence, and the transitions between buffers. Driven directly, on the test's own thread.
 
 #include "LoopPlayer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <numbers>
 #include <ostream>
+#include <thread>
 #include <vector>
 
 using namespace vellox::audio;
@@ -155,3 +159,261 @@ TEST(LoopPlayer, PartialFrameAtTheEndOfTheOutputIsSilent)
 }
 
 } // namespace
+
+// ---- transitions ---------------------------------------------------------------------
+
+namespace {
+
+// A buffer whose every frame is (left, right).
+std::unique_ptr<LoopBuffer> level(size_t frames, int16_t left, int16_t right)
+{
+    auto b = std::make_unique<LoopBuffer>(frames * 4, 98000);
+    for (size_t f = 0; f < frames; ++f) {
+        const int16_t v[2] = { left, right };
+        std::memcpy(b->bytes.data() + f * 4, v, 4);
+    }
+    return b;
+}
+
+std::vector<int16_t> pullFrames(LoopPlayer& p, size_t frames)
+{
+    const auto bytes = pull(p, frames * 4);
+    std::vector<int16_t> v(frames * 2);
+    std::memcpy(v.data(), bytes.data(), bytes.size());
+    return v;
+}
+
+constexpr int32_t Fade = 100;
+
+} // namespace
+
+// One buffer after another, from silence and back to it: each transition goes from the
+// old level to the new over exactly Fade frames without a step, and outside them the
+// output is the buffer's frames exactly.
+TEST(LoopPlayerFades, EveryTransitionIsAGlideOfFadeFrames)
+{
+    struct Step {
+        int16_t from, to; // left levels around the transition (silence is 0)
+    };
+    LoopPlayer p(Fade);
+    auto a = level(1000, 1000, -1000);
+    auto b = level(1000, -3000, 3000);
+    const struct {
+        LoopBuffer* play; // nullptr: stop
+        Step step;
+    } table[] = {
+        { a.get(), { 0, 1000 } }, // Start fades in
+        { b.get(), { 1000, -3000 } }, // a new buffer cross-fades
+        { nullptr, { -3000, 0 } }, // Stop fades out
+    };
+    for (const auto& row : table) {
+        if (row.play != nullptr)
+            p.play(row.play);
+        else
+            p.stopAll();
+        const auto out = pullFrames(p, 3 * Fade);
+        const double span = std::abs(double(row.step.to - row.step.from));
+        for (size_t f = 0; f < size_t(3 * Fade); ++f) {
+            const int16_t l = out[2 * f], r = out[2 * f + 1];
+            ASSERT_EQ(l, -r) << "frame " << f; // both channels follow the same gains
+            if (f >= size_t(Fade)) {
+                ASSERT_EQ(l, row.step.to) << "frame " << f << " after the fade";
+                continue;
+            }
+            const int16_t before = f == 0 ? row.step.from : out[2 * (f - 1)];
+            // A raised cosine moves at most pi/2 * span / Fade per frame.
+            ASSERT_LE(std::abs(l - before), span * 1.58 / Fade + 1) << "frame " << f;
+            ASSERT_GE(l, std::min(row.step.from, row.step.to)) << "frame " << f;
+            ASSERT_LE(l, std::max(row.step.from, row.step.to)) << "frame " << f;
+        }
+    }
+    EXPECT_TRUE(p.silent());
+}
+
+// Stopped and asked for again within its fade-out, a buffer fades back in from where it is.
+TEST(LoopPlayerFades, AStoppedBufferAskedForAgainFadesBackIn)
+{
+    LoopPlayer p(Fade);
+    auto a = level(500, 2000, 2000);
+    p.play(a.get());
+    pullFrames(p, 2 * Fade);
+    p.stop(a.get());
+    const auto down = pullFrames(p, Fade / 2);
+    p.play(a.get());
+    const auto up = pullFrames(p, 2 * Fade);
+    const int16_t lowest = down.back() < up.front() ? down.back() : up.front();
+    EXPECT_GT(lowest, 900); // it turned back half way down
+    EXPECT_EQ(up.back(), 2000);
+    for (size_t f = 1; f < up.size() / 2; ++f)
+        ASSERT_GE(up[2 * f], up[2 * (f - 1)]) << "frame " << f;
+}
+
+// A released buffer stays alive while it fades out; reclaim frees it once it is silent.
+TEST(LoopPlayerFades, RetiredBufferLivesUntilItsFadeEnds)
+{
+    LoopPlayer p(Fade);
+    auto a = level(300, 500, 500);
+    auto b = level(300, -500, -500);
+    p.play(a.get());
+    pullFrames(p, 2 * Fade); // fully in: its fade-out takes the whole Fade frames
+    p.play(b.get());
+    p.retire(std::move(a));
+    EXPECT_EQ(p.retiredCount(), 1u); // not yet taken over by the audio thread's fill
+    pullFrames(p, Fade / 2); // a is fading out
+    p.reclaim();
+    EXPECT_EQ(p.retiredCount(), 1u);
+    pullFrames(p, Fade);
+    p.reclaim();
+    EXPECT_EQ(p.retiredCount(), 0u);
+    EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, -500));
+}
+
+// A write takes the buffer away from the audio thread at once; released, it plays on.
+TEST(LoopPlayerFades, AHeldBufferIsLetGoOfAndTakenUpAgain)
+{
+    LoopPlayer p(Fade);
+    auto a = level(300, 700, 700);
+    p.play(a.get());
+    pullFrames(p, 2 * Fade);
+    // hold waits for the audio thread's next fill; here that runs on another thread.
+    std::thread audio([&] {
+        while (a->inAudio.load())
+            pullFrames(p, 1);
+    });
+    ASSERT_TRUE(p.hold(*a, 5000));
+    audio.join();
+    EXPECT_FALSE(a->inAudio.load());
+    EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, 0));
+    p.release(*a);
+    pullFrames(p, 2 * Fade);
+    EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, 700));
+}
+
+// ---- where a new buffer starts --------------------------------------------------------
+
+namespace {
+
+// F's phase at frame k, in cycles 0..1.
+double phaseAt(int32_t f, size_t k, int32_t rate)
+{
+    const double cycles = double(int64_t(f) * int64_t(k) % rate) / double(rate);
+    return cycles;
+}
+
+double phaseDistance(double a, double b)
+{
+    const double d = std::fabs(a - b);
+    return std::min(d, 1.0 - d);
+}
+
+} // namespace
+
+TEST(ContinuingFrame, TonesContinueExactlyOrAsNearAsTheRateAllows)
+{
+    struct Row {
+        SignalPhase from;
+        size_t position;
+        SignalPhase to;
+        int32_t rate;
+        size_t frames;
+        bool applies;
+    };
+    const Row rows[] = {
+        // A sweep step in the start mode: F1 alone moves.
+        { { 1000, 0, true }, 12345, { 1010, 0, true }, 98000, 98000, true },
+        { { 19990, 0, true }, 97999, { 20, 0, true }, 98000, 98000, true },
+        { { 441, 0, true }, 777, { 442, 0, true }, 44100, 44100, true },
+        { { 1001, 0, true }, 191999, { 1024, 0, true }, 192000, 192000, true },
+        // F1 moves while F2 must continue exactly.
+        { { 1000, 100, true }, 5000, { 1010, 100, true }, 98000, 98000, true },
+        { { 3001, 777, true }, 40000, { 2999, 777, true }, 44100, 44100, true },
+        // F2 moves, F1 continues.
+        { { 1000, 100, true }, 5000, { 1000, 137, true }, 98000, 98000, true },
+        // Nothing moves (a level or a mode changed): the same frame.
+        { { 1000, 0, true }, 4321, { 1000, 100, true }, 98000, 98000, true },
+        // Not applicable.
+        { { 1000, 100, true }, 5000, { 1010, 110, true }, 98000, 98000, false }, // both moved
+        { { 1000, 0, false }, 5000, { 1010, 0, true }, 98000, 98000, false }, // a bit code
+        { { 1000, 0, true }, 5000, { 1010, 0, false }, 98000, 98000, false },
+        { { 1000, 0, true }, 50, { 1001, 0, true }, 98000, 98, false }, // 1 ms: no whole cycles
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.from.f1 << "/" << row.from.f2 << " at "
+                                        << row.position << " -> " << row.to.f1 << "/" << row.to.f2);
+        const auto k = continuingFrame(row.from, row.position, row.to, row.rate, row.frames);
+        ASSERT_EQ(k.has_value(), row.applies);
+        if (!k)
+            continue;
+        ASSERT_LT(*k, row.frames);
+        const std::pair<int32_t, int32_t> tones[]
+            = { { row.from.f1, row.to.f1 }, { row.from.f2, row.to.f2 } };
+        // The frames that keep every unmoved tone exactly; among them the chosen one is
+        // the nearest in the moved tone's phase (the rate and the other tone decide how
+        // near that can be).
+        double best = 1.0, chosen = 0.0;
+        for (size_t c = 0; c < row.frames; ++c) {
+            bool keeps = true;
+            double distance = 0.0;
+            for (const auto& [a, b] : tones) {
+                if (a == 0 || b == 0)
+                    continue;
+                const double d
+                    = phaseDistance(phaseAt(b, c, row.rate), phaseAt(a, row.position, row.rate));
+                if (a == b)
+                    keeps = keeps && d == 0.0;
+                else
+                    distance = d;
+            }
+            if (!keeps)
+                continue;
+            best = std::min(best, distance);
+            if (c == *k)
+                chosen = distance;
+        }
+        for (const auto& [a, b] : tones) {
+            if (a != 0 && b != 0 && a == b) {
+                EXPECT_EQ(phaseAt(b, *k, row.rate), phaseAt(a, row.position, row.rate))
+                    << "an unmoved tone continues exactly";
+            }
+        }
+        EXPECT_NEAR(chosen, best, 1e-12);
+        EXPECT_LE(chosen, 0.05);
+    }
+}
+
+// In the player: the new buffer of a sweep step starts at the frame that continues the
+// old one's tone, and plays from there exactly once the cross-fade is over.
+TEST(ContinuingFrame, TheNewBufferOfASweepStepStartsWhereItsToneContinues)
+{
+    constexpr int32_t Rate = 98000;
+    auto tone = [Rate](int32_t hz) {
+        auto b = std::make_unique<LoopBuffer>(size_t(Rate) * 4, Rate);
+        for (size_t k = 0; k < size_t(Rate); ++k) {
+            const auto v = int16_t(
+                std::lrint(14142.0 * std::sin(2 * std::numbers::pi * hz * double(k) / Rate)));
+            const int16_t frame[2] = { v, v };
+            std::memcpy(b->bytes.data() + k * 4, frame, 4);
+        }
+        b->phase = { hz, 0, true };
+        return b;
+    };
+    LoopPlayer p(Fade);
+    auto a = tone(1000);
+    auto b = tone(1010);
+    p.play(a.get());
+    pullFrames(p, 5000);
+    p.play(b.get());
+    const auto out = pullFrames(p, 2000);
+    const size_t k = *continuingFrame(a->phase, 5000, b->phase, Rate, size_t(Rate));
+    EXPECT_NE(k, 0u);
+    // No dip: both voices are in phase, so the sum keeps the tone's level throughout.
+    int16_t peak = 0;
+    for (size_t f = 0; f < size_t(Fade); ++f)
+        peak = std::max<int16_t>(peak, int16_t(std::abs(out[2 * f])));
+    EXPECT_GT(peak, 14000);
+    for (size_t f = Fade; f < 2000; ++f) {
+        int16_t want[2];
+        std::memcpy(want, b->bytes.data() + (k + f) * 4, 4);
+        ASSERT_EQ(out[2 * f], want[0]) << "frame " << f;
+    }
+}

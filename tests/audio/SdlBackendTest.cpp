@@ -16,7 +16,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace vellox::audio;
@@ -82,13 +84,29 @@ std::vector<Frame> makeTone(int32_t rate, size_t frames, int sign)
     return out;
 }
 
-// Counts how many frames from `at` on repeat `pattern` from its first frame, looping.
-size_t matchLoop(const std::vector<Frame>& got, size_t at, const std::vector<Frame>& pattern)
+// Counts how many frames from `at` on repeat `pattern` from its frame `from`, looping.
+size_t matchLoop(
+    const std::vector<Frame>& got, size_t at, const std::vector<Frame>& pattern, size_t from = 0)
 {
     size_t n = 0;
-    while (at + n < got.size() && got[at + n] == pattern[n % pattern.size()])
+    while (at + n < got.size() && got[at + n] == pattern[(from + n) % pattern.size()])
         ++n;
     return n;
+}
+
+// Whether the `count` frames from `at` are the pattern's frames from `from` scaled by gains
+// between 0 and 1: a fade, never more than the buffer holds nor of the other sign.
+bool faded(const std::vector<Frame>& got, size_t at, const std::vector<Frame>& pattern, size_t from,
+    size_t count)
+{
+    auto within
+        = [](int v, int full) { return full >= 0 ? v >= 0 && v <= full : v <= 0 && v >= full; };
+    for (size_t j = 0; j < count && at + j < got.size(); ++j) {
+        const Frame& want = pattern[(from + j) % pattern.size()];
+        if (!within(got[at + j].left, want.left) || !within(got[at + j].right, want.right))
+            return false;
+    }
+    return true;
 }
 
 size_t skipSilence(const std::vector<Frame>& got, size_t at)
@@ -98,11 +116,13 @@ size_t skipSilence(const std::vector<Frame>& got, size_t at)
     return at;
 }
 
-class DiskDriverTest : public testing::TestWithParam<int32_t> { };
+// (rate, fade in milliseconds)
+class DiskDriverTest : public testing::TestWithParam<std::tuple<int32_t, int>> { };
 
 TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
 {
-    const int32_t rate = GetParam();
+    const auto [rate, fadeMs] = GetParam();
+    const size_t fade = size_t(std::lround(fadeMs * rate / 1000.0));
     const std::string path = tempPath("vellox_disk_");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
@@ -117,6 +137,7 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     const long slack = 64 * 1024;
     {
         SdlSoundBackend backend;
+        backend.setFadeMilliseconds(fadeMs);
         SoundObjects objects(backend);
         objects.InitSound(rate, repetitiveTime);
         ASSERT_EQ(backend.driverName(), "disk");
@@ -150,25 +171,54 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     std::vector<Frame> got(raw.size() / 4);
     std::memcpy(got.data(), raw.data(), got.size() * 4);
 
+    // Play fades in from the buffer's first frame (whose first frames may round to
+    // silence), then plays it exactly, looping; Stop fades out where it is, then silence.
+    // Exact frames name their own index on the right.
+    auto exactFrom = [&](size_t from, const std::vector<Frame>& pattern) {
+        for (size_t x = from; x < got.size() && x <= from + fade + 1; ++x) {
+            const int index = std::abs(got[x].right) - 1;
+            if (index >= 0 && size_t(index) <= fade && got[x] == pattern[size_t(index)])
+                return std::pair { x, size_t(index) };
+        }
+        return std::pair { got.size(), size_t(0) };
+    };
     size_t at = skipSilence(got, 0);
     ASSERT_LT(at, got.size()) << "nothing but silence in " << got.size() << " frames";
-    const size_t playedA = matchLoop(got, at, a);
+    auto [exactA, indexA] = exactFrom(at, a);
+    ASSERT_LT(exactA, got.size()) << "first buffer never played exactly";
+    // Its frame 0 came out at exactA - indexA, within the silence that a fade-in's first
+    // frames round to, and the exact frames follow the fade.
+    EXPECT_LE(exactA - indexA, at) << "first buffer did not start at its first frame";
+    EXPECT_LE(indexA, fade + 1);
+    EXPECT_TRUE(faded(got, exactA - indexA, a, 0, indexA)) << "first buffer's fade-in";
+    const size_t playedA = matchLoop(got, exactA, a, indexA);
     EXPECT_GT(playedA, 2 * frames) << "first buffer did not loop twice";
-    at += playedA;
+    at = exactA + playedA;
+    EXPECT_TRUE(faded(got, at, a, (indexA + playedA) % frames, fade)) << "first buffer's fade-out";
+    at += fade;
     // After Stop only silence, up to the second buffer.
     ASSERT_LT(at, got.size());
     EXPECT_TRUE(got[at].silent()) << "unexpected frame after stop: " << got[at].left << ","
                                   << got[at].right;
     at = skipSilence(got, at);
     ASSERT_LT(at, got.size()) << "second buffer never played";
-    const size_t playedB = matchLoop(got, at, b);
+    auto [exactB, indexB] = exactFrom(at, b);
+    ASSERT_LT(exactB, got.size()) << "second buffer never played exactly";
+    EXPECT_TRUE(faded(got, exactB - indexB, b, 0, indexB)) << "second buffer's fade-in";
+    const size_t playedB = matchLoop(got, exactB, b, indexB);
     EXPECT_GT(playedB, frames) << "second buffer did not play from its first frame";
-    at += playedB;
+    at = exactB + playedB;
+    EXPECT_TRUE(faded(got, at, b, (indexB + playedB) % frames, fade)) << "second buffer's fade-out";
+    at += fade;
     // After the release only silence to the end.
     EXPECT_EQ(skipSilence(got, at), got.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest, testing::Values(44100, 98000, 192000));
+INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest,
+    testing::Values(std::tuple { 44100, SdlSoundBackend::DefaultFadeMilliseconds },
+        std::tuple { 98000, SdlSoundBackend::DefaultFadeMilliseconds },
+        std::tuple { 192000, SdlSoundBackend::DefaultFadeMilliseconds },
+        std::tuple { 98000, 0 })); // the abrupt hand-over
 
 TEST(SdlDummy, DeviceStaysOpenAcrossRestarts)
 {

@@ -90,6 +90,34 @@ std::pair<double, double> Spectrum::strongest(double fromHz, double toHz) const
     return best;
 }
 
+size_t countClicks(const std::vector<double>& signal, double threshold)
+{
+    size_t clicks = 0;
+    bool inClick = false;
+    for (size_t n = 1; n + 1 < signal.size(); ++n) {
+        const bool jump = std::abs(signal[n + 1] - 2 * signal[n] + signal[n - 1]) > threshold;
+        if (jump && !inClick)
+            ++clicks;
+        inClick = jump;
+    }
+    return clicks;
+}
+
+std::pair<double, double> levelRangeDb(
+    const std::vector<double>& signal, size_t window, double reference)
+{
+    double low = INFINITY, high = -INFINITY;
+    for (size_t at = 0; window > 0 && at + window <= signal.size(); at += window) {
+        double sum = 0;
+        for (size_t n = at; n < at + window; ++n)
+            sum += signal[n] * signal[n];
+        const double db = 10 * std::log10(sum / double(window) / (reference * reference));
+        low = std::min(low, db);
+        high = std::max(high, db);
+    }
+    return { low, high };
+}
+
 double peakMagnitude(const std::vector<double>& signal)
 {
     double peak = 0;

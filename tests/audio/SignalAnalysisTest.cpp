@@ -45,6 +45,18 @@ TEST(AmplitudeSpectrum, FindsALineAndAFaintOneBesideIt)
     EXPECT_NEAR(20 * std::log10(other / amplitude), -90, 1.5);
 }
 
+TEST(Clicks, AStepIsOneClickAndASmoothSineNone)
+{
+    auto s = sine(1000, 14142, 0.5); // second differences up to 287 at 44100 Hz
+    EXPECT_EQ(countClicks(s, 3000), 0u);
+    for (size_t i = s.size() / 2; i < s.size(); ++i)
+        s[i] = -s[i]; // half a cycle's jump at one sample
+    EXPECT_EQ(countClicks(s, 3000), 1u);
+    const auto [low, high] = levelRangeDb(sine(1000, 14142, 0.5), 44, 10000);
+    EXPECT_NEAR(low, 0, 0.3); // 1 ms windows hold about one period: its RMS
+    EXPECT_NEAR(high, 0, 0.3);
+}
+
 TEST(ToneAmplitude, NeighboursAFewBinsAwayAreNotSeen)
 {
     const auto s = sine(440, 10000, 0.75);
