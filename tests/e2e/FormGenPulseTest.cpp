@@ -356,6 +356,59 @@ private slots:
         QVERIFY(!window.sound().hasSoundBuffer());
     }
 
+    // Start, a click on the F1 scale that starts a linear sweep, over two seconds of it,
+    // "Man", Stop, recorded from the server: no step anywhere (a jump of the second
+    // difference above 3000 at the start level; the sweep stays below 3 kHz, whose sine
+    // keeps its second differences under 2300 at the recorder's 44100 Hz), and while the
+    // sweep runs its level over every millisecond stays within 3 dB of the tone's.
+    void changesAreClickFree()
+    {
+        QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
+        audio::SdlSoundBackend backend;
+        FormGen window(backend);
+        window.setEndProgram([] {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const size_t first = recorder.frames();
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        QTest::qWait(400);
+        clickOption(window.Option5); // "Lin"
+        // A press at x = 20 on the F1 scale: 500 Hz, and the sweep starts from there.
+        const QPoint at(20 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
+        QTest::mousePress(window.Picture1, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
+        const size_t sweepFrom = recorder.frames();
+        QTest::qWait(2300);
+        const size_t sweepTo = recorder.frames();
+        clickOption(window.Option4); // "Man"
+        QTest::qWait(400);
+        QVERIFY(window.state().Frequency1 > 2000);
+        QVERIFY(window.state().Frequency1 < 3000);
+        QTest::mouseClick(window.Stop, Qt::LeftButton);
+        QTest::qWait(600);
+        const size_t last = recorder.frames();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
+
+        const auto left = recorder.channel(0, first, last - first);
+        const size_t clicks = countClicks(left, 3000);
+        // The sweep, past the latencies at both ends.
+        const size_t from = sweepFrom - first + PulseRecorder::framesOf(LeadIn);
+        const size_t to = sweepTo - first;
+        QVERIFY(to > from + PulseRecorder::framesOf(1.5));
+        const std::vector<double> sweep(left.begin() + long(from), left.begin() + long(to));
+        const auto [low, high]
+            = levelRangeDb(sweep, PulseRecorder::framesOf(0.001), Level / std::sqrt(2.0));
+        qInfo("%zu clicks in %.2f s; sweep level over every 1 ms %.2f .. %.2f dB", clicks,
+            double(left.size()) / PulseRecorder::Rate, low, high);
+        QCOMPARE(clicks, size_t(0));
+        QVERIFY2(low >= -3 && high <= 3, "the level left the 3 dB band during the sweep");
+        // Stop faded out to silence.
+        const double tail = peakMagnitude(
+            std::vector<double>(left.end() - long(PulseRecorder::framesOf(0.3)), left.end()));
+        QVERIFY2(tail <= 2, qPrintable(QStringLiteral("not silent after Stop: peak %1").arg(tail)));
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+    }
+
     void serverDiesWhilePlaying()
     {
         QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
