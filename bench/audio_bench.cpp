@@ -9,7 +9,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <random>
+#include <thread>
 #include <vector>
 
 using namespace vellox::audio;
@@ -65,6 +69,70 @@ void RateChangeReopen(benchmark::State& state)
     state.counters["reopens"] = double(backend.deviceOpenCount() - 1);
 }
 BENCHMARK(RateChangeReopen)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Latency of a change, as the listener has it: from the restart (range 0) or the Stop
+// (range 1) on the UI thread to the end of its transition in the device's stream, that is
+// the wait until the audio thread's next callback takes it up plus the fade. The bound is
+// one device period plus the fade. Changes come at random moments of the period; the
+// iteration time is that latency (manual time), and max_ms the worst one seen.
+void TransitionLatency(benchmark::State& state)
+{
+    const bool stop = state.range(0) == 1;
+    SdlSoundBackend backend;
+    SoundObjects objects(backend);
+    const std::vector<int16_t> samples = startSamples();
+    const int32_t bytes = bufferByteCount(1.0f, 98000);
+    auto restart = [&] {
+        objects.beginRestart();
+        objects.ReleaseSound();
+        objects.InitSound(98000, 1.0f);
+        objects.WriteBuffer(0, bytes, samples.data(), 0);
+        objects.Play(1);
+        objects.endRestart();
+    };
+    auto takenUp = [&](uint64_t before) {
+        while (backend.transitions() == before)
+            std::this_thread::yield();
+    };
+    restart();
+    takenUp(0);
+    const double fadeMs = backend.fadeMilliseconds();
+    std::mt19937 random(7);
+    double worst = 0;
+    for (auto _ : state) {
+        if (stop) {
+            state.PauseTiming();
+            const uint64_t before = backend.transitions();
+            restart();
+            takenUp(before);
+            state.ResumeTiming();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 10000));
+        const uint64_t before = backend.transitions();
+        const auto t0 = std::chrono::steady_clock::now();
+        if (stop)
+            objects.Stop();
+        else
+            restart();
+        takenUp(before);
+        const double ms
+            = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                  .count()
+            + fadeMs;
+        worst = std::max(worst, ms);
+        state.SetIterationTime(ms / 1000.0);
+    }
+    state.counters["max_ms"] = worst;
+    // SDL's period as granted, in frames of the buffers' rate.
+    state.counters["bound_ms"] = double(backend.obtained().samples) * 1000.0 / 98000.0 + fadeMs;
+}
+BENCHMARK(TransitionLatency)
+    ->ArgName("stop")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
