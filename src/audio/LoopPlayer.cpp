@@ -213,6 +213,21 @@ void LoopPlayer::drop(Voice& voice) noexcept
     voice = Voice {};
 }
 
+void LoopPlayer::compactOutgoing() noexcept
+{
+    // In place and in order (std::stable_partition may allocate a buffer: not here).
+    size_t to = 0;
+    for (size_t from = 0; from < m_outgoing.size(); ++from) {
+        if (m_outgoing[from].buffer == nullptr)
+            continue;
+        if (to != from) {
+            m_outgoing[to] = m_outgoing[from];
+            m_outgoing[from] = Voice {};
+        }
+        ++to;
+    }
+}
+
 bool LoopPlayer::anyVoice() const noexcept
 {
     return m_current.buffer != nullptr || m_outgoing[0].buffer != nullptr;
@@ -269,8 +284,7 @@ void LoopPlayer::transition(LoopBuffer* requested, int32_t fade) noexcept
             m_current = v;
             m_current.direction = fade > 0 ? +1 : 0;
             v = Voice {};
-            std::stable_partition(m_outgoing.begin(), m_outgoing.end(),
-                [](const Voice& o) { return o.buffer != nullptr; });
+            compactOutgoing();
             return;
         }
     }
@@ -347,8 +361,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
         for (Voice& v : m_outgoing)
             if (v.buffer != nullptr)
                 sound(v);
-        std::stable_partition(m_outgoing.begin(), m_outgoing.end(),
-            [](const Voice& o) { return o.buffer != nullptr; });
+        compactOutgoing();
         const int16_t frame[2] = { clampSample(left), clampSample(right) };
         std::memcpy(out + done * LoopBuffer::FrameBytes, frame, sizeof frame);
         ++done;
@@ -370,8 +383,7 @@ void LoopPlayer::fill(uint8_t* out, size_t byteCount) noexcept
     for (Voice& v : m_outgoing)
         if (v.buffer != nullptr && v.buffer->held.load(std::memory_order_seq_cst))
             drop(v);
-    std::stable_partition(
-        m_outgoing.begin(), m_outgoing.end(), [](const Voice& o) { return o.buffer != nullptr; });
+    compactOutgoing();
 
     if (requested != m_lastRequest)
         transition(requested, fade);

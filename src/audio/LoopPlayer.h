@@ -153,6 +153,7 @@ private:
     void transition(LoopBuffer* requested, int32_t fade) noexcept;
     void drop(Voice& voice) noexcept;
     void pushOutgoing(Voice voice) noexcept;
+    void compactOutgoing() noexcept;
     size_t copySteady(uint8_t* out, size_t frames) noexcept;
     size_t mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept;
     bool anyVoice() const noexcept;

@@ -7,14 +7,45 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <ostream>
 #include <thread>
 #include <vector>
 
 using namespace vellox::audio;
+
+// Allocations made by this thread, for the check that fill never allocates.
+namespace {
+thread_local long t_allocations = 0;
+}
+void* operator new(std::size_t size)
+{
+    ++t_allocations;
+    if (void* p = std::malloc(size != 0 ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    ++t_allocations;
+    return std::malloc(size != 0 ? size : 1);
+}
+// The replaced operator new above takes its memory from malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -416,4 +447,38 @@ TEST(ContinuingFrame, TheNewBufferOfASweepStepStartsWhereItsToneContinues)
         std::memcpy(want, b->bytes.data() + (k + f) * 4, 4);
         ASSERT_EQ(out[2 * f], want[0]) << "frame " << f;
     }
+}
+
+// The audio thread's contract: whatever transitions run, a fill allocates nothing.
+TEST(LoopPlayerFades, FillsNeverAllocate)
+{
+    LoopPlayer p(Fade);
+    auto a = level(300, 1000, -1000);
+    auto b = level(200, 2000, -2000);
+    auto c = level(100, 3000, -3000);
+    std::vector<uint8_t> out(37 * 4); // periods that end inside fades
+    long during = 0;
+    auto fills = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            const long before = t_allocations;
+            p.fill(out.data(), out.size());
+            during += t_allocations - before;
+        }
+    };
+    p.play(a.get());
+    fills(2);
+    p.play(b.get()); // cross-fade
+    fills(1);
+    p.play(c.get()); // a third voice while the first two still fade
+    fills(1);
+    p.stop(c.get());
+    fills(1);
+    p.play(c.get()); // back in half way
+    fills(1);
+    p.retire(std::move(a));
+    p.stopAll();
+    fills(10);
+    p.reclaim();
+    EXPECT_EQ(during, 0);
+    EXPECT_EQ(p.retiredCount(), 0u);
 }
