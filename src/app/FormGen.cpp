@@ -203,19 +203,6 @@ namespace {
         return shape;
     }
 
-    // The tones of the buffer the state gives, so that the sound layer can start it where
-    // they continue the tones playing: a sweep step or a new F1 glides instead of jumping.
-    // A bit pattern always starts with its first bit.
-    audio::SignalPhase signalPhaseOf(const GeneratorState& s)
-    {
-        audio::SignalPhase phase;
-        phase.linkable = s.Waveform != WaveBitCode && s.Waveform != WaveBitTwoTone;
-        // "W Noise" has no F1 but on the right, which carries F1 in mode 1 only.
-        phase.f1 = (s.Waveform == WaveNoise && s.ChannelMode != ModeF1Both) ? 0 : s.Frequency1;
-        phase.f2 = s.ChannelMode != ModeF1Both ? s.Frequency2 : 0;
-        return phase;
-    }
-
     // Ends of the 20..20000 Hz range that every frequency field keeps.
     int16_t clampFrequency(double hz)
     {

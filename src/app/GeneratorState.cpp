@@ -2,6 +2,8 @@
 
 #include "Rounding.h"
 
+#include <cmath>
+
 namespace vellox {
 
 void setStartValues(GeneratorState& state, Module1& module1)
@@ -36,6 +38,30 @@ SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent)
     s.ChannelMode = state.ChannelMode;
     s.DutyPercent = dutyPercent;
     return s;
+}
+
+int16_t nextSweepFrequency(const std::string& sweepMode, int16_t f)
+{
+    // 10^(1/100) in double: a logarithmic sweep takes 100 steps per decade.
+    static const double LogSweepFactor = std::pow(10.0, 1.0 / 100.0);
+    int16_t next = f;
+    if (sweepMode == SweepLinear)
+        next = int16_t(f + 10);
+    else if (sweepMode == SweepLogaritmic)
+        next = roundToInt16(LogSweepFactor * double(f) + 0.5);
+    else
+        return f;
+    return next >= MaxFrequency ? MinFrequency : next;
+}
+
+audio::SignalPhase signalPhaseOf(const GeneratorState& s)
+{
+    audio::SignalPhase phase;
+    phase.linkable = s.Waveform != WaveBitCode && s.Waveform != WaveBitTwoTone;
+    // "W Noise" has no F1 but on the right, which carries F1 in mode 1 only.
+    phase.f1 = (s.Waveform == WaveNoise && s.ChannelMode != ModeF1Both) ? 0 : s.Frequency1;
+    phase.f2 = s.ChannelMode != ModeF1Both ? s.Frequency2 : 0;
+    return phase;
 }
 
 size_t playSampleCount(float repetitiveTime, int32_t sampleRate)

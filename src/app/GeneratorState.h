@@ -4,6 +4,7 @@
 // width and unit. Plain data, no Qt. The three sound-object references and the buffer
 // description live in audio::SoundObjects, owned by the window beside this record.
 
+#include "SignalPhase.h"
 #include "SynthTypes.h"
 
 #include <cstdint>
@@ -53,5 +54,14 @@ SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent);
 // N = RepetitiveTime x 2 x SampleRate (the values of the loop's frames) rounded
 // half-even, so N + 1 elements.
 size_t playSampleCount(float repetitiveTime, int32_t sampleRate);
+
+// The F1 that a sweep tick moves to from f: +10 Hz ("linear"), 10^(1/100) x f + 0.5
+// rounded half-even ("logaritmic"), both starting again at 20 Hz from 20000 on; f itself
+// for "manual".
+int16_t nextSweepFrequency(const std::string& sweepMode, int16_t f);
+
+// The tones of the buffer these settings give, for the sound layer to start it where they
+// continue the tones playing. A bit pattern always starts with its first bit.
+audio::SignalPhase signalPhaseOf(const GeneratorState& state);
 
 } // namespace vellox

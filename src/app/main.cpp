@@ -1,19 +1,118 @@
-// The generator program: one main window over the SDL sound device. No command line,
-// no settings: every run starts from the same built-in values.
+// The generator program: the window over the SDL sound device, or, by the command line,
+// a rendered file, a play without a window, or the list of the playback devices.
 
+#include "CommandLine.h"
 #include "FormGen.h"
+#include "HeadlessPlay.h"
+#include "LaunchSettings.h"
 #include "ProgramIcon.h"
+#include "Render.h"
 #include "SdlSoundBackend.h"
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+using vellox::LaunchOptions;
+
+void printError(const std::string& line)
+{
+    std::fprintf(stderr, "vellox: %s\n", line.c_str());
+}
+
+// The bit-code dialog's messages, one line each, as the window would show them in boxes.
+void printMessages(const std::vector<std::string>& messages)
+{
+    for (const std::string& m : messages) {
+        std::string line = m;
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        printError(line);
+    }
+}
+
+// The device named on the command line if SDL knows it; otherwise the default, after one
+// line on stderr.
+std::string chosenDevice(vellox::audio::SdlSoundBackend& backend, const LaunchOptions& options)
+{
+    if (!options.device || options.device->empty())
+        return {};
+    std::vector<std::string> devices;
+    try {
+        devices = backend.playbackDevices();
+    } catch (const vellox::audio::SoundError&) {
+        // No driver: the play itself reports it.
+    }
+    if (std::find(devices.begin(), devices.end(), *options.device) != devices.end())
+        return *options.device;
+    printError("no playback device \"" + *options.device + "\"; using the default device");
+    return {};
+}
+
+int listDevices()
+{
+    vellox::audio::SdlSoundBackend backend;
+    try {
+        for (const std::string& name : backend.playbackDevices())
+            std::printf("%s\n", name.c_str());
+    } catch (const vellox::audio::SoundError& e) {
+        printError(e.what());
+        return 1;
+    }
+    return 0;
+}
+
+int render(const LaunchOptions& options)
+{
+    std::vector<std::string> messages;
+    const vellox::HeadlessSettings settings = vellox::headlessSettings(options, messages);
+    printMessages(messages);
+    try {
+        vellox::UniformSource random;
+        const std::vector<int16_t> loop = vellox::loopFrames(settings, random);
+        const std::string error = vellox::writeLoopFile(
+            options.renderFile, loop, settings.state.SampleRate, *options.seconds);
+        if (!error.empty()) {
+            printError(error);
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        printError(std::string("cannot compute the signal: ") + e.what());
+        return 1;
+    }
+    return 0;
+}
+
+int playWithoutWindow(const LaunchOptions& options)
+{
+    std::vector<std::string> messages;
+    const vellox::HeadlessSettings settings = vellox::headlessSettings(options, messages);
+    printMessages(messages);
+    vellox::audio::SdlSoundBackend backend;
+    if (options.fadeMs)
+        backend.setFadeMilliseconds(*options.fadeMs);
+    const std::string error = vellox::playWithoutWindow(
+        settings, backend, chosenDevice(backend, options), options.seconds);
+    if (!error.empty()) {
+        printError(error);
+        return 1;
+    }
+    return 0;
+}
+
+int openWindow(int argc, char* argv[], const LaunchOptions& options)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane Vellox"));
     QApplication::setWindowIcon(vellox::programIcon());
 
     vellox::audio::SdlSoundBackend backend;
+    if (options.fadeMs)
+        backend.setFadeMilliseconds(*options.fadeMs);
     int result = 0;
     {
         vellox::FormGen window(backend);
@@ -23,4 +122,40 @@ int main(int argc, char* argv[])
         // backend closes the device.
     }
     return result;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // SDL would turn SIGINT and SIGTERM into events that nobody reads here: the program
+    // would not end on them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const vellox::ParsedCommandLine parsed = vellox::parseCommandLine(arguments);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+        return 2;
+    }
+    const LaunchOptions& options = parsed.options;
+    switch (options.mode) {
+    case LaunchOptions::Mode::Help:
+        std::fputs(vellox::commandLineHelp().toLocal8Bit().constData(), stdout);
+        return 0;
+    case LaunchOptions::Mode::Version:
+        std::printf("%s\n", vellox::versionLine().toLocal8Bit().constData());
+        return 0;
+    case LaunchOptions::Mode::ListDevices:
+        return listDevices();
+    case LaunchOptions::Mode::Render:
+        return render(options);
+    case LaunchOptions::Mode::Play:
+        return playWithoutWindow(options);
+    case LaunchOptions::Mode::Window:
+        break;
+    }
+    return openWindow(argc, argv, options);
 }

@@ -35,6 +35,17 @@ void SdlSoundBackend::applyFade()
     m_player.setFadeFrames(int32_t(std::lround(double(m_fadeMs) * double(m_lastRate) / 1000.0)));
 }
 
+std::vector<std::string> SdlSoundBackend::playbackDevices()
+{
+    startSubsystem();
+    std::vector<std::string> names;
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, 0))
+            names.emplace_back(name);
+    return names;
+}
+
 std::string SdlSoundBackend::driverName() const
 {
     const char* name = m_subsystemUp ? SDL_GetCurrentAudioDriver() : nullptr;
@@ -92,9 +103,12 @@ void SdlSoundBackend::openDevice(int32_t rate)
     want.userdata = &m_player;
     SDL_AudioSpec have {};
     // No allowed changes: SDL converts to the hardware's format and rate itself.
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    const char* name = m_deviceName.empty() ? nullptr : m_deviceName.c_str();
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     if (device == 0) {
-        const SoundError error = sdlError("cannot open the sound device");
+        const SoundError error = m_deviceName.empty()
+            ? sdlError("cannot open the sound device")
+            : sdlError(("cannot open the sound device \"" + m_deviceName + "\"").c_str());
         // A refused open often means the driver has lost its server; the next attempt
         // starts the subsystem afresh so that it can find one that has come back.
         stopSubsystem();
@@ -151,10 +165,12 @@ SoundBackend::Handle SdlSoundBackend::DirectSoundCreate(Handle root, const std::
 {
     if (m_roots.count(root) == 0)
         throw SoundError("DirectSoundCreate on a released root object");
-    if (!deviceId.empty())
-        throw SoundError("only the default playback device is supported");
     recoverLostDevice();
     startSubsystem();
+    // Another device than the open one: the sound there fades out, and the named one opens.
+    if (m_device != 0 && deviceId != m_deviceName)
+        fadeOutAndClose();
+    m_deviceName = deviceId;
     if (m_device == 0)
         openDevice(m_lastRate);
     const Handle h = m_nextHandle++;

@@ -7,8 +7,9 @@
 // again, because closing an SDL device costs a few device periods and every restart of
 // the generator releases and re-creates all three objects. When it opens:
 //   - DirectSoundCreate opens it if none is open, at the rate of the last buffer
-//     (98000 Hz before the first), so a missing or refused device fails there with
-//     SDL's reason;
+//     (98000 Hz before the first), on the device it names ("" the default, otherwise one
+//     of playbackDevices), so a missing or refused device fails there with SDL's reason;
+//     another name than the open device's closes that one first;
 //   - CreateSoundBuffer and Play re-open it when the buffer's rate differs from the
 //     open device's (the rate is only known with the buffer description); buffers of
 //     the old rate fall silent;
@@ -41,6 +42,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace vellox::audio {
 
@@ -93,6 +96,11 @@ public:
     int deviceOpenCount() const { return m_openCount; }
     // The name of the driver SDL runs, or "" before the subsystem is up.
     std::string driverName() const;
+    // The playback devices SDL reports, by the names DirectSoundCreate takes (starts the
+    // audio subsystem if need be; throws SoundError when no driver starts).
+    std::vector<std::string> playbackDevices();
+    // The device the open (or next) SDL device is: "" for the default.
+    const std::string& deviceName() const { return m_deviceName; }
     // True while an open device has been lost by its driver and not yet re-opened.
     bool deviceLost() const;
 
@@ -113,6 +121,7 @@ private:
     SDL_AudioDeviceID m_device = 0;
     SDL_AudioSpec m_obtained {};
     int32_t m_lastRate = FirstRate;
+    std::string m_deviceName; // "" = the default playback device
     int m_openCount = 0;
     int m_fadeMs = DefaultFadeMilliseconds;
     // Inside a restart: a stop or release of the playing buffer leaves it sounding until the

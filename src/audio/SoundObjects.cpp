@@ -71,7 +71,7 @@ void SoundObjects::InitSound(int32_t sampleRate, float repetitiveTime)
     Impl& d = *m_impl;
     try {
         d.DxObject = d.backend.createRoot();
-        d.SoundDevice = d.backend.DirectSoundCreate(d.DxObject, "");
+        d.SoundDevice = d.backend.DirectSoundCreate(d.DxObject, m_deviceId);
         d.backend.SetCooperativeLevel(d.SoundDevice, SoundBackend::CooperativeNormal);
         m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime);
         d.SoundBuffer = d.backend.CreateSoundBuffer(d.SoundDevice, m_bufferDesc);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vellox::audio {
 
@@ -53,7 +54,11 @@ public:
     SoundObjects(const SoundObjects&) = delete;
     SoundObjects& operator=(const SoundObjects&) = delete;
 
-    // Root object, DirectSoundCreate(""), SetCooperativeLevel(1), then CreateSoundBuffer
+    // The playback device InitSound opens: "" (the start value) is the default device.
+    void setDeviceId(std::string deviceId) { m_deviceId = std::move(deviceId); }
+    const std::string& deviceId() const { return m_deviceId; }
+
+    // Root object, DirectSoundCreate(deviceId), SetCooperativeLevel(1), then CreateSoundBuffer
     // for sampleRate (Hz) and repetitiveTime (s); the buffer is neither written nor
     // started. Throws SoundError; after a failure at any step all three references are
     // empty again (whatever was created is released).
@@ -84,6 +89,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     BufferDesc m_bufferDesc;
+    std::string m_deviceId;
 };
 
 } // namespace vellox::audio

@@ -1,0 +1,303 @@
+#include "CommandLine.h"
+
+#include "GeneratorState.h"
+#include "Render.h"
+#include "SynthTypes.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+
+namespace vellox {
+
+namespace {
+
+    constexpr const char* ProgramName = "vellox";
+    constexpr int MinLevelStep = 0, MaxLevelStep = 15;
+    constexpr int MinNoiseStep = 0, MaxNoiseStep = 10;
+    constexpr int MinDuty = 1, MaxDuty = 100;
+    constexpr int MaxFadeMs = 100;
+    constexpr double MaxSeconds = 3600.0; // an hour: a file of 2.8 GB at 192000 Hz
+
+    // By waveform index, as the option array of the window orders them.
+    constexpr std::array<const char*, 11> WaveformFlags { "sine", "pwsine", "square", "trapeze",
+        "noise", "triangle", "pwm", "stairs-down", "bitcode", "bitcode2", "stairs-up" };
+    constexpr std::array<const char*, 3> SweepFlags { "man", "lin", "log" };
+
+    // Every option once: its name, the name of its value ("" for a switch) and what it does.
+    // The parser and the help text are both made from this table.
+    struct Flag {
+        const char* name;
+        const char* value;
+        const char* help;
+    };
+    constexpr Flag Flags[] = {
+        { "help", "", "Show this help and exit." },
+        { "version", "", "Show the version and exit." },
+        { "f1", "HZ", "F1 in Hz, 20..20000." },
+        { "f2", "HZ", "F2 in Hz, 20..20000." },
+        { "waveform", "NAME",
+            "sine, pwsine, square, trapeze, noise, triangle, pwm, stairs-down, bitcode, "
+            "bitcode2, stairs-up, or its index 0..10." },
+        { "mode", "N",
+            "1 F1 on both channels, 2 F1+F2, 3 AM, 4 AM with suppressed carrier, 5 FM, "
+            "6 F1 left and F2 right." },
+        { "level1", "STEP", "Level of F1: 0..15, 3 dB each (0 is full level)." },
+        { "level2", "STEP", "Level of F2: 0..15, 3 dB each." },
+        { "noise", "STEP", "Noise on the left channel: 0..10, 10 % each." },
+        { "duty", "PCT", "Duty of the PWM waveform in percent, 1..100." },
+        { "rate", "HZ", "Sample rate: 44100, 98000 or 192000." },
+        { "sweep", "MODE", "Sweep of F1: man, lin or log." },
+        { "bitcode", "BITS", "The bit pattern of the bit codes, of 0 and 1." },
+        { "bitlength", "US", "Length of one bit in microseconds, 20..1000000." },
+        { "reptime", "MS", "Repetition time (the length of the loop) in ms, 1..1000." },
+        { "fade-ms", "N", "Length of the click-free transitions in ms, 0..100 (0 = abrupt)." },
+        { "start", "", "Start playing at once (the window)." },
+        { "device", "NAME", "Play on this output device (see --list-devices)." },
+        { "list-devices", "", "Print the playback devices, one per line, and exit." },
+        { "render", "FILE",
+            "Write the signal to FILE (.wav or .flac, 16-bit) instead of opening the window; "
+            "needs --seconds." },
+        { "play", "",
+            "Play without a window, until --seconds have passed or the program is "
+            "interrupted (Ctrl+C, SIGTERM)." },
+        { "seconds", "S", "Length of --render or --play in seconds." },
+    };
+
+    QString quoted(const QString& value)
+    {
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    }
+
+    std::string takesError(const char* flag, const QString& accepted, const QString& value)
+    {
+        return QStringLiteral("%1: --%2 takes %3, not %4")
+            .arg(QLatin1String(ProgramName), QLatin1String(flag), accepted, quoted(value))
+            .toStdString();
+    }
+
+    std::optional<int> integer(const QString& text)
+    {
+        bool ok = false;
+        const int v = text.toInt(&ok, 10);
+        return ok ? std::optional<int>(v) : std::nullopt;
+    }
+
+    std::optional<double> number(const QString& text)
+    {
+        bool ok = false;
+        const double v = text.toDouble(&ok);
+        return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+    }
+
+    // The index of `text` in `names`, or the number itself when it is an index.
+    template <std::size_t N>
+    std::optional<int> named(const QString& text, const std::array<const char*, N>& names)
+    {
+        for (std::size_t i = 0; i < N; ++i)
+            if (text == QLatin1String(names[i]))
+                return int(i);
+        if (const auto v = integer(text); v && *v >= 0 && *v < int(N))
+            return v;
+        return std::nullopt;
+    }
+
+} // namespace
+
+bool LaunchOptions::hasSettings() const
+{
+    return f1 || f2 || waveform || channelMode || level1 || level2 || noise || duty || rate || sweep
+        || bitCode || bitLengthUs || repetitionMs;
+}
+
+const char* waveformFlagName(int waveform)
+{
+    return waveform >= 0 && waveform < int(WaveformFlags.size())
+        ? WaveformFlags[std::size_t(waveform)]
+        : "";
+}
+
+QString versionLine()
+{
+    return QStringLiteral("%1 %2.%3.%4")
+        .arg(QLatin1String(ProgramName))
+        .arg(VELLOX_VERSION_MAJOR)
+        .arg(VELLOX_VERSION_MINOR)
+        .arg(VELLOX_VERSION_REVISION);
+}
+
+QString commandLineHelp()
+{
+    QString text = QStringLiteral(
+        "Usage: vellox [options]\n"
+        "A two-frequency stereo audio signal generator that plays through the sound card.\n"
+        "Without options it opens the generator's window; settings given here open it as if\n"
+        "the controls had been set.\n\n"
+        "Options:\n");
+    for (const Flag& f : Flags) {
+        QString left = QStringLiteral("  --") + QLatin1String(f.name);
+        if (*f.value != '\0')
+            left += QLatin1Char(' ') + QLatin1String(f.value);
+        text += left.leftJustified(22) + QLatin1Char(' ') + QLatin1String(f.help)
+            + QLatin1Char('\n');
+    }
+    text += QStringLiteral(
+        "\nExit status: 0 done, 1 a file or the sound device failed, 2 a bad command line.\n");
+    return text;
+}
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments)
+{
+    ParsedCommandLine result;
+    LaunchOptions& o = result.options;
+    auto fail = [&](std::string error) {
+        result.error = std::move(error);
+        return result;
+    };
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const Flag& f : Flags) {
+        const QString name = QLatin1String(f.name);
+        if (*f.value != '\0')
+            parser.addOption(
+                QCommandLineOption(name, QLatin1String(f.help), QLatin1String(f.value)));
+        else
+            parser.addOption(QCommandLineOption(name, QLatin1String(f.help)));
+    }
+    if (!parser.parse(arguments))
+        return fail(QStringLiteral("%1: %2")
+                        .arg(QLatin1String(ProgramName), parser.errorText())
+                        .toStdString());
+    if (!parser.positionalArguments().isEmpty())
+        return fail(
+            QStringLiteral("%1: unexpected argument %2 (options start with --)")
+                .arg(QLatin1String(ProgramName), quoted(parser.positionalArguments().first()))
+                .toStdString());
+    for (const Flag& f : Flags)
+        if (parser.values(QLatin1String(f.name)).size() > 1)
+            return fail(QStringLiteral("%1: --%2 is given more than once")
+                            .arg(QLatin1String(ProgramName), QLatin1String(f.name))
+                            .toStdString());
+
+    if (parser.isSet(QStringLiteral("help"))) {
+        o.mode = LaunchOptions::Mode::Help;
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        o.mode = LaunchOptions::Mode::Version;
+        return result;
+    }
+
+    // A whole number within [low, high], with its unit for the message.
+    auto ranged = [&](const char* flag, int low, int high, const char* unit,
+                      std::optional<int>& into) -> bool {
+        const QString name = QLatin1String(flag);
+        if (!parser.isSet(name))
+            return true;
+        const QString text = parser.value(name);
+        const auto v = integer(text);
+        if (!v || *v < low || *v > high) {
+            result.error = takesError(
+                flag, QStringLiteral("%1..%2%3").arg(low).arg(high).arg(QLatin1String(unit)), text);
+            return false;
+        }
+        into = v;
+        return true;
+    };
+    if (!ranged("f1", MinFrequency, MaxFrequency, " (Hz)", o.f1)
+        || !ranged("f2", MinFrequency, MaxFrequency, " (Hz)", o.f2)
+        || !ranged("mode", ModeF1Both, ModeStereo, "", o.channelMode)
+        || !ranged("level1", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level1)
+        || !ranged("level2", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level2)
+        || !ranged("noise", MinNoiseStep, MaxNoiseStep, " (10 % steps)", o.noise)
+        || !ranged("duty", MinDuty, MaxDuty, " (%)", o.duty)
+        || !ranged("fade-ms", 0, MaxFadeMs, " (ms)", o.fadeMs))
+        return result;
+
+    if (parser.isSet(QStringLiteral("waveform"))) {
+        const QString text = parser.value(QStringLiteral("waveform"));
+        o.waveform = named(text, WaveformFlags);
+        if (!o.waveform)
+            return fail(takesError("waveform",
+                QStringLiteral("sine, pwsine, square, trapeze, noise, triangle, pwm, stairs-down, "
+                               "bitcode, bitcode2, stairs-up or 0..10"),
+                text));
+    }
+    if (parser.isSet(QStringLiteral("sweep"))) {
+        const QString text = parser.value(QStringLiteral("sweep"));
+        for (std::size_t i = 0; i < SweepFlags.size(); ++i)
+            if (text == QLatin1String(SweepFlags[i]))
+                o.sweep = int(i);
+        if (!o.sweep)
+            return fail(takesError("sweep", QStringLiteral("man, lin or log"), text));
+    }
+    if (parser.isSet(QStringLiteral("rate"))) {
+        const QString text = parser.value(QStringLiteral("rate"));
+        const auto v = integer(text);
+        if (!v || !(*v == RateLow || *v == RateMid || *v == RateHigh))
+            return fail(takesError("rate", QStringLiteral("44100, 98000 or 192000 (Hz)"), text));
+        o.rate = v;
+    }
+    if (parser.isSet(QStringLiteral("bitcode"))) {
+        const QString text = parser.value(QStringLiteral("bitcode"));
+        // What the pattern box lets a user type: the keys 0 and 1.
+        const bool bits = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c == QLatin1Char('0') || c == QLatin1Char('1');
+        });
+        if (!bits)
+            return fail(takesError("bitcode", QStringLiteral("a pattern of 0 and 1"), text));
+        o.bitCode = text.toStdString();
+    }
+    // The dialog's boxes take any text; its rules decide (with their messages).
+    if (parser.isSet(QStringLiteral("bitlength")))
+        o.bitLengthUs = parser.value(QStringLiteral("bitlength")).toStdString();
+    if (parser.isSet(QStringLiteral("reptime")))
+        o.repetitionMs = parser.value(QStringLiteral("reptime")).toStdString();
+
+    o.start = parser.isSet(QStringLiteral("start"));
+    if (parser.isSet(QStringLiteral("device")))
+        o.device = parser.value(QStringLiteral("device")).toStdString();
+
+    const bool render = parser.isSet(QStringLiteral("render"));
+    const bool play = parser.isSet(QStringLiteral("play"));
+    const bool list = parser.isSet(QStringLiteral("list-devices"));
+    if (int(render) + int(play) + int(list) > 1)
+        return fail(QStringLiteral("%1: --render, --play and --list-devices exclude each other")
+                        .arg(QLatin1String(ProgramName))
+                        .toStdString());
+    if (parser.isSet(QStringLiteral("seconds"))) {
+        const QString text = parser.value(QStringLiteral("seconds"));
+        const auto v = number(text);
+        if (!v || *v <= 0 || *v > MaxSeconds)
+            return fail(takesError("seconds",
+                QStringLiteral("a duration above 0 and up to %1 (s)").arg(MaxSeconds), text));
+        if (!render && !play)
+            return fail(QStringLiteral("%1: --seconds goes with --render or --play")
+                            .arg(QLatin1String(ProgramName))
+                            .toStdString());
+        o.seconds = v;
+    }
+    if (list) {
+        o.mode = LaunchOptions::Mode::ListDevices;
+    } else if (render) {
+        o.mode = LaunchOptions::Mode::Render;
+        o.renderFile = parser.value(QStringLiteral("render")).toStdString();
+        if (!isRenderableName(o.renderFile))
+            return fail(takesError("render", QStringLiteral("a file name ending in .wav or .flac"),
+                QString::fromStdString(o.renderFile)));
+        if (!o.seconds)
+            return fail(QStringLiteral("%1: --render needs --seconds")
+                            .arg(QLatin1String(ProgramName))
+                            .toStdString());
+    } else if (play) {
+        o.mode = LaunchOptions::Mode::Play;
+    }
+    return result;
+}
+
+} // namespace vellox

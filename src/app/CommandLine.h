@@ -1,0 +1,63 @@
+#pragma once
+
+// The program's command line: what to do (open the window, render a file, play without a
+// window, list the devices, print help or the version) and the settings to start with.
+// Parsing is separate from acting on it, so that every good and bad command line can be
+// checked with a table, and a bad one ends before any window or device opens.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+namespace vellox {
+
+struct LaunchOptions {
+    enum class Mode { Window, Help, Version, ListDevices, Render, Play };
+    Mode mode = Mode::Window;
+
+    // Settings as the controls take them; empty where the command line leaves the
+    // control at its start value.
+    std::optional<int> f1; // Hz
+    std::optional<int> f2; // Hz
+    std::optional<int> waveform; // the waveform option's index
+    std::optional<int> channelMode; // 1..6
+    std::optional<int> level1; // level spinner steps, 3 dB each
+    std::optional<int> level2;
+    std::optional<int> noise; // noise spinner steps, 10 % each
+    std::optional<int> duty; // percent
+    std::optional<int> rate; // Hz
+    std::optional<int> sweep; // 0 "Man", 1 "Lin", 2 "Log"
+    // The bit-code dialog's three boxes, as typed: its rules and messages apply.
+    std::optional<std::string> bitCode;
+    std::optional<std::string> bitLengthUs;
+    std::optional<std::string> repetitionMs;
+
+    std::optional<int> fadeMs; // the click-free transition; 0 = abrupt
+    bool start = false; // the window starts playing at once
+    std::optional<std::string> device; // a playback device's name; "" = the default
+
+    std::string renderFile; // Render: where to write
+    std::optional<double> seconds; // Render (required), Play (optional)
+
+    bool hasSettings() const;
+};
+
+struct ParsedCommandLine {
+    LaunchOptions options;
+    // One line naming the option and what it accepts; empty when the line is good.
+    std::string error;
+};
+
+// arguments[0] is the program's own name, as QCoreApplication::arguments() gives it.
+ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+// What --help prints, and what --version prints ("vellox 2.29.1411").
+QString commandLineHelp();
+QString versionLine();
+
+// The flag names of the waveforms, by index: "sine", "pwsine", ..., "stairs-up".
+const char* waveformFlagName(int waveform);
+
+} // namespace vellox

@@ -1,0 +1,317 @@
+// The command line: one table of good and bad lines with the settings they give or the
+// error they end with, then the program itself run with some of them (exit status, what
+// it prints, the files it writes).
+
+#include "CommandLine.h"
+#include "FrequencyEstimator.h"
+#include "LaunchSettings.h"
+#include "Render.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace vellox;
+using Mode = LaunchOptions::Mode;
+
+namespace {
+
+ParsedCommandLine parse(const QStringList& arguments)
+{
+    return parseCommandLine(QStringList { QStringLiteral("vellox") } + arguments);
+}
+
+struct Row {
+    QStringList arguments;
+    std::string error; // a part of the one-line error; "" for a good line
+    std::function<bool(const LaunchOptions&)> check; // good lines: what they set
+};
+
+TEST(CommandLine, GoodAndBadLines)
+{
+    const Row rows[] = {
+        { {}, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Window && !o.hasSettings(); } },
+        { { "--help" }, "", [](const LaunchOptions& o) { return o.mode == Mode::Help; } },
+        // --help and --version answer whatever follows.
+        { { "--version", "--f1", "5" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Version; } },
+        { { "--version" }, "", [](const LaunchOptions& o) { return o.mode == Mode::Version; } },
+        { { "--f1", "1001", "--f2=20000" }, "",
+            [](const LaunchOptions& o) { return o.f1 == 1001 && o.f2 == 20000; } },
+        { { "--f1", "19" }, "--f1 takes 20..20000 (Hz), not \"19\"", nullptr },
+        { { "--f2", "20001" }, "--f2 takes 20..20000", nullptr },
+        { { "--f1", "1e3" }, "--f1 takes 20..20000", nullptr },
+        { { "--f1" }, "Missing value after '--f1'", nullptr },
+        { { "--waveform", "stairs-up", "--mode", "6" }, "",
+            [](const LaunchOptions& o) { return o.waveform == 10 && o.channelMode == 6; } },
+        { { "--waveform", "8" }, "", [](const LaunchOptions& o) { return o.waveform == 8; } },
+        { { "--waveform", "11" }, "--waveform takes sine, pwsine", nullptr },
+        { { "--waveform", "Sine" }, "--waveform takes", nullptr },
+        { { "--mode", "0" }, "--mode takes 1..6", nullptr },
+        { { "--level1", "0", "--level2", "15", "--noise", "10", "--duty", "1" }, "",
+            [](const LaunchOptions& o) {
+                return o.level1 == 0 && o.level2 == 15 && o.noise == 10 && o.duty == 1;
+            } },
+        { { "--level2", "16" }, "--level2 takes 0..15 (3 dB steps)", nullptr },
+        { { "--noise", "-1" }, "--noise takes 0..10", nullptr },
+        { { "--duty", "101" }, "--duty takes 1..100 (%)", nullptr },
+        { { "--rate", "192000", "--sweep", "log" }, "",
+            [](const LaunchOptions& o) { return o.rate == 192000 && o.sweep == 2; } },
+        { { "--rate", "48000" }, "--rate takes 44100, 98000 or 192000 (Hz), not \"48000\"",
+            nullptr },
+        { { "--sweep", "up" }, "--sweep takes man, lin or log", nullptr },
+        { { "--bitcode", "0110", "--bitlength", "250", "--reptime", " 40" }, "",
+            [](const LaunchOptions& o) {
+                return o.bitCode == "0110" && o.bitLengthUs == "250" && o.repetitionMs == " 40";
+            } },
+        { { "--bitcode", "01x1" }, "--bitcode takes a pattern of 0 and 1", nullptr },
+        { { "--bitcode", "" }, "--bitcode takes a pattern of 0 and 1", nullptr },
+        { { "--fade-ms", "0", "--start", "--device", "USB Audio" }, "",
+            [](const LaunchOptions& o) {
+                return o.fadeMs == 0 && o.start && o.device == "USB Audio";
+            } },
+        { { "--fade-ms", "101" }, "--fade-ms takes 0..100 (ms)", nullptr },
+        { { "--list-devices" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::ListDevices; } },
+        { { "--render", "a.flac", "--seconds", "2.5", "--f1", "440" }, "",
+            [](const LaunchOptions& o) {
+                return o.mode == Mode::Render && o.renderFile == "a.flac" && o.seconds == 2.5
+                    && o.f1 == 440;
+            } },
+        { { "--render", "a.wav" }, "--render needs --seconds", nullptr },
+        { { "--render", "a.mp3", "--seconds", "1" },
+            "--render takes a file name ending in .wav or .flac", nullptr },
+        { { "--render", "a.wav", "--seconds", "0" }, "--seconds takes a duration above 0",
+            nullptr },
+        { { "--render", "a.wav", "--seconds", "nan" }, "--seconds takes", nullptr },
+        { { "--play" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Play && !o.seconds; } },
+        { { "--play", "--seconds", "1" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Play && o.seconds == 1.0; } },
+        { { "--seconds", "1" }, "--seconds goes with --render or --play", nullptr },
+        { { "--play", "--render", "a.wav", "--seconds", "1" }, "exclude each other", nullptr },
+        { { "--bogus" }, "Unknown option 'bogus'", nullptr },
+        { { "1000" }, "unexpected argument \"1000\"", nullptr },
+        { { "--f1", "100", "--f1", "200" }, "--f1 is given more than once", nullptr },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+        const ParsedCommandLine got = parse(row.arguments);
+        if (row.error.empty()) {
+            ASSERT_EQ(got.error, "");
+            EXPECT_TRUE(row.check(got.options));
+        } else {
+            EXPECT_NE(got.error.find(row.error), std::string::npos) << got.error;
+            EXPECT_EQ(got.error.rfind("vellox: ", 0), 0u) << got.error;
+            EXPECT_EQ(got.error.find('\n'), std::string::npos) << "one line";
+        }
+    }
+}
+
+// The settings without a window follow the controls' arithmetic and the dialog's rules.
+TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
+{
+    const auto parsed = parse({ "--f1", "1001", "--level1", "0", "--noise", "3", "--duty", "25",
+        "--waveform", "bitcode", "--bitcode", "101", "--reptime", "0.5" });
+    ASSERT_EQ(parsed.error, "");
+    std::vector<std::string> messages;
+    const HeadlessSettings h = headlessSettings(parsed.options, messages);
+    EXPECT_EQ(h.state.Frequency1, 1001);
+    EXPECT_EQ(h.state.Level1, 1.0f);
+    EXPECT_EQ(h.state.Level2, startLevel()); // untouched: the start value
+    EXPECT_EQ(h.state.NoiseLevel, 0.3f);
+    EXPECT_EQ(h.dutyPercent, 25);
+    EXPECT_EQ(h.state.Waveform, WaveBitCode);
+    EXPECT_EQ(h.module1.BitCode, "101");
+    // 0.5 ms is below the dialog's 1 ms: its message, and its fallback of 1 s.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Value Repetitive Time is 1mS to 1000 mS ");
+    EXPECT_EQ(h.module1.RepetitiveTime, 1.0f);
+}
+
+// ---- the program ------------------------------------------------------------------------
+
+struct ProgramRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun runProgram(const QStringList& arguments, const QStringList& environment = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString& e : environment)
+        env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELLOX_PROGRAM), arguments);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromLocal8Bit(process.readAllStandardOutput()),
+        QString::fromLocal8Bit(process.readAllStandardError()) };
+}
+
+TEST(Program, ExitStatusAndOutput)
+{
+    const struct {
+        QStringList arguments;
+        int status;
+        const char* out; // a part of stdout
+        const char* err; // a part of stderr
+    } rows[] = {
+        { { "--version" }, 0, "vellox 2.29.1411\n", "" },
+        { { "--help" }, 0, "--render FILE", "" },
+        { { "--rate", "48000" }, 2, "", "vellox: --rate takes 44100, 98000 or 192000" },
+        { { "--nonsense" }, 2, "", "vellox: Unknown option 'nonsense'." },
+        { { "--render", "/nonexistent-dir/x.wav", "--seconds", "1" }, 1, "",
+            "vellox: cannot write /nonexistent-dir/x.wav" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+        const ProgramRun run = runProgram(row.arguments);
+        EXPECT_EQ(run.status, row.status) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QLatin1String(row.out))) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(row.err))) << run.err.toStdString();
+        if (row.status != 0) {
+            EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << "one line: " << run.err.toStdString();
+        }
+    }
+}
+
+// What --render writes, read back: the loop the device would play, repeated, at every
+// rate, in both formats.
+TEST(Program, RenderWritesTheLoopRepeated)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        const char* rate;
+        const char* name;
+        int format;
+    } rows[] = {
+        { "44100", "a.wav", SF_FORMAT_WAV },
+        { "98000", "b.flac", SF_FORMAT_FLAC },
+        { "192000", "c.wav", SF_FORMAT_WAV },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir.filePath(QLatin1String(row.name));
+        // 0.25 s loops, so that 1.1 s holds four passes and part of a fifth.
+        const QStringList arguments { "--render", path, "--seconds", "1.1", "--rate", row.rate,
+            "--f1", "1001", "--mode", "6", "--waveform", "triangle", "--reptime", "250" };
+        const ProgramRun run = runProgram(arguments);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+        SF_INFO info {};
+        SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        const int rate = QString::fromLatin1(row.rate).toInt();
+        EXPECT_EQ(info.samplerate, rate);
+        EXPECT_EQ(info.channels, 2);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, row.format);
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+        EXPECT_EQ(info.frames, sf_count_t(std::llround(1.1 * rate)));
+        std::vector<int16_t> got(size_t(info.frames) * 2);
+        EXPECT_EQ(sf_readf_short(file, got.data(), info.frames), info.frames);
+        sf_close(file);
+
+        std::vector<std::string> messages;
+        const HeadlessSettings settings
+            = headlessSettings(parse(arguments.mid(4)).options, messages);
+        UniformSource random(1); // no noise: the seed changes nothing
+        const std::vector<int16_t> loop = loopFrames(settings, random);
+        ASSERT_EQ(loop.size(), size_t(rate / 4) * 2);
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(got[i], loop[i % loop.size()]) << "value " << i;
+    }
+}
+
+// A file that cannot be written leaves nothing behind, nor harms one already there.
+TEST(Program, FailedRenderLeavesNoFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The name is taken by a directory: nothing can be written there.
+    const QString taken = dir.filePath(QStringLiteral("taken.wav"));
+    ASSERT_TRUE(QDir().mkdir(taken));
+    const ProgramRun run = runProgram({ "--render", taken, "--seconds", "1" });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("vellox: cannot write ")))
+        << run.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0)
+        << QDir(dir.path())
+               .entryList(QDir::Files | QDir::Hidden)
+               .join(QLatin1Char(' '))
+               .toStdString();
+}
+
+// --play: plays for the seconds asked through SDL's disk driver, then ends by itself; the
+// stream holds the tone asked for.
+TEST(Program, PlayForSecondsThenEnd)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString stream = dir.filePath(QStringLiteral("play.raw"));
+    QElapsedTimer clock;
+    clock.start();
+    const ProgramRun run = runProgram({ "--play", "--seconds", "1", "--f1", "1001" },
+        { QStringLiteral("SDL_AUDIODRIVER=disk"), QStringLiteral("SDL_DISKAUDIOFILE=") + stream });
+    const qint64 ms = clock.elapsed();
+    std::printf("--play --seconds 1 took %lld ms\n", static_cast<long long>(ms));
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_GE(ms, 1000);
+    QFile file(stream);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    std::vector<int16_t> values(size_t(bytes.size()) / 2);
+    std::memcpy(values.data(), bytes.constData(), values.size() * 2);
+    const size_t first = audio::testing::firstLoudFrame(values, 100);
+    ASSERT_LT(first + 49000, values.size() / 2) << "less than half a second of sound";
+    for (size_t side : { 0, 1 }) {
+        const auto estimate = audio::testing::estimateFrequency(
+            audio::testing::channel(values, side, first, 49000), 98000);
+        ASSERT_TRUE(estimate.has_value());
+        EXPECT_NEAR(estimate->hz, 1001, 0.5);
+    }
+}
+
+// --play without seconds ends on SIGTERM (and SIGINT), fading out, with status 0.
+TEST(Program, PlayEndsOnSigterm)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VELLOX_PROGRAM), { QStringLiteral("--play") });
+    ASSERT_TRUE(process.waitForStarted());
+    EXPECT_FALSE(process.waitForFinished(700)); // plays on by itself
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+}
+
+} // namespace
