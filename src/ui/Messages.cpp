@@ -14,18 +14,28 @@ namespace {
         static MessageHandler handler;
         return handler;
     }
+    DetailedMessageHandler& installedDetailedHandler()
+    {
+        static DetailedMessageHandler handler;
+        return handler;
+    }
 }
 
-void showMessage(QWidget* parent, const QString& text)
+void showMessage(QWidget* parent, const QString& text, const QString& detail)
 {
-    if (const MessageHandler& handler = installedHandler()) {
-        // Copy first: a handler may replace itself while it runs.
-        const MessageHandler current = handler;
+    // Copies first: a handler may replace itself while it runs.
+    if (const DetailedMessageHandler current = installedDetailedHandler()) {
+        current(parent, text, detail);
+        return;
+    }
+    if (const MessageHandler current = installedHandler()) {
         current(parent, text);
         return;
     }
     QMessageBox box(
         QMessageBox::NoIcon, QString::fromLatin1(ApplicationTitle), text, QMessageBox::Ok, parent);
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     box.setObjectName(QStringLiteral("MessageBox"));
     box.setWindowIcon(QApplication::windowIcon());
     box.setDefaultButton(QMessageBox::Ok);
@@ -36,6 +46,11 @@ void showMessage(QWidget* parent, const QString& text)
 MessageHandler setMessageHandler(MessageHandler handler)
 {
     return std::exchange(installedHandler(), std::move(handler));
+}
+
+void setDetailedMessageHandler(DetailedMessageHandler handler)
+{
+    installedDetailedHandler() = std::move(handler);
 }
 
 } // namespace vellox
