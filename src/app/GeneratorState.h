@@ -15,8 +15,6 @@ namespace vellox {
 inline constexpr int32_t RateLow = 44100;
 inline constexpr int32_t RateMid = 98000;
 inline constexpr int32_t RateHigh = 192000;
-inline constexpr int16_t MinFrequency = 20;
-inline constexpr int16_t MaxFrequency = 20000;
 
 inline constexpr const char* SweepManual = "manual";
 inline constexpr const char* SweepLinear = "linear";
