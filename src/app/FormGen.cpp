@@ -202,7 +202,7 @@ namespace {
         return shape;
     }
 
-    // Ends of the 20..20000 Hz range that every frequency field keeps.
+    // Ends of the MinFrequency..MaxFrequency range that every frequency field keeps.
     int16_t clampFrequency(double hz)
     {
         return roundToInt16(std::clamp(hz, double(MinFrequency), double(MaxFrequency)));
@@ -299,6 +299,7 @@ void FormGen::buildLayout()
         const char* caption;
         QColor background;
         int left;
+        int16_t start;
         QLineEdit*& text;
         const char* textName;
         QColor digits;
@@ -310,24 +311,24 @@ void FormGen::buildLayout()
         QColor enterFace;
         UpDown*& frequency;
         const char* frequencyName;
-        int start;
         UpDown*& level;
         const char* levelName;
         QLabel*& levelLabel;
         const char* levelLabelName;
     };
     FrequencyControls frequencyFrames[] = {
-        { Frame2, "Frame2", "Frequency1  ", FrameCyan, 64, Text1, "Text1", QColor(0, 255, 255),
-            Label6, "Label6", Command4, "Command4", "Enter Frq1", LightCyan, UpDown1, "UpDown1",
-            1000, UpDown2, "UpDown2", Label5, "Label5" },
-        { Frame4, "Frame4", "Frequency2   ", Peach, 197, Text2, "Text2", QColor(255, 0, 0), Label7,
-            "Label7", Command5, "Command5", "Enter Frq2", LightRed, UpDown3, "UpDown3", 100,
-            UpDown4, "UpDown4", Label4, "Label4" },
+        { Frame2, "Frame2", "Frequency1  ", FrameCyan, 64, StartFrequency1, Text1, "Text1",
+            QColor(0, 255, 255), Label6, "Label6", Command4, "Command4", "Enter Frq1", LightCyan,
+            UpDown1, "UpDown1", UpDown2, "UpDown2", Label5, "Label5" },
+        { Frame4, "Frame4", "Frequency2   ", Peach, 197, StartFrequency2, Text2, "Text2",
+            QColor(255, 0, 0), Label7, "Label7", Command5, "Command5", "Enter Frq2", LightRed,
+            UpDown3, "UpDown3", UpDown4, "UpDown4", Label4, "Label4" },
     };
     for (FrequencyControls& f : frequencyFrames) {
         f.frame = makeFrame(this, f.frameName, QString::fromLatin1(f.caption), f.background,
             QRect(f.left, frameTop, 131, frameHeight));
-        f.text = new QLineEdit(QStringLiteral("1000"), f.frame);
+        // Both boxes start with F1's digits; Form_Load writes each frame's own.
+        f.text = new QLineEdit(qs(plainNumber(int(StartFrequency1))), f.frame);
         f.text->setObjectName(QString::fromLatin1(f.textName));
         f.text->setFont(entryFont());
         f.text->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background-color: black; "
@@ -351,18 +352,29 @@ void FormGen::buildLayout()
     Label2 = makeLabel(Frame3, "Label2", QStringLiteral("0 %"), QRect(5, 20, 40, 15));
     UpDown5 = makeUpDown(Frame3, "UpDown5", 0, 10, 0, QRect(14, 40, 18, 44));
 
-    // Settings: the sample rate and the phase spinner that nothing reads.
+    // Settings: the sample rate and the phase spinner that nothing reads. One option per
+    // entry of SampleRates, in its order.
     Frame7 = makeFrame(this, "Frame7", QStringLiteral("Settings"), WindowGrey,
         QRect(380, frameTop, 86, frameHeight));
-    Option11 = makeOption(
-        Frame7, QStringLiteral("Option11"), QStringLiteral("44100 Hz"), QRect(5, 16, 78, 16));
-    Option12 = makeOption(
-        Frame7, QStringLiteral("Option12"), QStringLiteral("98000Hz"), QRect(5, 32, 78, 16));
-    Option13 = makeOption(
-        Frame7, QStringLiteral("Option13"), QStringLiteral("192000 Hz"), QRect(5, 48, 78, 16));
-    Option12->setChecked(true);
+    struct RatePlace {
+        const char* name;
+        const char* caption;
+        QRect geometry;
+    };
+    const RatePlace rates[] = {
+        { "Option11", "44100 Hz", QRect(5, 16, 78, 16) },
+        { "Option12", "98000Hz", QRect(5, 32, 78, 16) },
+        { "Option13", "192000 Hz", QRect(5, 48, 78, 16) },
+    };
+    static_assert(std::size(rates) == SampleRateCount, "one option per sample rate");
+    for (std::size_t i = 0; i < SampleRateCount; ++i)
+        RateOption[i] = makeOption(Frame7, QString::fromLatin1(rates[i].name),
+            QString::fromLatin1(rates[i].caption), rates[i].geometry);
+    RateOption[sampleRateIndex(StartSampleRate)]->setChecked(true);
     Label8 = makeLabel(Frame7, "Label8", QStringLiteral("defazaj "), QRect(6, 65, 70, 14));
-    UpDown6 = makeUpDown(Frame7, "UpDown6", MinFrequency, MaxFrequency, 1000, QRect(8, 80, 16, 18));
+    // Set up as the F1 spinner is, range and start value.
+    UpDown6 = makeUpDown(
+        Frame7, "UpDown6", MinFrequency, MaxFrequency, StartFrequency1, QRect(8, 80, 16, 18));
 
     // Stereo and modulation modes.
     Frame6 = makeFrame(
@@ -411,23 +423,25 @@ void FormGen::buildLayout()
         QRect geometry;
     };
     const WaveOption waves[] = {
-        { 0, "Sine", QRect(5, row1, 60, 17) },
-        { 1, "Pw Sine", QRect(66, row1, 63, 17) },
-        { 2, "Square", QRect(5, row2, 60, 17) },
-        { 3, "Trapeze", QRect(130, row1, 62, 17) },
-        { 4, "W Noise", QRect(66, row2, 63, 17) },
-        { 5, "Triangle", QRect(130, row2, 62, 17) },
-        { 6, "PWM", QRect(198, row1, 48, 17) },
-        { 7, "Stairs", QRect(272, row1, 48, 17) },
-        { 8, "Bit Code", QRect(344, row1, 66, 17) },
-        { 9, "Bit Two-Tone Code", QRect(344, row2, 115, 17) },
-        { 10, "Stairs", QRect(272, row2, 48, 17) },
+        // one per waveform
+        { WaveSine, "Sine", QRect(5, row1, 60, 17) },
+        { WavePwSine, "Pw Sine", QRect(66, row1, 63, 17) },
+        { WaveSquare, "Square", QRect(5, row2, 60, 17) },
+        { WaveTrapeze, "Trapeze", QRect(130, row1, 62, 17) },
+        { WaveNoise, "W Noise", QRect(66, row2, 63, 17) },
+        { WaveTriangle, "Triangle", QRect(130, row2, 62, 17) },
+        { WavePwm, "PWM", QRect(198, row1, 48, 17) },
+        { WaveStairsFalling, "Stairs", QRect(272, row1, 48, 17) },
+        { WaveBitCode, "Bit Code", QRect(344, row1, 66, 17) },
+        { WaveBitTwoTone, "Bit Two-Tone Code", QRect(344, row2, 115, 17) },
+        { WaveStairsRising, "Stairs", QRect(272, row2, 48, 17) },
     };
+    static_assert(std::size(waves) == WaveformCount, "one option per waveform");
     for (const WaveOption& w : waves)
         Option1[size_t(w.index)] = makeOption(Frame1, QStringLiteral("Option1_%1").arg(w.index),
             QString::fromLatin1(w.caption), w.geometry);
-    Option1[0]->setChecked(true);
-    UpDown7 = makeUpDown(Frame1, "UpDown7", 1, 100, 50, QRect(248, 12, 16, 36));
+    Option1[WaveSine]->setChecked(true);
+    UpDown7 = makeUpDown(Frame1, "UpDown7", 1, 100, StartDutyPercent, QRect(248, 12, 16, 36));
     Label3 = makeLabel(Frame1, "Label3", QStringLiteral("rap=50%"), QRect(198, row2 + 2, 50, 14));
     Picture4 = new QLabel(Frame1);
     Picture4->setObjectName(QStringLiteral("Picture4"));
@@ -519,9 +533,11 @@ void FormGen::connectHandlers()
     onSelect(Option4, &FormGen::Option4_Click);
     onSelect(Option5, &FormGen::Option5_Click);
     onSelect(Option6, &FormGen::Option6_Click);
-    onSelect(Option11, &FormGen::Option11_Click);
-    onSelect(Option12, &FormGen::Option12_Click);
-    onSelect(Option13, &FormGen::Option13_Click);
+    for (std::size_t index = 0; index < SampleRateCount; ++index)
+        connect(RateOption[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            if (checked)
+                RateOption_Click(index);
+        });
 }
 
 // ---- start-up and shut-down -------------------------------------------------------------
@@ -531,8 +547,8 @@ void FormGen::Form_Load()
     setStartValues(m_state, m_module1);
     m_samplesSource.reset(); // Samples was re-created
     m_samplesId = m_nextSamplesId++;
-    Text1->setText(QStringLiteral("1000"));
-    Text2->setText(QStringLiteral("100"));
+    Text1->setText(qs(plainNumber(int(StartFrequency1))));
+    Text2->setText(qs(plainNumber(int(StartFrequency2))));
     DrawMarcajeFrecventa1();
     DrawMarcajeFrecventa2();
     try {
@@ -744,17 +760,22 @@ void FormGen::changeSampleRate(int32_t rate)
     setTimerInterval(Timer2, RateSettleMs);
 }
 
+void FormGen::RateOption_Click(std::size_t index)
+{
+    changeSampleRate(SampleRates[index]);
+}
+
 void FormGen::Option11_Click()
 {
-    changeSampleRate(RateLow);
+    RateOption_Click(0);
 }
 void FormGen::Option12_Click()
 {
-    changeSampleRate(RateMid);
+    RateOption_Click(1);
 }
 void FormGen::Option13_Click()
 {
-    changeSampleRate(RateHigh);
+    RateOption_Click(2);
 }
 
 // ---- frequency scales ------------------------------------------------------------------
@@ -820,7 +841,8 @@ void FormGen::enterFrequency(QLineEdit* text, UpDown* spinner, PictureBox* pictu
     picture->setDrawWidth(2);
     picture->setDrawMode(PictureBox::PenMode::Xor);
     const std::string typed = text->text().toStdString();
-    // Out-of-range numbers are clamped to 20..20000; a text without a number is ignored.
+    // Out-of-range numbers are clamped to the frequency range; a text without a number is
+    // ignored.
     if (hasLeadingNumber(typed)) {
         field = clampFrequency(readNumber(typed));
         spinner->setValue(field);
@@ -941,9 +963,8 @@ void FormGen::Slider1_Scroll()
 void FormGen::Option1_Click(int Index)
 {
     m_state.Waveform = int16_t(Index);
-    const bool bitCodeFamily = Index >= WaveBitCode;
-    Option9->setEnabled(bitCodeFamily);
-    Command3->setEnabled(bitCodeFamily);
+    Option9->setEnabled(enablesFmAndSetBit(Index));
+    Command3->setEnabled(enablesFmAndSetBit(Index));
     if (Index == WaveBitCode)
         showFormCode();
     Play_Click();

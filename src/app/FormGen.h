@@ -74,7 +74,8 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // Sample-rate options.
+    // Sample-rate options: the option of SampleRates[index], and the three by name.
+    void RateOption_Click(std::size_t index);
     void Option11_Click();
     void Option12_Click();
     void Option13_Click();
@@ -203,7 +204,7 @@ public:
     QPushButton* Command4 = nullptr;
     QPushButton* Command5 = nullptr;
     QPushButton* Command6 = nullptr;
-    std::array<QRadioButton*, 11> Option1 {};
+    std::array<QRadioButton*, WaveformCount> Option1 {}; // index = Waveform
     QRadioButton* Option2 = nullptr;
     QRadioButton* Option3 = nullptr;
     QRadioButton* Option4 = nullptr;
@@ -213,9 +214,11 @@ public:
     QRadioButton* Option8 = nullptr;
     QRadioButton* Option9 = nullptr;
     QRadioButton* Option10 = nullptr;
-    QRadioButton* Option11 = nullptr;
-    QRadioButton* Option12 = nullptr;
-    QRadioButton* Option13 = nullptr;
+    // The sample-rate options, one per entry of SampleRates; the first three by name.
+    std::array<QRadioButton*, SampleRateCount> RateOption {};
+    QRadioButton*& Option11 = RateOption[0];
+    QRadioButton*& Option12 = RateOption[1];
+    QRadioButton*& Option13 = RateOption[2];
     UpDown* UpDown1 = nullptr;
     UpDown* UpDown2 = nullptr;
     UpDown* UpDown3 = nullptr;

@@ -258,7 +258,8 @@ private slots:
                                  << "Log";
         const char* waves[] = { "Sine", "Pw Sine", "Square", "Trapeze", "W Noise", "Triangle",
             "PWM", "Stairs", "Bit Code", "Bit Two-Tone Code", "Stairs" };
-        for (int i = 0; i < 11; ++i) {
+        static_assert(std::size(waves) == WaveformCount, "a caption for every waveform");
+        for (int i = 0; i < WaveformCount; ++i) {
             const QString name = QStringLiteral("Option1_%1").arg(i);
             QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(waves[i]);
         }
@@ -412,8 +413,10 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<bool>("bitFamily");
-        for (int i = 0; i <= 10; ++i)
-            QTest::newRow(qPrintable(QStringLiteral("index %1").arg(i))) << i << (i >= 8);
+        // "Bit Code" and every option after it in index order enable FM and "Set Bit".
+        for (int i = 0; i < WaveformCount; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("index %1").arg(i)))
+                << i << (i == WaveBitCode || i == WaveBitTwoTone || i == WaveStairsRising);
     }
 
     void waveformOptionsRestart()

@@ -108,7 +108,7 @@ bool startsWithNumber(const QString& text)
 int expectedEntry(const QString& text)
 {
     const double v = readNumber(text.toStdString());
-    return int(std::nearbyint(std::clamp(v, 20.0, 20000.0)));
+    return int(std::nearbyint(std::clamp(v, double(MinFrequency), double(MaxFrequency))));
 }
 
 bool onlyBits(const std::string& s)
@@ -612,7 +612,7 @@ private:
 
     void waveformEvent()
     {
-        const int index = pick(11);
+        const int index = pick(WaveformCount);
         QRadioButton* option = window->Option1[size_t(index)];
         const bool wasChecked = option->isChecked();
         const bool opens = index == WaveBitCode && !wasChecked;
@@ -644,10 +644,18 @@ private:
     void rateEvent()
     {
         // The lower rates more often: a restart at 192000 Hz costs four times one at 44100.
-        QRadioButton* const rates[] = { window->Option11, window->Option12, window->Option13 };
-        const int r = pick(10);
-        const int i = r < 5 ? 0 : r < 8 ? 1 : 2;
-        clickOption(rates[i], rates[i]->objectName());
+        // Weights 5, 3 and 2 for the first three rates, 1 for any further one.
+        static constexpr int firstWeights[] = { 5, 3, 2 };
+        const auto weight = [](std::size_t i) { return i < 3 ? firstWeights[i] : 1; };
+        int total = 0;
+        for (std::size_t i = 0; i < SampleRateCount; ++i)
+            total += weight(i);
+        int r = pick(total);
+        std::size_t i = 0;
+        while (r >= weight(i))
+            r -= weight(i++);
+        QRadioButton* const option = window->RateOption[i];
+        clickOption(option, option->objectName());
     }
 
     void spinnerEvent()
@@ -970,14 +978,14 @@ private:
         const GeneratorState& s = window->state();
         const Module1& m = window->module1();
 
-        check(s.SampleRate == 44100 || s.SampleRate == 98000 || s.SampleRate == 192000,
-            QStringLiteral("SampleRate %1").arg(s.SampleRate));
-        check(s.Frequency1 >= 20 && s.Frequency1 <= 20000,
+        check(isSampleRate(s.SampleRate), QStringLiteral("SampleRate %1").arg(s.SampleRate));
+        check(s.Frequency1 >= MinFrequency && s.Frequency1 <= MaxFrequency,
             QStringLiteral("Frequency1 %1").arg(s.Frequency1));
-        check(s.Frequency2 >= 20 && s.Frequency2 <= 20000,
+        check(s.Frequency2 >= MinFrequency && s.Frequency2 <= MaxFrequency,
             QStringLiteral("Frequency2 %1").arg(s.Frequency2));
-        check(s.Waveform >= 0 && s.Waveform <= 10, QStringLiteral("Waveform %1").arg(s.Waveform));
-        check(s.ChannelMode >= 1 && s.ChannelMode <= 6,
+        check(s.Waveform >= 0 && s.Waveform < WaveformCount,
+            QStringLiteral("Waveform %1").arg(s.Waveform));
+        check(s.ChannelMode >= ModeF1Both && s.ChannelMode < ModeEnd,
             QStringLiteral("ChannelMode %1").arg(s.ChannelMode));
         check(s.NoiseLevel >= 0.0f && s.NoiseLevel <= 1.0f,
             QStringLiteral("NoiseLevel %1").arg(double(s.NoiseLevel)));
@@ -1046,12 +1054,12 @@ private:
             : s.SweepMode == "linear"                 ? window->Option5
                                                       : window->Option6;
         check(sweep->isChecked(), QStringLiteral("sweep option not checked"));
-        QRadioButton* rate = s.SampleRate == 44100 ? window->Option11
-            : s.SampleRate == 98000                ? window->Option12
-                                                   : window->Option13;
-        check(rate->isChecked(), QStringLiteral("rate option not checked"));
+        check(window->RateOption[sampleRateIndex(s.SampleRate)]->isChecked(),
+            QStringLiteral("rate option not checked"));
         if (waveformChosen) {
-            const bool family = s.Waveform >= 8;
+            // "Bit Code" and every option after it in index order.
+            const bool family = s.Waveform == WaveBitCode || s.Waveform == WaveBitTwoTone
+                || s.Waveform == WaveStairsRising;
             check(window->Command3->isEnabled() == family && window->Option9->isEnabled() == family,
                 QStringLiteral("Set Bit / FM enabled %1/%2 with waveform %3")
                     .arg(window->Command3->isEnabled())

@@ -3,6 +3,7 @@
 
 #include "SdlSoundBackend.h"
 #include "SoundObjects.h"
+#include "SynthTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -168,7 +169,7 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     EXPECT_EQ(skipSilence(got, at), got.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest, testing::Values(44100, 98000, 192000));
+INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest, testing::ValuesIn(vellox::SampleRates));
 
 TEST(SdlDummy, DeviceStaysOpenAcrossRestarts)
 {
