@@ -208,34 +208,6 @@ namespace {
         return roundToInt16(std::clamp(hz, double(MinFrequency), double(MaxFrequency)));
     }
 
-    // True when the text starts with a number that readNumber would read (blanks, tabs and
-    // line feeds skipped, and nothing else: a carriage return ends the number there as it
-    // does in readNumber): an entry without one is ignored rather than read as 0 Hz.
-    bool hasLeadingNumber(const std::string& text)
-    {
-        std::string s;
-        for (char c : text)
-            if (c != ' ' && c != '\t' && c != '\n')
-                s += c;
-        size_t i = 0;
-        if (s.size() >= 2 && s[0] == '&') {
-            const char kind = char(std::toupper(static_cast<unsigned char>(s[1])));
-            if (s.size() < 3)
-                return false;
-            const char d = char(std::toupper(static_cast<unsigned char>(s[2])));
-            if (kind == 'H')
-                return std::isxdigit(static_cast<unsigned char>(d)) != 0;
-            if (kind == 'O')
-                return d >= '0' && d <= '7';
-            return false;
-        }
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        if (i < s.size() && s[i] == '.')
-            ++i;
-        return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) != 0;
-    }
-
 } // namespace
 
 FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent)
@@ -843,8 +815,8 @@ void FormGen::enterFrequency(QLineEdit* text, UpDown* spinner, PictureBox* pictu
     const std::string typed = text->text().toStdString();
     // Out-of-range numbers are clamped to the frequency range; a text without a number is
     // ignored.
-    if (hasLeadingNumber(typed)) {
-        field = clampFrequency(readNumber(typed));
+    if (const std::optional<double> number = readLeadingNumber(typed)) {
+        field = clampFrequency(*number);
         spinner->setValue(field);
     }
     // When the spinner did not change nothing redrew the box: show the frequency in force.
