@@ -4,6 +4,7 @@
 #include "FormCode.h"
 #include "FrequencyScale.h"
 #include "Help.h"
+#include "InputBits.h"
 #include "Messages.h"
 #include "NumberText.h"
 #include "PictureBox.h"
@@ -852,13 +853,7 @@ bool FormGen::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         const int keyCode = enter ? VirtualKeyEnter : (key->key() < 256 ? key->key() : 0);
-        int shift = 0;
-        if (key->modifiers() & Qt::ShiftModifier)
-            shift |= 1;
-        if (key->modifiers() & Qt::ControlModifier)
-            shift |= 2;
-        if (key->modifiers() & Qt::AltModifier)
-            shift |= 4;
+        const int shift = shiftBits(key->modifiers());
         if (watched == Text1)
             Text1_KeyDown(keyCode, shift);
         else
