@@ -5,7 +5,7 @@
 // SdlSoundBackend (real output through SDL2) and FakeSoundBackend (records calls for
 // tests). Every function here is called on the UI thread only.
 
-#include "SoundObjects.h"
+#include "AudioFormat.h"
 
 #include <cstdint>
 #include <string>

@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "SdlSoundBackend.h"
 #include "SignalAnalysis.h"
+#include "SoundObjects.h"
 
 #include <QFile>
 #include <QLineEdit>
