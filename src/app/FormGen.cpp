@@ -11,7 +11,6 @@
 #include "ProgramIcon.h"
 #include "Rounding.h"
 #include "SoundObjects.h"
-#include "Synthesizer.h"
 #include "TimeView.h"
 #include "UpDown.h"
 #include "frmAboutGen.h"
@@ -56,20 +55,6 @@ namespace {
     constexpr int RateSettleMs = 1000; // Timer2 after a sample-rate change
     // 10^(1/100) in double: a logarithmic sweep takes 100 steps per decade.
     const double LogSweepFactor = std::pow(10.0, 1.0 / 100.0);
-
-    bool sameSettings(const SynthSettings& a, const SynthSettings& b)
-    {
-        return a.SampleRate == b.SampleRate && a.Frequency1 == b.Frequency1
-            && a.Frequency2 == b.Frequency2 && a.Pi == b.Pi && a.Level1 == b.Level1
-            && a.Level2 == b.Level2 && a.NoiseLevel == b.NoiseLevel && a.Waveform == b.Waveform
-            && a.ChannelMode == b.ChannelMode && a.DutyPercent == b.DutyPercent;
-    }
-
-    bool sameModule1(const Module1& a, const Module1& b)
-    {
-        return a.BitCode == b.BitCode && a.RepetitiveTime == b.RepetitiveTime
-            && a.BitLength == b.BitLength;
-    }
 
     QString qs(const std::string& text)
     {
@@ -518,8 +503,7 @@ void FormGen::connectHandlers()
 void FormGen::Form_Load()
 {
     setStartValues(m_state, m_module1);
-    m_samplesSource.reset(); // Samples was re-created
-    m_samplesId = m_nextSamplesId++;
+    m_samples.forget(); // Samples was re-created
     Text1->setText(qs(plainNumber(int(StartFrequency1))));
     Text2->setText(qs(plainNumber(int(StartFrequency2))));
     DrawMarcajeFrecventa1();
@@ -625,7 +609,7 @@ void FormGen::Play_Click()
     try {
         Picture1->Cls();
         m_sound->ReleaseSound();
-        setAsideSamples();
+        m_samples.setAside(m_state.Samples);
         m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
         m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
         DrawMarcajeFrecventa1();
@@ -718,7 +702,7 @@ void FormGen::changeSampleRate(int32_t rate)
 {
     setTimerInterval(Timer1, 0);
     m_state.SampleRate = rate;
-    setAsideSamples();
+    m_samples.setAside(m_state.Samples);
     // With no device open (after a failed start) the rate is only recorded: the next
     // Play opens the device at it.
     if (m_sound->hasSoundDevice()) {
@@ -983,53 +967,10 @@ void FormGen::Option6_Click()
 
 // ---- synthesis and time view -----------------------------------------------------------
 
-bool FormGen::reuseSamples(const SynthSettings& settings)
-{
-    auto madeFrom = [&](const std::optional<SamplesSource>& source) {
-        return source && sameSettings(source->settings, settings)
-            && sameModule1(source->module1, m_module1);
-    };
-    if (madeFrom(m_samplesSource))
-        return true;
-    if (!madeFrom(m_spareSource))
-        return false;
-    std::swap(m_state.Samples, m_spareSamples);
-    std::swap(m_samplesSource, m_spareSource);
-    std::swap(m_samplesId, m_spareId);
-    return true;
-}
-
-void FormGen::setAsideSamples()
-{
-    // Samples is about to be overwritten; a buffer worth taking again moves aside (the
-    // vector that was aside comes back to be overwritten, so nothing is allocated).
-    if (m_samplesSource) {
-        std::swap(m_state.Samples, m_spareSamples);
-        std::swap(m_samplesSource, m_spareSource);
-        std::swap(m_samplesId, m_spareId);
-    }
-    m_samplesSource.reset();
-    m_samplesId = m_nextSamplesId++;
-}
-
 void FormGen::SynthesizeSignal()
 {
-    const SynthSettings settings = synthSettings(m_state, UpDown7->value());
-    PhaseSteps steps;
-    if (reuseSamples(settings)) {
-        steps = m_samplesSource->steps;
-    } else {
-        // A failure leaves Samples unspecified: it names no source until it is complete.
-        m_samplesSource.reset();
-        m_samplesId = m_nextSamplesId++;
-        steps = ::vellox::SynthesizeSignal(settings, m_module1, m_random, m_state.Samples);
-        // Noise is the one input beyond the settings: every call draws new random values.
-        // At noise 0 they are scaled to zero and added, which changes no sum, so the
-        // buffer is the same for the same settings and can be taken again; with noise it
-        // is always computed afresh.
-        if (settings.NoiseLevel == 0.0f)
-            m_samplesSource = SamplesSource { settings, m_module1, steps };
-    }
+    const PhaseSteps steps = m_samples.synthesize(
+        synthSettings(m_state, UpDown7->value()), m_module1, m_random, m_state.Samples);
     m_state.PhaseStep1 = steps.PhaseStep1;
     m_state.PhaseStep2 = steps.PhaseStep2;
     DrawTimeView();
@@ -1037,7 +978,7 @@ void FormGen::SynthesizeSignal()
 
 FormGen::DrawnTimeView FormGen::timeViewInputs() const
 {
-    return { m_samplesId, m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
+    return { m_samples.samplesId(), m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
         m_state.Frequency1, m_state.Frequency2, m_module1.BitLength, Picture3->generation(),
         Picture3->current(), Picture3->foreColor().rgb(), Picture3->drawWidth(),
         int(Picture3->drawMode()), int(Picture3->drawStyle()) };

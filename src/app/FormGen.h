@@ -5,6 +5,7 @@
 // nest them (setting a spinner's value runs its change handler inside the assignment).
 
 #include "GeneratorState.h"
+#include "SampleCache.h"
 #include "SynthTypes.h"
 #include "UniformSource.h"
 
@@ -140,19 +141,6 @@ private:
     void pressScale(int which, int button, float x, bool drag);
     void setChannelMode(int16_t mode);
 
-    // Recomputing the buffer is the bulk of every restart, and a sweep step or a
-    // frequency change asks for the same buffer up to three times in a row (the tick, the
-    // spinner's change, Play). Without noise the buffer is a function of its inputs alone,
-    // so a buffer computed from the same inputs is taken again instead: the one in Samples,
-    // or the one Play set aside when it re-sized Samples.
-    struct SamplesSource {
-        SynthSettings settings;
-        Module1 module1;
-        PhaseSteps steps;
-    };
-    bool reuseSamples(const SynthSettings& settings);
-    void setAsideSamples();
-
     GeneratorState m_state;
     Module1 m_module1;
     UniformSource m_random;
@@ -163,20 +151,15 @@ private:
     quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
 
-    // What Samples holds, when it is a buffer that can be taken again; the buffer set
-    // aside and its source. The ids name a content: every new content gets a new id.
-    std::optional<SamplesSource> m_samplesSource;
-    std::vector<int16_t> m_spareSamples;
-    std::optional<SamplesSource> m_spareSource;
-    quint64 m_samplesId = 0;
-    quint64 m_spareId = 0;
-    quint64 m_nextSamplesId = 1;
+    // The buffers of Samples worth taking again: Play and a rate change set Samples aside
+    // before they overwrite it.
+    SampleCache m_samples;
 
     // What the time view shows: redrawing the same samples with the same labels and span
     // on an untouched Picture3 would give the same pixels and leave the same pen, so it is
     // skipped.
     struct DrawnTimeView {
-        quint64 samplesId = 0;
+        uint64_t samplesId = 0;
         int32_t span = 0;
         int16_t waveform = 0;
         int16_t channelMode = 0;

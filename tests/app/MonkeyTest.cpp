@@ -20,6 +20,7 @@
 #include "NumberText.h"
 #include "PictureBox.h"
 #include "SoundObjects.h"
+#include "Synthesizer.h"
 #include "UpDown.h"
 #include "frmAboutGen.h"
 
@@ -148,6 +149,12 @@ private:
     int aboutsSeen = 0;
     int expectDialogs = 0; // FormCode showings this event must produce (at least)
     size_t checkedOps = 0; // ops of the fake already checked for writes
+
+    // The last buffer found equal to a fresh synthesis, and its inputs.
+    SynthSettings verifiedSettings;
+    Module1 verifiedModule1;
+    std::vector<int16_t> verifiedSamples;
+    long long totalSynthesisChecks = 0;
 
     // Statistics for the summary line.
     QMap<QString, long long> counts;
@@ -1080,6 +1087,38 @@ private:
                 .arg(s.SampleRate)
                 .arg(double(m.RepetitiveTime)));
 
+        // With noise at 0 a buffer is a function of its inputs, whichever buffer the window
+        // took again: Samples, when it holds a synthesis (not the zeros of a restart or of a
+        // rate change), is the synthesis of the settings in force.
+        const bool synthesized
+            = std::any_of(s.Samples.begin(), s.Samples.end(), [](int16_t v) { return v != 0; });
+        if (s.NoiseLevel == 0.0f && n == synthSize && synthesized) {
+            const SynthSettings settings = synthSettings(s, window->UpDown7->value());
+            if (!(settings == verifiedSettings && m == verifiedModule1
+                    && s.Samples == verifiedSamples)) {
+                ++totalSynthesisChecks;
+                UniformSource random(1);
+                std::vector<int16_t> fresh;
+                try {
+                    SynthesizeSignal(settings, m, random, fresh);
+                } catch (const std::exception& e) {
+                    fail(QStringLiteral("the settings in force do not synthesize: ")
+                        + QString::fromUtf8(e.what()));
+                }
+                check(fresh == s.Samples,
+                    QStringLiteral("Samples is not the synthesis of the settings in force "
+                                   "(waveform %1, mode %2, F1 %3, F2 %4, %5 Hz)")
+                        .arg(s.Waveform)
+                        .arg(s.ChannelMode)
+                        .arg(s.Frequency1)
+                        .arg(s.Frequency2)
+                        .arg(s.SampleRate));
+                verifiedSettings = settings;
+                verifiedModule1 = m;
+                verifiedSamples = s.Samples;
+            }
+        }
+
         // Timers: armed with their own intervals or idle.
         check(!window->Timer1->isActive() || window->Timer1->interval() == 10,
             QStringLiteral("Timer1 armed with %1 ms").arg(window->Timer1->interval()));
@@ -1271,9 +1310,9 @@ private slots:
         window.reset();
         fake.reset();
         qInfo("monkey: %lld events in %.1f s; %lld messages (%lld restart failures), %lld writes, "
-              "%lld bit-code dialogs",
+              "%lld bit-code dialogs, %lld buffers checked against a fresh synthesis",
             events, double(clock.elapsed()) / 1000.0, totalMessages, totalFailures, totalWrites,
-            totalDialogs);
+            totalDialogs, totalSynthesisChecks);
     }
 };
 
