@@ -4,6 +4,7 @@
 
 #include "FormGen.h"
 #include "FrequencyEstimator.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 #include "SdlSoundBackend.h"
 #include "SignalAnalysis.h"
@@ -45,7 +46,7 @@ private slots:
         QVERIFY(!path.isEmpty());
         QFile::remove(QString::fromLocal8Bit(path));
         QStringList messages;
-        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
 
         audio::SdlSoundBackend backend;
         FormGen window(backend);
@@ -115,7 +116,7 @@ private slots:
         const QString path = QString::fromLocal8Bit(qgetenv("SDL_DISKAUDIOFILE"));
         QVERIFY(!path.isEmpty());
         QStringList messages;
-        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
 
         audio::SdlSoundBackend backend;
         FormGen window(backend);

@@ -13,6 +13,7 @@
 
 #include "BitCodeRules.h"
 #include "ControlCaptions.h"
+#include "DialogAnswers.h"
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
 #include "FormGen.h"
@@ -58,6 +59,7 @@ using namespace vellox;
 using audio::FakeSoundBackend;
 using audio::SoundOp;
 using Kind = audio::SoundOp::Kind;
+using vellox::testing::visibleTopLevel;
 
 namespace {
 
@@ -232,14 +234,6 @@ private:
             check(text.contains(QStringLiteral("generator.html")),
                 QStringLiteral("unknown message: ") + text);
         }
-    }
-
-    template <class T> T* visibleTopLevel()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
-                return t;
-        return nullptr;
     }
 
     // Runs `answer` once the next modal dialog is shown; an unused answer is dropped.
