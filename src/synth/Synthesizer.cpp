@@ -80,7 +80,8 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     if (!isSampleRate(SampleRate))
         throw std::range_error("SynthesizeSignal: sample rate not " + sampleRateList());
     if (!isAudioFrequency(settings.Frequency1) || !isAudioFrequency(settings.Frequency2))
-        throw std::range_error("SynthesizeSignal: frequency outside 20..20000 Hz");
+        throw std::range_error("SynthesizeSignal: frequency outside " + std::to_string(MinFrequency)
+            + ".." + std::to_string(MaxFrequency) + " Hz");
     if (!std::isfinite(settings.Pi) || !std::isfinite(settings.Level1)
         || !std::isfinite(settings.Level2) || !std::isfinite(settings.NoiseLevel))
         throw std::range_error("SynthesizeSignal: level, noise or Pi not a finite number");
