@@ -90,15 +90,24 @@ Program& program()
 FormGen& windowAt(int32_t rate)
 {
     FormGen& window = *program().window;
-    QRadioButton* option = rate == RateLow ? window.Option11
-        : rate == RateMid                  ? window.Option12
-                                           : window.Option13;
-    option->setChecked(true);
+    window.RateOption[sampleRateIndex(rate)]->setChecked(true);
     window.Option4->setChecked(true); // sweep "manual"
     window.Play_Click();
     window.Timer1->stop(); // ticks are not part of these measurements
     QCoreApplication::processEvents();
     return window;
+}
+
+// The benchmark once per sample rate, and once per rate above the lowest.
+void everyRate(benchmark::internal::Benchmark* b)
+{
+    for (const int32_t rate : SampleRates)
+        b->Arg(rate);
+}
+void ratesAboveTheLowest(benchmark::internal::Benchmark* b)
+{
+    for (std::size_t i = 1; i < SampleRateCount; ++i)
+        b->Arg(SampleRates[i]);
 }
 
 // Handler work leaves paint requests behind; the event loop would serve them between
@@ -130,12 +139,7 @@ void PlayClickChanged(benchmark::State& state)
     window.Timer1->stop();
     state.counters["allocs"] = double(counted) / double(state.iterations());
 }
-BENCHMARK(PlayClickChanged)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(PlayClickChanged)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PlayClickSame(benchmark::State& state)
 {
@@ -146,12 +150,7 @@ void PlayClickSame(benchmark::State& state)
     }
     window.Timer1->stop();
 }
-BENCHMARK(PlayClickSame)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(PlayClickSame)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // FormGen::SynthesizeSignal as Play_Click runs it, a new buffer every time: the synthesis
 // plus the time view, in the window's process (the synthesis comes out slower here than
@@ -166,12 +165,7 @@ void SynthesizeInWindow(benchmark::State& state)
         window.SynthesizeSignal();
     }
 }
-BENCHMARK(SynthesizeInWindow)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(SynthesizeInWindow)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The synthesis alone with the window's settings (1000 Hz sine, mode 1): its share of a
 // Play_Click that computes the buffer.
@@ -184,16 +178,11 @@ void Synthesis(benchmark::State& state)
     UniformSource random(1);
     std::vector<int16_t> samples;
     for (auto _ : state) {
-        SynthesizeSignal(synthSettings(s, 50), m, random, samples);
+        SynthesizeSignal(synthSettings(s, StartDutyPercent), m, random, samples);
         benchmark::DoNotOptimize(samples.data());
     }
 }
-BENCHMARK(Synthesis)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(Synthesis)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A new F1 through the spinner: the scale twice, the synthesis and the restart.
 void FrequencyChange(benchmark::State& state)
@@ -207,12 +196,7 @@ void FrequencyChange(benchmark::State& state)
     }
     window.Timer1->stop();
 }
-BENCHMARK(FrequencyChange)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(FrequencyChange)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One tick of the linear sweep as the handler runs it (F1 + 10, synthesis, the spinner's
 // change handler, the restart); the wait of the timer is measured by ui-probe.
@@ -231,23 +215,19 @@ void SweepStep(benchmark::State& state)
     window.Option4->setChecked(true);
     window.Timer1->stop();
 }
-BENCHMARK(SweepStep)
-    ->Arg(RateLow)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(SweepStep)->Apply(everyRate)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The time view alone over a 192000 Hz buffer, at the start span and at the smallest.
+// The time view alone over a buffer at the highest rate, at the start span and at the
+// smallest.
 void TimeViewDraw(benchmark::State& state)
 {
     GeneratorState s;
     Module1 m;
     setStartValues(s, m);
-    s.SampleRate = RateHigh;
+    s.SampleRate = SampleRates.back();
     UniformSource random(1);
     std::vector<int16_t> samples;
-    SynthesizeSignal(synthSettings(s, 50), m, random, samples);
+    SynthesizeSignal(synthSettings(s, StartDutyPercent), m, random, samples);
     PictureBox area(TimeViewCanvasSize, Qt::black);
     area.setFont(scaleFont());
     const int32_t span = int32_t(state.range(0));
@@ -307,8 +287,7 @@ void DragAcrossScale(benchmark::State& state)
     state.counters["events_per_s"] = double(Events) * double(state.iterations()) / seconds;
 }
 BENCHMARK(DragAcrossScale)
-    ->Arg(RateMid)
-    ->Arg(RateHigh)
+    ->Apply(ratesAboveTheLowest)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);

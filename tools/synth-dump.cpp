@@ -18,28 +18,56 @@
 
 namespace {
 
-constexpr const char* UsageText = R"(usage: synth-dump [options]
+// The help text. The rates, ranges, waveforms and start values come from the synthesis's
+// own tables, so a new rate or waveform shows here by itself.
+std::string usageText()
+{
+    using namespace vellox;
+    const auto n = [](auto value) { return std::to_string(value); };
+    const std::string frequencies = n(MinFrequency) + ".." + n(MaxFrequency);
+
+    // "0 Sine, 1 Pw Sine, ..." wrapped at 92 columns under the flag's text.
+    const std::string indent(20, ' ');
+    std::string waveforms;
+    std::string line = "  --waveform N      ";
+    for (int w = 0; w < WaveformCount; ++w) {
+        std::string item = n(w) + " " + waveformName(WaveformIndex(w));
+        item += w + 1 < WaveformCount ? "," : " (" + n(int(WaveSine)) + ")";
+        if (line.size() + 1 + item.size() > 92) {
+            waveforms += line + "\n";
+            line = indent;
+        } else if (line.size() > indent.size()) {
+            line += ' ';
+        }
+        line += item;
+    }
+    waveforms += line + "\n";
+
+    std::string text = R"(usage: synth-dump [options]
 
 Synthesizes one buffer and writes all of it: 2*rate+1 interleaved stereo int16 values
 (left at even indices, right at odd ones): one second of frames and the final zero, raw
 little-endian, no header. Defaults are the generator's start values.
 
   --out FILE        output file; "-" (the default) writes to standard output
-  --rate N          sample rate: 44100, 98000 or 192000 (98000)
-  --f1 N            F1 in Hz, 20..20000 (1000)
-  --f2 N            F2 in Hz, 20..20000 (100)
-  --waveform N      0 Sine, 1 Pw Sine, 2 Square, 3 Trapeze, 4 W Noise, 5 Triangle, 6 PWM,
-                    7 Stairs falling, 8 Bit Code, 9 Bit Two-Tone Code, 10 Stairs rising (0)
-  --mode N          channel mode 1..6 (1)
-  --level1 X        F1 level factor, 0..1 (1/sqrt(2) as float32)
+)";
+    text += "  --rate N          sample rate: " + sampleRateList() + " (" + n(StartSampleRate)
+        + ")\n";
+    text += "  --f1 N            F1 in Hz, " + frequencies + " (" + n(StartFrequency1) + ")\n";
+    text += "  --f2 N            F2 in Hz, " + frequencies + " (" + n(StartFrequency2) + ")\n";
+    text += waveforms;
+    text += "  --mode N          channel mode " + n(int(ModeF1Both)) + ".." + n(ModeEnd - 1) + " ("
+        + n(int(ModeF1Both)) + ")\n";
+    text += R"(  --level1 X        F1 level factor, 0..1 (1/sqrt(2) as float32)
   --level2 X        F2 level factor, 0..1 (1/sqrt(2) as float32)
   --level1-step V   F1 level in 3 dB steps, V = 0..15: 10^(-3V/20)
   --level2-step V   F2 level in 3 dB steps, V = 0..15
   --noise X         noise amount, 0..1 (0)
   --noise-step V    noise amount in tenths, V = 0..10
-  --duty N          pulse duty in percent, 1..100 (50)
-  --bitcode TEXT    bit pattern (10011101010001101010111000101011); '' is empty
-  --bitlength S     seconds per bit, at least one frame at the rate (0.001)
+)";
+    text += "  --duty N          pulse duty in percent, 1..100 (" + n(StartDutyPercent) + ")\n";
+    text += std::string("  --bitcode TEXT    bit pattern (") + StartBitCode + "); '' is empty\n";
+    text += R"(  --bitlength S     seconds per bit, at least one frame at the rate (0.001)
   --seed N          seed of the noise source, unsigned integer (1)
   --help            this text
 
@@ -47,6 +75,8 @@ Numbers use the period as decimal point and must parse in full (no trailing text
 When two flags set the same value (--level1 and --level1-step) the later one wins.
 Exit status: 0 written; 2 bad flag or value, nothing written; 1 synthesis or write failure.
 )";
+    return text;
+}
 
 struct Options {
     vellox::SynthSettings settings;
@@ -108,19 +138,19 @@ std::string parseArguments(int argc, char** argv, Options& o)
                 return bad;
             o.out = std::string(value);
         } else if (flag == "--rate") {
-            if (!parseInteger(value, 0, 1000000, n) || (n != 44100 && n != 98000 && n != 192000))
+            if (!parseInteger(value, 0, 1000000, n) || !vellox::isSampleRate(int32_t(n)))
                 return bad;
             o.settings.SampleRate = int32_t(n);
         } else if (flag == "--f1" || flag == "--f2") {
-            if (!parseInteger(value, 20, 20000, n))
+            if (!parseInteger(value, vellox::MinFrequency, vellox::MaxFrequency, n))
                 return bad;
             (flag == "--f1" ? o.settings.Frequency1 : o.settings.Frequency2) = int16_t(n);
         } else if (flag == "--waveform") {
-            if (!parseInteger(value, 0, 10, n))
+            if (!parseInteger(value, 0, vellox::WaveformCount - 1, n))
                 return bad;
             o.settings.Waveform = int16_t(n);
         } else if (flag == "--mode") {
-            if (!parseInteger(value, 1, 6, n))
+            if (!parseInteger(value, vellox::ModeF1Both, vellox::ModeEnd - 1, n))
                 return bad;
             o.settings.ChannelMode = int16_t(n);
         } else if (flag == "--level1" || flag == "--level2") {
@@ -161,8 +191,7 @@ std::string parseArguments(int argc, char** argv, Options& o)
             return "unknown flag: " + std::string(flag);
         }
     }
-    const bool bitCode = o.settings.Waveform == vellox::WaveBitCode
-        || o.settings.Waveform == vellox::WaveBitTwoTone;
+    const bool bitCode = vellox::isBitCode(o.settings.Waveform);
     const double framesPerBit
         = std::nearbyint(double(o.module1.BitLength) * (2.0 * o.settings.SampleRate) / 2.0 + 0.2);
     if (bitCode && framesPerBit < 1.0)
@@ -208,11 +237,11 @@ int main(int argc, char** argv)
 
     const std::string problem = parseArguments(argc, argv, o);
     if (!problem.empty()) {
-        std::fprintf(stderr, "synth-dump: %s\n\n%s", problem.c_str(), UsageText);
+        std::fprintf(stderr, "synth-dump: %s\n\n%s", problem.c_str(), usageText().c_str());
         return 2;
     }
     if (o.help) {
-        std::fputs(UsageText, stdout);
+        std::fputs(usageText().c_str(), stdout);
         return 0;
     }
 

@@ -2,7 +2,7 @@
 // figures a handler benchmark cannot give.
 //
 //   ui-probe sweep [seconds] [noise]
-//                              linear sweep of F1 at 44100, 98000 and 192000 Hz: steps per
+//                              linear sweep of F1 at every sample rate: steps per
 //                              second (the ceiling is 100, one step per 10 ms tick) and the
 //                              median and worst period between steps; `noise` sets the
 //                              noise spinner first (0..10), whose buffers are never reused
@@ -11,7 +11,7 @@
 //                              (b) fed at a mouse's rate of one per millisecond, the lag
 //                              between an event's feed time and its handling
 //   ui-probe rss               resident memory (VmRSS) after start-up and after a Start at
-//                              192000 Hz, with the sound playing
+//                              the highest rate, with the sound playing
 //
 // The platform and the sound driver default to offscreen and dummy; set QT_QPA_PLATFORM or
 // SDL_AUDIODRIVER to measure another.
@@ -58,17 +58,14 @@ void runFor(int ms)
 
 void selectRate(FormGen& window, int32_t rate)
 {
-    QRadioButton* option = rate == RateLow ? window.Option11
-        : rate == RateMid                  ? window.Option12
-                                           : window.Option13;
-    option->setChecked(true);
+    window.RateOption[sampleRateIndex(rate)]->setChecked(true);
 }
 
 int sweep(FormGen& window, double seconds, int noise)
 {
     window.UpDown5->setValue(noise);
     std::printf("rate    steps  seconds  steps/s  median-period-ms  worst-period-ms\n");
-    for (const int32_t rate : { RateLow, RateMid, RateHigh }) {
+    for (const int32_t rate : SampleRates) {
         window.Option4->setChecked(true); // manual: the sweep stands still while we set up
         selectRate(window, rate);
         window.UpDown1->setValue(1000);
@@ -113,7 +110,8 @@ QMouseEvent* moveEvent(QWidget* picture, int x)
 int drag(FormGen& window)
 {
     constexpr int Events = 800;
-    for (const int32_t rate : { RateMid, RateHigh }) {
+    for (std::size_t i = 1; i < SampleRateCount; ++i) { // the rates above the lowest
+        const int32_t rate = SampleRates[i];
         window.Option4->setChecked(true);
         selectRate(window, rate);
         window.UpDown1->setValue(1000);
@@ -187,11 +185,11 @@ int rss(FormGen& window)
 {
     runFor(1000);
     std::printf("VmRSS at rest after start-up: %.1f MB\n", double(residentKiB()) / 1024);
-    window.Option13->setChecked(true);
+    window.RateOption.back()->setChecked(true);
     window.Play_Click();
     runFor(1000);
-    std::printf(
-        "VmRSS after a Start at 192000 Hz (playing): %.1f MB\n", double(residentKiB()) / 1024);
+    std::printf("VmRSS after a Start at %d Hz (playing): %.1f MB\n", int(SampleRates.back()),
+        double(residentKiB()) / 1024);
     return 0;
 }
 

@@ -26,6 +26,7 @@ namespace {
     // By waveform index, as the option array of the window orders them.
     constexpr std::array<const char*, 11> WaveformFlags { "sine", "pwsine", "square", "trapeze",
         "noise", "triangle", "pwm", "stairs-down", "bitcode", "bitcode2", "stairs-up" };
+    static_assert(WaveformFlags.size() == WaveformCount, "every waveform needs its flag name");
     constexpr std::array<const char*, 3> SweepFlags { "man", "lin", "log" };
 
     // Every option once: its name, the name of its value ("" for a switch) and what it does.
@@ -239,8 +240,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(QStringLiteral("rate"))) {
         const QString text = parser.value(QStringLiteral("rate"));
         const auto v = integer(text);
-        if (!v || !(*v == RateLow || *v == RateMid || *v == RateHigh))
-            return fail(takesError("rate", QStringLiteral("44100, 98000 or 192000 (Hz)"), text));
+        if (!v || !isSampleRate(*v))
+            return fail(takesError(
+                "rate", QString::fromStdString(sampleRateList()) + QStringLiteral(" (Hz)"), text));
         o.rate = v;
     }
     if (parser.isSet(QStringLiteral("bitcode"))) {

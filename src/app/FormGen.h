@@ -4,7 +4,10 @@
 // Everything runs on the UI thread; handlers nest exactly as Qt's synchronous signals
 // nest them (setting a spinner's value runs its change handler inside the assignment).
 
+#include "FormGenUi.h"
+#include "FrequencyFrame.h"
 #include "GeneratorState.h"
+#include "SampleCache.h"
 #include "SynthTypes.h"
 #include "UniformSource.h"
 
@@ -12,18 +15,11 @@
 #include <QRgb>
 #include <QWidget>
 
-#include <array>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QSlider;
 class QTimer;
 
 namespace vellox {
@@ -33,20 +29,15 @@ namespace audio {
     class SoundObjects;
 }
 
-class PictureBox;
-class UpDown;
-
 // The one failure text of the restart sequence (leading blank included).
 inline constexpr const char* PlayFailureMessage = " DirectX error, set data to properly value";
 
-class FormGen : public QWidget {
+// The controls are FormGenUi's, public members of the window under their names in the
+// window (window->UpDown1, window->Option1[8]); their layout is FormGenUi.cpp's.
+class FormGen : public QWidget, public FormGenUi {
     Q_OBJECT
 
 public:
-    // Client area of the window, fixed.
-    static constexpr int ClientWidth = 803;
-    static constexpr int ClientHeight = 237;
-
     // `backend` is the sound device boundary: SDL in the program, the recording fake in
     // tests. It must outlive the window. The constructor runs Form_Load.
     explicit FormGen(audio::SoundBackend& backend, QWidget* parent = nullptr);
@@ -74,7 +65,8 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
-    // Sample-rate options.
+    // Sample-rate options: the option of SampleRates[index], and the first three by name.
+    void RateOption_Click(std::size_t index);
     void Option11_Click();
     void Option12_Click();
     void Option13_Click();
@@ -128,32 +120,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildLayout();
     void connectHandlers();
     void releaseAndEnd();
     void reportFailure();
     void setTimerInterval(QTimer* timer, int milliseconds);
     void changeSampleRate(int32_t rate);
     void showFormCode();
-    void enterFrequency(QLineEdit* text, UpDown* spinner, PictureBox* picture, int16_t& field);
-    void pressScale(int which, int button, float x, bool drag);
+    void frequencyChanged(FrequencyFrame& frame);
+    void levelChanged(FrequencyFrame& frame);
     void setChannelMode(int16_t mode);
-
-    // Recomputing the buffer is the bulk of every restart, and a sweep step or a
-    // frequency change asks for the same buffer up to three times in a row (the tick, the
-    // spinner's change, Play). Without noise the buffer is a function of its inputs alone,
-    // so a buffer computed from the same inputs is taken again instead: the one in Samples,
-    // or the one Play set aside when it re-sized Samples.
-    struct SamplesSource {
-        SynthSettings settings;
-        Module1 module1;
-        PhaseSteps steps;
-    };
-    bool reuseSamples(const SynthSettings& settings);
-    void setAsideSamples();
 
     GeneratorState m_state;
     Module1 m_module1;
+    // The F1 and F2 frames with their scales, over the state's fields of each.
+    FrequencyFrame m_frame1 { F1Controls, ScaleStyle::f1(),
+        { m_state.Frequency1, m_state.Marker1X, m_state.Level1 } };
+    FrequencyFrame m_frame2 { F2Controls, ScaleStyle::f2(),
+        { m_state.Frequency2, m_state.Marker2X, m_state.Level2 } };
     UniformSource m_random;
     std::unique_ptr<audio::SoundObjects> m_sound;
     std::function<void()> m_endProgram;
@@ -162,20 +145,15 @@ private:
     quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
 
-    // What Samples holds, when it is a buffer that can be taken again; the buffer set
-    // aside and its source. The ids name a content: every new content gets a new id.
-    std::optional<SamplesSource> m_samplesSource;
-    std::vector<int16_t> m_spareSamples;
-    std::optional<SamplesSource> m_spareSource;
-    quint64 m_samplesId = 0;
-    quint64 m_spareId = 0;
-    quint64 m_nextSamplesId = 1;
+    // The buffers of Samples worth taking again: Play and a rate change set Samples aside
+    // before they overwrite it.
+    SampleCache m_samples;
 
     // What the time view shows: redrawing the same samples with the same labels and span
     // on an untouched Picture3 would give the same pixels and leave the same pen, so it is
     // skipped.
     struct DrawnTimeView {
-        quint64 samplesId = 0;
+        uint64_t samplesId = 0;
         int32_t span = 0;
         int16_t waveform = 0;
         int16_t channelMode = 0;
@@ -192,62 +170,6 @@ private:
     };
     std::optional<DrawnTimeView> m_drawnTimeView;
     DrawnTimeView timeViewInputs() const;
-
-public:
-    // Controls, named as in the window; owned by the Qt object tree.
-    QPushButton* Play = nullptr;
-    QPushButton* Stop = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QPushButton* Command6 = nullptr;
-    std::array<QRadioButton*, 11> Option1 {};
-    QRadioButton* Option2 = nullptr;
-    QRadioButton* Option3 = nullptr;
-    QRadioButton* Option4 = nullptr;
-    QRadioButton* Option5 = nullptr;
-    QRadioButton* Option6 = nullptr;
-    QRadioButton* Option7 = nullptr;
-    QRadioButton* Option8 = nullptr;
-    QRadioButton* Option9 = nullptr;
-    QRadioButton* Option10 = nullptr;
-    QRadioButton* Option11 = nullptr;
-    QRadioButton* Option12 = nullptr;
-    QRadioButton* Option13 = nullptr;
-    UpDown* UpDown1 = nullptr;
-    UpDown* UpDown2 = nullptr;
-    UpDown* UpDown3 = nullptr;
-    UpDown* UpDown4 = nullptr;
-    UpDown* UpDown5 = nullptr;
-    UpDown* UpDown6 = nullptr;
-    UpDown* UpDown7 = nullptr;
-    QSlider* Slider1 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
-    PictureBox* Picture3 = nullptr;
-    QLabel* Picture4 = nullptr;
-    QLabel* Picture5 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame5 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    QGroupBox* Frame7 = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
 };
 
 } // namespace vellox

@@ -8,10 +8,10 @@ namespace vellox {
 
 void setStartValues(GeneratorState& state, Module1& module1)
 {
-    state.SampleRate = RateMid;
-    state.Frequency1 = 1000;
+    state.SampleRate = StartSampleRate;
+    state.Frequency1 = StartFrequency1;
     state.Pi = startPi();
-    state.Frequency2 = 100;
+    state.Frequency2 = StartFrequency2;
     state.Level1 = startLevel();
     state.Waveform = WaveSine;
     state.ChannelMode = ModeF1Both;

@@ -13,22 +13,16 @@
 
 namespace vellox {
 
-inline constexpr int32_t RateLow = 44100;
-inline constexpr int32_t RateMid = 98000;
-inline constexpr int32_t RateHigh = 192000;
-inline constexpr int16_t MinFrequency = 20;
-inline constexpr int16_t MaxFrequency = 20000;
-
 inline constexpr const char* SweepManual = "manual";
 inline constexpr const char* SweepLinear = "linear";
 inline constexpr const char* SweepLogaritmic = "logaritmic";
 
 struct GeneratorState {
-    int32_t SampleRate = 0; // frames per second: 44100, 98000 or 192000 once loaded
+    int32_t SampleRate = 0; // frames per second: one of SampleRates once loaded
     int16_t Frequency1 = 0; // Hz
     int16_t Frequency2 = 0; // Hz
     std::vector<int16_t> Samples; // interleaved stereo, element 2k left, 2k+1 right
-    int16_t Waveform = 0; // 0..10
+    int16_t Waveform = 0; // 0..WaveformCount-1
     int16_t ChannelMode = 0; // 1..6
     float NoiseLevel = 0.0f; // noise spinner value / 10
     float Level1 = 0.0f; // linear amplitude factors

@@ -4,13 +4,6 @@
 
 namespace vellox::audio {
 
-namespace {
-    constexpr uint16_t PcmTag = 1;
-    constexpr uint16_t StereoChannels = 2;
-    constexpr uint16_t SampleBits = 16;
-    constexpr int32_t FrameBytes = 4;
-}
-
 void checkBufferDesc(const BufferDesc& desc)
 {
     const WaveFormat& f = desc.Format;

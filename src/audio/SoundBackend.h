@@ -5,8 +5,8 @@
 // SdlSoundBackend (real output through SDL2) and FakeSoundBackend (records calls for
 // tests). Every function here is called on the UI thread only.
 
+#include "AudioFormat.h"
 #include "SignalPhase.h"
-#include "SoundObjects.h"
 
 #include <cstdint>
 #include <string>

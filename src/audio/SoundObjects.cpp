@@ -8,10 +8,6 @@
 namespace vellox::audio {
 
 namespace {
-    constexpr uint16_t PcmTag = 1;
-    constexpr uint16_t StereoChannels = 2;
-    constexpr uint16_t SampleBits = 16;
-
     // The buffer description for one looping buffer at sampleRate (Hz) holding
     // repetitiveTime x 4 x sampleRate bytes; every field not set here stays zero.
     BufferDesc makeBufferDesc(int32_t sampleRate, float repetitiveTime)

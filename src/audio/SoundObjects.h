@@ -5,6 +5,8 @@
 // Contract for the window; the implementation (SDL2 backend, recording fake) lives
 // beside this header. All functions here are called on the UI thread only.
 
+#include "AudioFormat.h"
+
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -12,29 +14,6 @@
 #include <utility>
 
 namespace vellox::audio {
-
-// A failure status of a device operation; an error of the running operation that the
-// restart sequence catches and reports.
-class SoundError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-struct WaveFormat {
-    uint16_t FormatTag = 0; // 1 = PCM
-    uint16_t Channels = 0;
-    int32_t SamplesPerSec = 0;
-    int32_t AvgBytesPerSec = 0;
-    uint16_t BlockAlign = 0;
-    uint16_t BitsPerSample = 0;
-    uint16_t ExtraSize = 0;
-};
-
-struct BufferDesc {
-    int32_t Flags = 0;
-    int32_t BufferBytes = 0;
-    WaveFormat Format;
-};
 
 // RepetitiveTime x 4 x SampleRate computed in floating point, rounded half-even: a
 // buffer that plays RepetitiveTime seconds of 16-bit stereo frames. The float32 value

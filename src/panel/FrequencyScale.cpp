@@ -164,10 +164,10 @@ int16_t pickFrequency(float x)
 {
     const double p = x == 0.0f ? 1.0 : double(x);
     const double hz = p * HzPerPixel;
-    if (!(hz >= LowestFrequency)) // also NaN
-        return LowestFrequency;
-    if (hz > HighestFrequency)
-        return HighestFrequency;
+    if (!(hz >= MinFrequency)) // also NaN
+        return MinFrequency;
+    if (hz > MaxFrequency)
+        return MaxFrequency;
     return roundToInt16(hz);
 }
 

@@ -9,6 +9,7 @@
 // cursor position) need no widget.
 
 #include "PictureBox.h"
+#include "SynthTypes.h"
 
 #include <QColor>
 #include <QFont>
@@ -26,9 +27,6 @@ namespace vellox {
 inline constexpr int HzPerPixel = 25;
 inline constexpr int ScaleWidth = 800;
 inline constexpr int ScaleHeight = 37;
-// Frequencies the pointer can set: the range of the frequency spinners.
-inline constexpr int16_t LowestFrequency = 20;
-inline constexpr int16_t HighestFrequency = 20000;
 
 // The cursor line: green, 2 pixels wide, from y = 5 to y = 20 at x = frequency / 25.
 inline constexpr QColor CursorColor { 0, 255, 0 };
@@ -71,9 +69,9 @@ float cursorX(int16_t frequency);
 // The frequency at pointer position x: p = x, except that x = 0 gives p = 1; then p*25
 // rounded to the nearest integer, halves to even (37.5 -> 38, 12.5 -> 12). The product
 // is computed in double, where it is exact for every float x.
-// Results below 20 give 20 and results above 20000 give 20000, so a drag past either end
-// of the scale sets the nearest end of the 20..20000 range; so do 0 < x < 0.8 (at most
-// 19.5 Hz) and a NaN position (20).
+// Results below MinFrequency (20) give 20 and results above MaxFrequency (20000) give 20000,
+// so a drag past either end of the scale sets the nearest end of the range; so do 0 < x < 0.8 (at
+// most 19.5 Hz) and a NaN position (20).
 int16_t pickFrequency(float x);
 
 // Draws a whole scale on top of what the area shows: baseline, ticks, labels, title and

@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "InputBits.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,35 +11,6 @@
 #include <vector>
 
 namespace vellox {
-
-namespace {
-
-    // Qt's buttons and modifiers as the bit sets of the pointer signals.
-    int buttonBits(Qt::MouseButtons buttons)
-    {
-        int bits = 0;
-        if (buttons & Qt::LeftButton)
-            bits |= 1;
-        if (buttons & Qt::RightButton)
-            bits |= 2;
-        if (buttons & Qt::MiddleButton)
-            bits |= 4;
-        return bits;
-    }
-
-    int shiftBits(Qt::KeyboardModifiers modifiers)
-    {
-        int bits = 0;
-        if (modifiers & Qt::ShiftModifier)
-            bits |= 1;
-        if (modifiers & Qt::ControlModifier)
-            bits |= 2;
-        if (modifiers & Qt::AltModifier)
-            bits |= 4;
-        return bits;
-    }
-
-} // namespace
 
 PictureBox::PictureBox(QSize canvasSize, QColor background, QWidget* parent)
     : QWidget(parent)

@@ -66,7 +66,7 @@ std::string frequencyLabel(int16_t frequency)
 
 std::string upperTimeViewLabel(int16_t waveform, int16_t frequency1, float bitLength)
 {
-    if (waveform == WaveBitCode || waveform == WaveBitTwoTone)
+    if (isBitCode(waveform))
         return bitLengthLabel(bitLength);
     return frequencyLabel(frequency1);
 }

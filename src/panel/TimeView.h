@@ -44,7 +44,7 @@ std::string bitLengthLabel(float bitLength);
 // The frequency with the blank of a non-negative number, then " Hz": " 1000 Hz".
 std::string frequencyLabel(int16_t frequency);
 // The two labels of the view as DrawTimeView prints them: the upper one is the bit length
-// for the bit-code waveforms (8 and 9) and F1 otherwise; the lower one is F1 in mode 1
+// for the bit-code waveforms (isBitCode) and F1 otherwise; the lower one is F1 in mode 1
 // (F1 on both channels) and F2 otherwise.
 std::string upperTimeViewLabel(int16_t waveform, int16_t frequency1, float bitLength);
 std::string lowerTimeViewLabel(int16_t channelMode, int16_t frequency1, int16_t frequency2);

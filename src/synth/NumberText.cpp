@@ -63,8 +63,10 @@ namespace {
         return position + exponent;
     }
 
-    double readRadixInteger(const std::string& s, size_t pos, int radix)
+    // The integer of the radix's digits from pos on; nothing when there is not one.
+    std::optional<double> readRadixInteger(const std::string& s, size_t pos, int radix)
     {
+        const size_t first = pos;
         double value = 0.0;
         for (; pos < s.size(); ++pos) {
             const int d = digitValue(s[pos]);
@@ -72,11 +74,13 @@ namespace {
                 break;
             value = value * radix + d;
         }
+        if (pos == first)
+            return std::nullopt;
         return finite(value);
     }
 }
 
-double readNumber(std::string_view text)
+std::optional<double> readLeadingNumber(std::string_view text)
 {
     // Blanks, tabs and line feeds do not end a number; they are dropped wherever they stand.
     std::string s;
@@ -90,7 +94,7 @@ double readNumber(std::string_view text)
             return readRadixInteger(s, 2, 16);
         if (s[1] == 'O' || s[1] == 'o')
             return readRadixInteger(s, 2, 8);
-        return 0.0;
+        return std::nullopt;
     }
 
     // Copy the longest leading number into a clean form for from_chars, which
@@ -117,7 +121,7 @@ double readNumber(std::string_view text)
         }
     }
     if (mantissaDigits == 0)
-        return 0.0;
+        return std::nullopt;
     if (mantissa.front() == '.')
         mantissa.insert(mantissa.begin(), '0');
     if (mantissa.back() == '.')

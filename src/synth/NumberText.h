@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,13 @@ namespace vellox {
 // one period (always the period, whatever the locale) and an optional exponent
 // (E or D, optional sign, digits). Reading stops at the first character that cannot
 // continue the number. "&H" and "&O" read a hexadecimal or octal integer.
-// A text without a leading number gives 0.
-double readNumber(std::string_view text);
+// A text without a leading number gives nothing.
+std::optional<double> readLeadingNumber(std::string_view text);
+// The same, with 0 for a text without a leading number.
+inline double readNumber(std::string_view text)
+{
+    return readLeadingNumber(text).value_or(0.0);
+}
 
 // Significant digits kept when writing a value stored in single or double precision.
 inline constexpr int SingleDigits = 7;

@@ -9,6 +9,7 @@
 // linkage emitted there could be picked by the linker for code running on a CPU without
 // those instructions.
 
+#include "SynthTypes.h"
 #include "UniformSource.h"
 
 #include <cmath>
@@ -117,13 +118,23 @@ namespace {
         return double(c.F1Period) * double(c.DutyPercent) / 100.0 > double(m) ? -1 : +1;
     }
 
-    constexpr bool dependsOnMode(int wave)
+    // The waveforms whose formula takes P = int32(F1Period), the whole period (wholePeriod).
+    constexpr bool usesWholePeriod(int wave)
     {
-        return wave != 4 && wave != 8 && wave != 9;
+        return wave == WavePwm || wave == WaveStairsFalling || wave == WaveStairsRising;
     }
+
+    // A waveform that reaches the end of leftValue or leftLanes has no formula there.
+    template <int Wave> constexpr bool NoFormulaFor = false;
 
     // Left value before clipping for waveform Wave in channel mode Mode (0 stands for a mode
     // outside 1..6). s1 and s2 are valid when needsS1/needsS2 below say so.
+    //
+    // The vector engine computes the same formulas W frames at a time in leftLanes
+    // (SynthKernels.inc), and falls back to this function wherever it cannot prove its value
+    // exact. The two must change together, formula for formula (and the test reference in
+    // tests/synth/SynthReference.h with them): the engines are proven equal, not derived
+    // from one another.
     //
     // Noise draws: exactly two per left value whose formula contains the noise term, u1 first,
     // whatever NoiseLevel is (so 0 draws zero-scaled noise). No draws where no formula runs:
@@ -138,17 +149,17 @@ namespace {
         const double L2 = c.Level2;
         const double di = double(i);
 
-        if constexpr (Wave < 0 || Wave > 10 || (Mode == 0 && dependsOnMode(Wave))) {
+        if constexpr (!isWaveform(Wave) || (!isChannelMode(Mode) && dependsOnMode(Wave))) {
             return 0;
-        } else if constexpr (Wave == 4) { // "W Noise": noise only, +1 offset, any mode
+        } else if constexpr (Wave == WaveNoise) { // noise only, +1 offset, any mode
             const double d = random.difference();
             return int32Of(d * 20000.0 * c.NoiseLevel + 1.0);
-        } else if constexpr (Wave == 8 || Wave == 9) {
+        } else if constexpr (isBitCode(Wave)) {
             if (c.BitCounter > c.BitSymbolCount)
                 return 0;
             const int32_t v = symbolValue(c.BitSymbols[c.BitCounter - 1]);
             const double d = random.difference();
-            if constexpr (Wave == 8) {
+            if constexpr (Wave == WaveBitCode) {
                 return int32Of(d * 20000.0 * c.NoiseLevel + double(FullScale - RampSpan * v) * L1);
             } else {
                 const double N = d * c.NoiseLevel;
@@ -156,62 +167,64 @@ namespace {
                     return int32Of(K * (N + L1 * std::sin(c.PhaseStep1 * di)));
                 return int32Of(K * (N + L2 * s2));
             }
-        } else if constexpr (Wave == 6 && Mode == 5) { // "PWM" FM: the period follows F2
+        } else if constexpr (Wave == WavePwm && Mode == ModeFm) { // the period follows F2
             c.F1Period = float(double(c.F1Period) + L2 * s2);
             const int32_t P = wholePeriod(c.F1Period);
             const int32_t m = i % P;
             const int32_t sigma = pulseSign(c, m);
             const double N = random.difference() * c.NoiseLevel;
             return int32Of(double(sigma) * K * (N + L1));
-        } else if constexpr (Mode == 5 && Wave != 1 && Wave != 2 && Wave != 10) {
+        } else if constexpr (Mode == ModeFm
+            && (Wave == WaveSine || Wave == WaveTrapeze || Wave == WaveTriangle
+                || Wave == WaveStairsFalling)) {
             // Sine FM; "Trapeze", "Triangle" and the falling "Stairs" use it unchanged.
             const double N = random.difference() * c.NoiseLevel;
             return int32Of(K * (N + L1 * std::sin(c.PhaseStep1 * di + L2 * s2)));
-        } else if constexpr (Mode == 5 && Wave == 1) { // the modulator is raised to the 7th power
+        } else if constexpr (Mode == ModeFm && Wave == WavePwSine) { // modulator to the 7th power
             const double N = random.difference() * c.NoiseLevel;
             return int32Of(K * (N + L1 * std::sin(c.PhaseStep1 * di + L2 * std::pow(s2, 7.0))));
-        } else if constexpr (Mode == 5 && Wave == 2) { // noise before the sign: it moves edges
+        } else if constexpr (Mode == ModeFm && Wave == WaveSquare) { // noise first: moves edges
             const double N = random.difference() * c.NoiseLevel;
             return FullScale * sign(L1 * std::sin(c.PhaseStep1 * di + L2 * s2) + N);
-        } else if constexpr (Mode == 5 && Wave == 10) { // carrier phase runs backwards
+        } else if constexpr (Mode == ModeFm && Wave == WaveStairsRising) { // phase runs backwards
             const double N = random.difference() * c.NoiseLevel;
             return int32Of(
                 K * (N + L1 * std::sin(c.PhaseStep1 * (double(c.F1Period) - di) + L2 * s2)));
-        } else if constexpr (Wave == 0) {
+        } else if constexpr (Wave == WaveSine) {
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == 1 || Mode == 6)
+            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                 return int32Of(K * (N + L1 * s1));
-            else if constexpr (Mode == 2)
+            else if constexpr (Mode == ModeF1PlusF2)
                 return int32Of(K * (N + L1 * s1 + L2 * s2));
-            else if constexpr (Mode == 3)
+            else if constexpr (Mode == ModeAm)
                 return int32Of(K * (L1 * s1 * (1.0 + L2 * s2) + N));
             else
                 return int32Of(K * (L1 * s1 * L2 * s2 + N));
-        } else if constexpr (Wave == 1) {
+        } else if constexpr (Wave == WavePwSine) {
             const double p = std::pow(s1, 7.0);
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == 1 || Mode == 6)
+            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                 return int32Of(K * (L1 * p + N));
-            else if constexpr (Mode == 2)
+            else if constexpr (Mode == ModeF1PlusF2)
                 return int32Of(K * (L1 * p + L2 * s2 + N));
-            else if constexpr (Mode == 3)
+            else if constexpr (Mode == ModeAm)
                 return int32Of(K * (L1 * p * (1.0 + L2 * s2) + N));
             else
                 return int32Of(K * (L1 * p * L2 * s2 + N));
-        } else if constexpr (Wave == 2) {
+        } else if constexpr (Wave == WaveSquare) {
             const double sq = double(sign(s1)); // 0 exactly where s1 is 0
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == 1 || Mode == 6)
+            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                 return int32Of(K * (sq * L1 + N));
-            else if constexpr (Mode == 2)
+            else if constexpr (Mode == ModeF1PlusF2)
                 return int32Of(K * (sq * L1 + N + L2 * s2));
-            else if constexpr (Mode == 3)
+            else if constexpr (Mode == ModeAm)
                 return int32Of(K * (sq * L1 * (1.0 + L2 * s2) + N));
             else
                 return int32Of(K * (sq * L1 * L2 * s2 + N));
-        } else if constexpr (Wave == 3 || Wave == 5) {
+        } else if constexpr (Wave == WaveTrapeze || Wave == WaveTriangle) {
             float shape; // trapeze t or triangle tri, both stored as float32
-            if constexpr (Wave == 3) {
+            if constexpr (Wave == WaveTrapeze) {
                 shape = float(3.0 * s1);
                 if (shape > 1.0f)
                     shape = 1.0f;
@@ -224,68 +237,80 @@ namespace {
             }
             const double t = double(shape);
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == 1 || Mode == 6)
+            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                 return int32Of(K * (N + t * L1));
-            else if constexpr (Mode == 2)
+            else if constexpr (Mode == ModeF1PlusF2)
                 return int32Of(K * (N + t * L1 + L2 * s2));
-            else if constexpr (Mode == 3)
+            else if constexpr (Mode == ModeAm)
                 return int32Of(K * (t * L1 * (1.0 + L2 * s2) + N));
             else
                 return int32Of(K * (t * L1 * L2 * s2 + N));
-        } else if constexpr (Wave == 6) {
+        } else if constexpr (Wave == WavePwm) {
             const int32_t P = wholePeriod(c.F1Period);
             const int32_t m = i % P;
             const double sigma = double(pulseSign(c, m));
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == 1 || Mode == 6)
+            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                 return int32Of(sigma * K * (N + L1));
-            else if constexpr (Mode == 2)
+            else if constexpr (Mode == ModeF1PlusF2)
                 return int32Of(sigma * K * (N + L1 + L2 * s2));
-            else if constexpr (Mode == 3)
+            else if constexpr (Mode == ModeAm)
                 return int32Of(sigma * K * (L1 * (1.0 + L2 * s2) + N));
             else
                 return int32Of(sigma * K * (N + L1 * L2 * s2));
-        } else { // the "Stairs" ramps, 7 falling and 10 rising, in sample units
+        } else if constexpr (Wave == WaveStairsFalling || Wave == WaveStairsRising) {
+            // The "Stairs" ramps, in sample units.
             const int32_t P = wholePeriod(c.F1Period);
             const int32_t m = i % P; // 0..P-1; 40000*m stays below 2^31 for F1 >= 20 Hz
             const double F1P = double(c.F1Period);
             const double slope = double(RampSpan * m) / F1P; // (40000*m)/F1Period
             const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Wave == 7) {
+            if constexpr (Wave == WaveStairsFalling) {
                 const double ramp7 = 20000.0 - slope;
-                if constexpr (Mode == 1 || Mode == 6)
+                if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                     return int32Of(L1 * ramp7 + K * N);
-                else if constexpr (Mode == 2)
+                else if constexpr (Mode == ModeF1PlusF2)
                     return int32Of(L1 * ramp7 + K * N + K * L2 * s2);
-                else if constexpr (Mode == 3)
+                else if constexpr (Mode == ModeAm)
                     return int32Of(20000.0 - L1 * slope * (1.0 + L2 * s2) + K * N);
                 else
                     return int32Of(-40000.0 * (L1 * L2 * s2 * double(m) / F1P + N));
             } else {
                 const double ramp10 = slope - 20000.0;
-                if constexpr (Mode == 1 || Mode == 6)
+                if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
                     return int32Of(L1 * ramp10 + K * N);
-                else if constexpr (Mode == 2)
+                else if constexpr (Mode == ModeF1PlusF2)
                     return int32Of(L1 * ramp10 + K * N + K * L2 * s2);
-                else if constexpr (Mode == 3)
+                else if constexpr (Mode == ModeAm)
                     return int32Of(-20000.0 + L1 * slope * (1.0 + L2 * s2) + K * N);
                 else
                     return int32Of(-40000.0 * (N - L1 * L2 * s2 * double(m) / F1P));
             }
+        } else {
+            static_assert(NoFormulaFor<Wave>, "a waveform without its formula in leftValue");
+            return 0;
         }
     }
 
     // Which sines a (waveform, mode) pair needs, so the loop computes no unused sine.
     // The right channel needs s1 in mode 1 and s2 in every other mode.
+    //
+    // The vector engine asks vectorNeedsS1 (SynthKernels.inc), which differs in one place:
+    // "Bit Two-Tone Code" sends sin(PhaseStep1*i) for its 0 bits. The scalar loop takes
+    // that sine inside leftValue, only for the frames of 0 bits; the vector loops take
+    // every sine before the formulas (a call of the vector sine clobbers every vector
+    // register) and pick per lane, so they need s1 for every frame.
     template <int Wave, int Mode> constexpr bool needsS1()
     {
-        if (Mode == 1)
+        if (Mode == ModeF1Both)
             return true;
-        return Mode != 0 && Mode != 5 && (Wave == 0 || Wave == 1 || Wave == 2 || Wave == 3);
+        return isChannelMode(Mode) && Mode != ModeFm
+            && (Wave == WaveSine || Wave == WavePwSine || Wave == WaveSquare
+                || Wave == WaveTrapeze);
     }
     template <int Wave, int Mode> constexpr bool needsS2()
     {
-        return Mode != 1 || Wave == 9;
+        return Mode != ModeF1Both || Wave == WaveBitTwoTone;
     }
 
 } // namespace

@@ -1,5 +1,11 @@
 #pragma once
 
+// The facts every layer shares: the settings the synthesis reads, the sample rates, the
+// frequency range, the waveforms and channel modes, and the start values. They live here,
+// in the Qt-free bottom layer, and everything above derives from them: the window's
+// options and spinners, the scales, the tools, the benchmarks and the test tables.
+
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -7,13 +13,60 @@
 
 namespace vellox {
 
-// The shared bit-code settings, read by the synthesis and edited by the bit-code
-// dialog. They live here, in the Qt-free core, because both of those reach them.
-struct Module1 {
-    std::string BitCode; // one character per bit, "0" or "1" (others send as 0)
-    float RepetitiveTime = 0.0f; // seconds: length of the looping sound buffer
-    float BitLength = 0.0f; // seconds per bit
-};
+// ---- sample rates --------------------------------------------------------------------
+
+// The sample rates the generator offers, in frames per second, in the order of their
+// options in the window's "Settings" frame. A new rate is a new entry here plus its
+// option's place in the window's layout (FormGenUi.cpp).
+inline constexpr std::array SampleRates { 44100, 98000, 192000 };
+inline constexpr std::size_t SampleRateCount = SampleRates.size();
+inline constexpr int32_t StartSampleRate = 98000;
+
+constexpr bool isSampleRate(int32_t rate)
+{
+    for (const int32_t r : SampleRates)
+        if (r == rate)
+            return true;
+    return false;
+}
+
+// The position of `rate` in SampleRates; SampleRateCount for a rate not offered.
+constexpr std::size_t sampleRateIndex(int32_t rate)
+{
+    for (std::size_t i = 0; i < SampleRateCount; ++i)
+        if (SampleRates[i] == rate)
+            return i;
+    return SampleRateCount;
+}
+
+// "44100, 98000 or 192000": the rates as a sentence, for messages and help texts.
+inline std::string sampleRateList()
+{
+    std::string text;
+    for (std::size_t i = 0; i < SampleRateCount; ++i) {
+        if (i > 0)
+            text += i + 1 == SampleRateCount ? " or " : ", ";
+        text += std::to_string(SampleRates[i]);
+    }
+    return text;
+}
+
+static_assert(isSampleRate(StartSampleRate));
+
+// ---- frequencies ---------------------------------------------------------------------
+
+// Every frequency field (F1, F2) stays within MinFrequency..MaxFrequency Hz.
+inline constexpr int16_t MinFrequency = 20;
+inline constexpr int16_t MaxFrequency = 20000;
+inline constexpr int16_t StartFrequency1 = 1000;
+inline constexpr int16_t StartFrequency2 = 100;
+
+constexpr bool isAudioFrequency(int32_t hz)
+{
+    return hz >= MinFrequency && hz <= MaxFrequency;
+}
+
+// ---- waveforms -----------------------------------------------------------------------
 
 // Waveform values: the index of the option array of the waveform frame.
 enum WaveformIndex : int16_t {
@@ -28,7 +81,72 @@ enum WaveformIndex : int16_t {
     WaveBitCode = 8,
     WaveBitTwoTone = 9,
     WaveStairsRising = 10,
+    // Not a waveform: the number of them. A new waveform goes above this line; the
+    // checklist in docs/architecture.md says what else it needs.
+    WaveformCount
 };
+
+constexpr bool isWaveform(int32_t wave)
+{
+    return wave >= 0 && wave < WaveformCount;
+}
+
+// The two waveforms that send the bits of Module1's BitCode; their loop lasts the pattern.
+constexpr bool isBitCode(int32_t wave)
+{
+    return wave == WaveBitCode || wave == WaveBitTwoTone;
+}
+
+// Whether the left channel's formula depends on the channel mode. "W Noise" and the bit
+// codes sound the same in every mode (only the right channel follows it).
+constexpr bool dependsOnMode(int32_t wave)
+{
+    return wave != WaveNoise && !isBitCode(wave);
+}
+
+// The waveforms whose option enables "Modulation FM" and "Set Bit" in the window. The
+// front panel enables both for every option from "Bit Code" on in index order, which
+// takes in the rising "Stairs" as well; it is kept so, and listed by name, so that a new
+// waveform does not enable them by accident of its index.
+constexpr bool enablesFmAndSetBit(int32_t wave)
+{
+    return isBitCode(wave) || wave == WaveStairsRising;
+}
+
+// The waveform's name, as the tools print it (the window's captions are its own).
+// The switch has no default, so the compiler asks for the name of a new waveform.
+constexpr const char* waveformName(WaveformIndex wave)
+{
+    switch (wave) {
+    case WaveSine:
+        return "Sine";
+    case WavePwSine:
+        return "Pw Sine";
+    case WaveSquare:
+        return "Square";
+    case WaveTrapeze:
+        return "Trapeze";
+    case WaveNoise:
+        return "W Noise";
+    case WaveTriangle:
+        return "Triangle";
+    case WavePwm:
+        return "PWM";
+    case WaveStairsFalling:
+        return "Stairs falling";
+    case WaveBitCode:
+        return "Bit Code";
+    case WaveBitTwoTone:
+        return "Bit Two-Tone Code";
+    case WaveStairsRising:
+        return "Stairs rising";
+    case WaveformCount:
+        break;
+    }
+    return "";
+}
+
+// ---- channel modes -------------------------------------------------------------------
 
 // ChannelMode values 1..6.
 enum ChannelModeValue : int16_t {
@@ -38,20 +156,45 @@ enum ChannelModeValue : int16_t {
     ModeAmSp = 4,
     ModeFm = 5,
     ModeStereo = 6,
+    ModeEnd // not a mode: one past the last
 };
+inline constexpr int ChannelModeCount = ModeEnd - ModeF1Both;
+
+constexpr bool isChannelMode(int32_t mode)
+{
+    return mode >= ModeF1Both && mode < ModeEnd;
+}
+
+// ---- the settings --------------------------------------------------------------------
+
+// The shared bit-code settings, read by the synthesis and edited by the bit-code
+// dialog. They live here, in the Qt-free core, because both of those reach them.
+struct Module1 {
+    std::string BitCode; // one character per bit, "0" or "1" (others send as 0)
+    float RepetitiveTime = 0.0f; // seconds: length of the looping sound buffer
+    float BitLength = 0.0f; // seconds per bit
+
+    // Every field, by the defaulted comparison: a field added later is compared too.
+    bool operator==(const Module1&) const = default;
+};
+
+inline constexpr int32_t StartDutyPercent = 50;
 
 // The fields of the generator state that the synthesis reads, with their stored widths.
 struct SynthSettings {
-    int32_t SampleRate = 98000; // 44100, 98000 or 192000 frames per second
-    int16_t Frequency1 = 1000; // Hz, 20..20000
-    int16_t Frequency2 = 100; // Hz, 20..20000
+    int32_t SampleRate = StartSampleRate; // one of SampleRates, frames per second
+    int16_t Frequency1 = StartFrequency1; // Hz, MinFrequency..MaxFrequency
+    int16_t Frequency2 = StartFrequency2; // Hz, MinFrequency..MaxFrequency
     float Pi = 0.0f; // 4*atan(1) stored as float32
     float Level1 = 0.0f; // linear amplitude factor
     float Level2 = 0.0f;
     float NoiseLevel = 0.0f; // 0..1
-    int16_t Waveform = WaveSine; // 0..10
+    int16_t Waveform = WaveSine; // 0..WaveformCount-1
     int16_t ChannelMode = ModeF1Both; // 1..6
-    int32_t DutyPercent = 50; // the duty spinner's value, 1..100, read by "PWM"
+    int32_t DutyPercent = StartDutyPercent; // the duty spinner's value, 1..100, read by "PWM"
+
+    // Every field, by the defaulted comparison: a field added later is compared too.
+    bool operator==(const SynthSettings&) const = default;
 };
 
 // One synthesis fills one second: frames 0..SampleRate-1, interleaved indices
@@ -72,6 +215,8 @@ struct PhaseSteps {
     float PhaseStep1 = 0.0f; // radians per interleaved sample index
     float PhaseStep2 = 0.0f;
 };
+
+// ---- start values --------------------------------------------------------------------
 
 // The built-in start values: every run of the program begins with these.
 inline constexpr const char* StartBitCode = "10011101010001101010111000101011";
@@ -100,16 +245,16 @@ inline Module1 startModule1()
 inline SynthSettings startSynthSettings()
 {
     SynthSettings s;
-    s.SampleRate = 98000;
-    s.Frequency1 = 1000;
-    s.Frequency2 = 100;
+    s.SampleRate = StartSampleRate;
+    s.Frequency1 = StartFrequency1;
+    s.Frequency2 = StartFrequency2;
     s.Pi = startPi();
     s.Level1 = startLevel();
     s.Level2 = startLevel();
     s.NoiseLevel = 0.0f;
     s.Waveform = WaveSine;
     s.ChannelMode = ModeF1Both;
-    s.DutyPercent = 50;
+    s.DutyPercent = StartDutyPercent;
     return s;
 }
 

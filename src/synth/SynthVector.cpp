@@ -99,7 +99,7 @@ namespace synthvector {
             Context c = *s.c;
             const int32_t i = 2 * k;
             const double di = double(i);
-            if constexpr (Wave == 8 || Wave == 9)
+            if constexpr (isBitCode(Wave))
                 c.BitCounter = k / s.bitFrames + 1;
             double s1 = 0.0;
             double s2 = 0.0;
@@ -114,7 +114,7 @@ namespace synthvector {
         template <int Mode> int16_t exactRight(const Setup& s, int32_t k)
         {
             const double di = double(2 * k);
-            if constexpr (Mode == 1)
+            if constexpr (Mode == ModeF1Both)
                 return clip(int32Of(std::sin(s.c->PhaseStep1 * di) * 20000.0 * s.c->Level1));
             else
                 return clip(int32Of(std::sin(s.c->PhaseStep2 * di) * 20000.0 * s.c->Level2));
@@ -128,7 +128,7 @@ namespace synthvector {
             int32_t into = k0 % s.bitFrames;
             for (int32_t j = 0; j < taken; ++j) {
                 const int32_t v = symbolValue(s.c->BitSymbols[bit]);
-                if constexpr (Wave == 8)
+                if constexpr (Wave == WaveBitCode)
                     aux[j] = s.bitAmplitude[std::size_t(v)];
                 else
                     aux[j] = v != 0 ? 1.0 : 0.0;
@@ -435,11 +435,11 @@ namespace synthvector {
         s.PS2 = c.PhaseStep2;
         s.F1P = double(c.F1Period);
         s.TriF = double(c.TriangleF);
-        if (wave == WavePwm || wave == WaveStairsFalling || wave == WaveStairsRising)
+        if (usesWholePeriod(wave))
             s.Pd = double(wholePeriod(c.F1Period));
         s.pulseThreshold = double(c.F1Period) * double(c.DutyPercent) / 100.0;
         s.activeFrames = frames;
-        if (wave == WaveBitCode || wave == WaveBitTwoTone) {
+        if (isBitCode(wave)) {
             s.bitFrames = int32_t(c.BitPeriod / 2);
             const int64_t bits = int64_t(c.BitSymbolCount) * int64_t(s.bitFrames);
             s.activeFrames = int32_t(std::min<int64_t>(frames, bits));

@@ -26,7 +26,7 @@ namespace {
         LiveDraws draws { random };
         for (int32_t i = 0; i <= last; i += 2) {
             const double di = double(i);
-            if constexpr (Wave == 8 || Wave == 9) {
+            if constexpr (isBitCode(Wave)) {
                 if (int64_t(i) % c.BitPeriod == 0)
                     ++c.BitCounter;
             }
@@ -41,7 +41,7 @@ namespace {
 
             // The right channel is always the clean sine at the same instant.
             int32_t right;
-            if constexpr (Mode == 1)
+            if constexpr (Mode == ModeF1Both)
                 right = int32Of(s1 * 20000.0 * L1);
             else
                 right = int32Of(s2 * 20000.0 * L2);
@@ -51,28 +51,25 @@ namespace {
 
     using FillFn = void (*)(Context&, UniformSource&, int32_t, int16_t*);
 
-    // Row w holds waveform w (row 11: any unknown waveform); column m holds mode m
-    // (column 0: any mode outside 1..6).
+    // Row w holds waveform w (row WaveformCount: any unknown waveform); column m holds mode
+    // m (column 0: any mode outside 1..6).
+    constexpr std::size_t FillRows = std::size_t(WaveformCount) + 1;
+    constexpr std::size_t FillColumns = std::size_t(ModeEnd);
+    static_assert(ModeF1Both == 1, "column 0 is left for the modes outside the range");
+
     template <int Wave, std::size_t... Modes>
-    constexpr std::array<FillFn, 7> modeRow(std::index_sequence<Modes...>)
+    constexpr std::array<FillFn, FillColumns> modeRow(std::index_sequence<Modes...>)
     {
         return { &fillFrames<Wave, int(Modes)>... };
     }
     template <std::size_t... Waves>
-    constexpr std::array<std::array<FillFn, 7>, 12> fillTable(std::index_sequence<Waves...>)
+    constexpr std::array<std::array<FillFn, FillColumns>, FillRows> fillTable(
+        std::index_sequence<Waves...>)
     {
-        return { modeRow<(Waves < 11 ? int(Waves) : -1)>(std::make_index_sequence<7> {})... };
+        return { modeRow<(isWaveform(int32_t(Waves)) ? int(Waves) : -1)>(
+            std::make_index_sequence<FillColumns> {})... };
     }
-    constexpr auto FillTable = fillTable(std::make_index_sequence<12> {});
-
-    bool isSupportedRate(int32_t rate)
-    {
-        return rate == 44100 || rate == 98000 || rate == 192000;
-    }
-    bool isAudioFrequency(int16_t f)
-    {
-        return f >= 20 && f <= 20000;
-    }
+    constexpr auto FillTable = fillTable(std::make_index_sequence<FillRows> {});
 
 } // namespace
 
@@ -80,17 +77,17 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     UniformSource& random, std::vector<int16_t>& samples)
 {
     const int32_t SampleRate = settings.SampleRate;
-    if (!isSupportedRate(SampleRate))
-        throw std::range_error("SynthesizeSignal: sample rate not 44100, 98000 or 192000");
+    if (!isSampleRate(SampleRate))
+        throw std::range_error("SynthesizeSignal: sample rate not " + sampleRateList());
     if (!isAudioFrequency(settings.Frequency1) || !isAudioFrequency(settings.Frequency2))
-        throw std::range_error("SynthesizeSignal: frequency outside 20..20000 Hz");
+        throw std::range_error("SynthesizeSignal: frequency outside " + std::to_string(MinFrequency)
+            + ".." + std::to_string(MaxFrequency) + " Hz");
     if (!std::isfinite(settings.Pi) || !std::isfinite(settings.Level1)
         || !std::isfinite(settings.Level2) || !std::isfinite(settings.NoiseLevel))
         throw std::range_error("SynthesizeSignal: level, noise or Pi not a finite number");
 
     const int16_t Waveform = settings.Waveform;
     const int16_t ChannelMode = settings.ChannelMode;
-    const bool isBitCode = Waveform == WaveBitCode || Waveform == WaveBitTwoTone;
 
     Context c;
     c.Level1 = double(settings.Level1);
@@ -105,7 +102,7 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     c.BitSymbols = module1.BitCode.data();
     c.BitSymbolCount = int32_t(std::min<std::size_t>(module1.BitCode.size(), MaxBitSymbols));
     c.BitCounter = 0;
-    if (isBitCode) {
+    if (isBitCode(Waveform)) {
         // Frames per bit: BitLength*SampleRate + 0.2, rounded. Below one frame per bit the
         // bit counter has no period, which is an arithmetic error (bits under about 7 us).
         const int32_t BitFrames
@@ -129,14 +126,15 @@ PhaseSteps SynthesizeSignal(const SynthSettings& settings, const Module1& module
     samples.resize(sampleCount(SampleRate));
     std::fill(samples.begin() + 2 * filledFrames(SampleRate), samples.end(), int16_t(0));
 
-    const std::size_t row = (Waveform >= 0 && Waveform <= 10) ? std::size_t(Waveform) : 11;
-    const std::size_t column
-        = (ChannelMode >= 1 && ChannelMode <= 6) ? std::size_t(ChannelMode) : 0;
+    const bool knownWaveform = isWaveform(Waveform);
+    const bool knownMode = isChannelMode(ChannelMode);
+    const std::size_t row = knownWaveform ? std::size_t(Waveform) : std::size_t(WaveformCount);
+    const std::size_t column = knownMode ? std::size_t(ChannelMode) : 0;
     // The vector engine covers the real waveforms and modes on CPUs with AVX2 or AVX-512;
     // everything else, and every CPU without them, runs the scalar loops.
     synthpath::Stats stats;
     const synthpath::Path path = synthpath::activePath();
-    const bool vectorDone = path != synthpath::Path::Scalar && row <= 10 && column >= 1
+    const bool vectorDone = path != synthpath::Path::Scalar && knownWaveform && knownMode
         && synthvector::synthesize(
             path, c, random, SampleRate, samples.data(), int(row), int(column), stats);
     if (!vectorDone)

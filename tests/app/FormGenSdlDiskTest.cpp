@@ -4,10 +4,12 @@
 
 #include "FormGen.h"
 #include "FrequencyEstimator.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
 #include "SdlSoundBackend.h"
 #include "SignalAnalysis.h"
+#include "SoundObjects.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +49,7 @@ private slots:
         QVERIFY(!path.isEmpty());
         QFile::remove(QString::fromLocal8Bit(path));
         QStringList messages;
-        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
 
         audio::SdlSoundBackend backend;
         FormGen window(backend);
@@ -199,7 +201,7 @@ private slots:
         const QString path = QString::fromLocal8Bit(qgetenv("SDL_DISKAUDIOFILE"));
         QVERIFY(!path.isEmpty());
         QStringList messages;
-        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
 
         audio::SdlSoundBackend backend;
         FormGen window(backend);

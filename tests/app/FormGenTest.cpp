@@ -4,9 +4,12 @@
 // what only the real tick does (they wait for ticks, never for a duration to be short).
 
 #include "FormGen.h"
+#include "DialogAnswers.h"
+#include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
 #include "FrequencyScale.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
 #include "Rounding.h"
@@ -34,6 +37,10 @@ using namespace vellox;
 using audio::FakeSoundBackend;
 using audio::SoundOp;
 using Kind = audio::SoundOp::Kind;
+using vellox::testing::captureMessages;
+using vellox::testing::countKind;
+using vellox::testing::lastOp;
+using vellox::testing::rejectNext;
 
 namespace {
 
@@ -42,37 +49,6 @@ const QColor Green(0, 255, 0);
 bool isColour(const QImage& image, int x, int y, QColor colour)
 {
     return QColor(image.pixel(x, y)).rgb() == colour.rgb();
-}
-
-// Answers the next modal dialog of type T by rejecting it, once it is shown.
-template <class T> void rejectNext(int* seen)
-{
-    QTimer::singleShot(0, [seen] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<T*>(w); dialog && dialog->isVisible()) {
-                ++*seen;
-                dialog->reject();
-                return;
-            }
-        }
-    });
-}
-
-int countKind(const FakeSoundBackend& fake, Kind kind)
-{
-    int n = 0;
-    for (const SoundOp& op : fake.ops())
-        n += op.kind == kind ? 1 : 0;
-    return n;
-}
-
-const SoundOp* lastOp(const FakeSoundBackend& fake, Kind kind)
-{
-    const SoundOp* found = nullptr;
-    for (const SoundOp& op : fake.ops())
-        if (op.kind == kind)
-            found = &op;
-    return found;
 }
 
 } // namespace
@@ -115,7 +91,7 @@ private slots:
     {
         messages.clear();
         endCalls = 0;
-        setMessageHandler([this](QWidget*, const QString& text) { messages << text; });
+        captureMessages(messages);
         fake = std::make_unique<FakeSoundBackend>();
         makeWindow();
     }
@@ -127,12 +103,16 @@ private slots:
         setMessageHandler(nullptr);
     }
 
-    void startUpState()
+    void startUpWindow()
     {
-        const GeneratorState& s = window->state();
         QCOMPARE(window->windowTitle(), QStringLiteral(" Korvane  Vellox"));
         QCOMPARE(window->size(), QSize(803, 237));
         QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void startUpState()
+    {
+        const GeneratorState& s = window->state();
         QCOMPARE(s.SampleRate, 98000);
         QCOMPARE(s.Frequency1, int16_t(1000));
         QCOMPARE(s.Frequency2, int16_t(100));
@@ -143,32 +123,55 @@ private slots:
         QCOMPARE(window->Text1->text(), QStringLiteral("1000"));
         QCOMPARE(window->Text2->text(), QStringLiteral("100"));
         QCOMPARE(window->module1().BitCode, std::string("10011101010001101010111000101011"));
+    }
 
-        // Controls at their start values.
-        QCOMPARE(window->UpDown1->value(), 1000);
-        QCOMPARE(window->UpDown3->value(), 100);
-        QCOMPARE(window->UpDown2->value(), 1);
-        QCOMPARE(window->UpDown4->value(), 1);
-        QCOMPARE(window->UpDown5->value(), 0);
-        QCOMPARE(window->UpDown6->value(), 1000);
-        QCOMPARE(window->UpDown7->value(), 50);
-        QCOMPARE(window->UpDown7->minimum(), 1);
-        QCOMPARE(window->UpDown7->maximum(), 100);
-        QCOMPARE(window->Slider1->value(), 127);
-        QCOMPARE(window->Slider1->pageStep(), 5);
-        QVERIFY(window->Option1[0]->isChecked());
-        QVERIFY(window->Option2->isChecked());
-        QVERIFY(window->Option4->isChecked());
-        QVERIFY(window->Option12->isChecked());
-        QVERIFY(!window->Command3->isEnabled());
-        QVERIFY(window->Option9->isEnabled());
-        QVERIFY(!window->Timer1->isActive());
-        QVERIFY(!window->Timer2->isActive());
-        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 3 dB"));
-        QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 3 dB"));
-        QCOMPARE(window->Label2->text(), QStringLiteral("0 %"));
-        QCOMPARE(window->Label3->text(), QStringLiteral("rap=50%"));
+    // Controls at their start values: a property of the control with that name.
+    void startUpControls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
+        auto row = [](const char* name, const char* property, QVariant value) {
+            QTest::addRow("%s.%s", name, property)
+                << QString::fromLatin1(name) << QByteArray(property) << value;
+        };
+        row("UpDown1", "value", 1000);
+        row("UpDown3", "value", 100);
+        row("UpDown2", "value", 1);
+        row("UpDown4", "value", 1);
+        row("UpDown5", "value", 0);
+        row("UpDown6", "value", 1000);
+        row("UpDown7", "value", 50);
+        row("UpDown7", "minimum", 1);
+        row("UpDown7", "maximum", 100);
+        row("Slider1", "value", 127);
+        row("Slider1", "pageStep", 5);
+        row("Option1_0", "checked", true);
+        row("Option2", "checked", true);
+        row("Option4", "checked", true);
+        row("Option12", "checked", true);
+        row("Command3", "enabled", false);
+        row("Option9", "enabled", true);
+        row("Timer1", "active", false);
+        row("Timer2", "active", false);
+        row("Label5", "text", QStringLiteral("Level = - 3 dB"));
+        row("Label4", "text", QStringLiteral("Level = - 3 dB"));
+        row("Label2", "text", QStringLiteral("0 %"));
+        row("Label3", "text", QStringLiteral("rap=50%"));
+    }
 
+    void startUpControls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
+        const QObject* control = window->findChild<QObject*>(name);
+        QVERIFY2(control, qPrintable(name));
+        QCOMPARE(control->property(property.constData()), value);
+    }
+
+    void startUpDevice()
+    {
         // The device is open with an empty, stopped buffer for 98000 Hz.
         QStringList ops;
         for (const std::string& op : fake->describedOps())
@@ -185,7 +188,10 @@ private slots:
         QCOMPARE(int(create->desc.Format.BlockAlign), 4);
         QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
         QVERIFY(messages.isEmpty());
+    }
 
+    void startUpDrawing()
+    {
         // Both scales drawn with their cursors; the time view is empty.
         QVERIFY(isColour(window->Picture1->canvas(), 40, 16, Green));
         QVERIFY(isColour(window->Picture1->canvas(), 39, 16, Green));
@@ -258,7 +264,8 @@ private slots:
                                  << "Log";
         const char* waves[] = { "Sine", "Pw Sine", "Square", "Trapeze", "W Noise", "Triangle",
             "PWM", "Stairs", "Bit Code", "Bit Two-Tone Code", "Stairs" };
-        for (int i = 0; i < 11; ++i) {
+        static_assert(std::size(waves) == WaveformCount, "a caption for every waveform");
+        for (int i = 0; i < WaveformCount; ++i) {
             const QString name = QStringLiteral("Option1_%1").arg(i);
             QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(waves[i]);
         }
@@ -412,8 +419,10 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<bool>("bitFamily");
-        for (int i = 0; i <= 10; ++i)
-            QTest::newRow(qPrintable(QStringLiteral("index %1").arg(i))) << i << (i >= 8);
+        // "Bit Code" and every option after it in index order enable FM and "Set Bit".
+        for (int i = 0; i < WaveformCount; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("index %1").arg(i)))
+                << i << (i == WaveBitCode || i == WaveBitTwoTone || i == WaveStairsRising);
     }
 
     void waveformOptionsRestart()

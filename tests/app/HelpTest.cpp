@@ -1,5 +1,6 @@
 #include "Help.h"
 #include "HelpCommand.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 
 #include <QDesktopServices>
@@ -27,7 +28,7 @@ private slots:
     void init()
     {
         m_messages.clear();
-        setMessageHandler([this](QWidget*, const QString& text) { m_messages << text; });
+        vellox::testing::captureMessages(m_messages);
     }
     void cleanup() { setMessageHandler(nullptr); }
 

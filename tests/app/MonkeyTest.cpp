@@ -13,6 +13,7 @@
 
 #include "BitCodeRules.h"
 #include "ControlCaptions.h"
+#include "DialogAnswers.h"
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
 #include "FormGen.h"
@@ -20,6 +21,7 @@
 #include "NumberText.h"
 #include "PictureBox.h"
 #include "SoundObjects.h"
+#include "Synthesizer.h"
 #include "UpDown.h"
 #include "frmAboutGen.h"
 
@@ -57,6 +59,7 @@ using namespace vellox;
 using audio::FakeSoundBackend;
 using audio::SoundOp;
 using Kind = audio::SoundOp::Kind;
+using vellox::testing::visibleTopLevel;
 
 namespace {
 
@@ -108,7 +111,7 @@ bool startsWithNumber(const QString& text)
 int expectedEntry(const QString& text)
 {
     const double v = readNumber(text.toStdString());
-    return int(std::nearbyint(std::clamp(v, 20.0, 20000.0)));
+    return int(std::nearbyint(std::clamp(v, double(MinFrequency), double(MaxFrequency))));
 }
 
 bool onlyBits(const std::string& s)
@@ -148,6 +151,12 @@ private:
     int aboutsSeen = 0;
     int expectDialogs = 0; // FormCode showings this event must produce (at least)
     size_t checkedOps = 0; // ops of the fake already checked for writes
+
+    // The last buffer found equal to a fresh synthesis, and its inputs.
+    SynthSettings verifiedSettings;
+    Module1 verifiedModule1;
+    std::vector<int16_t> verifiedSamples;
+    long long totalSynthesisChecks = 0;
 
     // Statistics for the summary line.
     QMap<QString, long long> counts;
@@ -225,14 +234,6 @@ private:
             check(text.contains(QStringLiteral("generator.html")),
                 QStringLiteral("unknown message: ") + text);
         }
-    }
-
-    template <class T> T* visibleTopLevel()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
-                return t;
-        return nullptr;
     }
 
     // Runs `answer` once the next modal dialog is shown; an unused answer is dropped.
@@ -612,7 +613,7 @@ private:
 
     void waveformEvent()
     {
-        const int index = pick(11);
+        const int index = pick(WaveformCount);
         QRadioButton* option = window->Option1[size_t(index)];
         const bool wasChecked = option->isChecked();
         const bool opens = index == WaveBitCode && !wasChecked;
@@ -644,10 +645,18 @@ private:
     void rateEvent()
     {
         // The lower rates more often: a restart at 192000 Hz costs four times one at 44100.
-        QRadioButton* const rates[] = { window->Option11, window->Option12, window->Option13 };
-        const int r = pick(10);
-        const int i = r < 5 ? 0 : r < 8 ? 1 : 2;
-        clickOption(rates[i], rates[i]->objectName());
+        // Weights 5, 3 and 2 for the first three rates, 1 for any further one.
+        static constexpr int firstWeights[] = { 5, 3, 2 };
+        const auto weight = [](std::size_t i) { return i < 3 ? firstWeights[i] : 1; };
+        int total = 0;
+        for (std::size_t i = 0; i < SampleRateCount; ++i)
+            total += weight(i);
+        int r = pick(total);
+        std::size_t i = 0;
+        while (r >= weight(i))
+            r -= weight(i++);
+        QRadioButton* const option = window->RateOption[i];
+        clickOption(option, option->objectName());
     }
 
     void spinnerEvent()
@@ -970,14 +979,14 @@ private:
         const GeneratorState& s = window->state();
         const Module1& m = window->module1();
 
-        check(s.SampleRate == 44100 || s.SampleRate == 98000 || s.SampleRate == 192000,
-            QStringLiteral("SampleRate %1").arg(s.SampleRate));
-        check(s.Frequency1 >= 20 && s.Frequency1 <= 20000,
+        check(isSampleRate(s.SampleRate), QStringLiteral("SampleRate %1").arg(s.SampleRate));
+        check(s.Frequency1 >= MinFrequency && s.Frequency1 <= MaxFrequency,
             QStringLiteral("Frequency1 %1").arg(s.Frequency1));
-        check(s.Frequency2 >= 20 && s.Frequency2 <= 20000,
+        check(s.Frequency2 >= MinFrequency && s.Frequency2 <= MaxFrequency,
             QStringLiteral("Frequency2 %1").arg(s.Frequency2));
-        check(s.Waveform >= 0 && s.Waveform <= 10, QStringLiteral("Waveform %1").arg(s.Waveform));
-        check(s.ChannelMode >= 1 && s.ChannelMode <= 6,
+        check(s.Waveform >= 0 && s.Waveform < WaveformCount,
+            QStringLiteral("Waveform %1").arg(s.Waveform));
+        check(s.ChannelMode >= ModeF1Both && s.ChannelMode < ModeEnd,
             QStringLiteral("ChannelMode %1").arg(s.ChannelMode));
         check(s.NoiseLevel >= 0.0f && s.NoiseLevel <= 1.0f,
             QStringLiteral("NoiseLevel %1").arg(double(s.NoiseLevel)));
@@ -1046,12 +1055,12 @@ private:
             : s.SweepMode == "linear"                 ? window->Option5
                                                       : window->Option6;
         check(sweep->isChecked(), QStringLiteral("sweep option not checked"));
-        QRadioButton* rate = s.SampleRate == 44100 ? window->Option11
-            : s.SampleRate == 98000                ? window->Option12
-                                                   : window->Option13;
-        check(rate->isChecked(), QStringLiteral("rate option not checked"));
+        check(window->RateOption[sampleRateIndex(s.SampleRate)]->isChecked(),
+            QStringLiteral("rate option not checked"));
         if (waveformChosen) {
-            const bool family = s.Waveform >= 8;
+            // "Bit Code" and every option after it in index order.
+            const bool family = s.Waveform == WaveBitCode || s.Waveform == WaveBitTwoTone
+                || s.Waveform == WaveStairsRising;
             check(window->Command3->isEnabled() == family && window->Option9->isEnabled() == family,
                 QStringLiteral("Set Bit / FM enabled %1/%2 with waveform %3")
                     .arg(window->Command3->isEnabled())
@@ -1071,6 +1080,38 @@ private:
                 .arg(n)
                 .arg(s.SampleRate)
                 .arg(double(m.RepetitiveTime)));
+
+        // With noise at 0 a buffer is a function of its inputs, whichever buffer the window
+        // took again: Samples, when it holds a synthesis (not the zeros of a restart or of a
+        // rate change), is the synthesis of the settings in force.
+        const bool synthesized
+            = std::any_of(s.Samples.begin(), s.Samples.end(), [](int16_t v) { return v != 0; });
+        if (s.NoiseLevel == 0.0f && n == synthSize && synthesized) {
+            const SynthSettings settings = synthSettings(s, window->UpDown7->value());
+            if (!(settings == verifiedSettings && m == verifiedModule1
+                    && s.Samples == verifiedSamples)) {
+                ++totalSynthesisChecks;
+                UniformSource random(1);
+                std::vector<int16_t> fresh;
+                try {
+                    SynthesizeSignal(settings, m, random, fresh);
+                } catch (const std::exception& e) {
+                    fail(QStringLiteral("the settings in force do not synthesize: ")
+                        + QString::fromUtf8(e.what()));
+                }
+                check(fresh == s.Samples,
+                    QStringLiteral("Samples is not the synthesis of the settings in force "
+                                   "(waveform %1, mode %2, F1 %3, F2 %4, %5 Hz)")
+                        .arg(s.Waveform)
+                        .arg(s.ChannelMode)
+                        .arg(s.Frequency1)
+                        .arg(s.Frequency2)
+                        .arg(s.SampleRate));
+                verifiedSettings = settings;
+                verifiedModule1 = m;
+                verifiedSamples = s.Samples;
+            }
+        }
 
         // Timers: armed with their own intervals or idle.
         check(!window->Timer1->isActive() || window->Timer1->interval() == 10,
@@ -1263,9 +1304,9 @@ private slots:
         window.reset();
         fake.reset();
         qInfo("monkey: %lld events in %.1f s; %lld messages (%lld restart failures), %lld writes, "
-              "%lld bit-code dialogs",
+              "%lld bit-code dialogs, %lld buffers checked against a fresh synthesis",
             events, double(clock.elapsed()) / 1000.0, totalMessages, totalFailures, totalWrites,
-            totalDialogs);
+            totalDialogs, totalSynthesisChecks);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "SdlSoundBackend.h"
 #include "SoundObjects.h"
+#include "SynthTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -214,11 +215,16 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     EXPECT_EQ(skipSilence(got, at), got.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest,
-    testing::Values(std::tuple { 44100, SdlSoundBackend::DefaultFadeMilliseconds },
-        std::tuple { 98000, SdlSoundBackend::DefaultFadeMilliseconds },
-        std::tuple { 192000, SdlSoundBackend::DefaultFadeMilliseconds },
-        std::tuple { 98000, 0 })); // the abrupt hand-over
+// Every rate with the transitions' fade, and the abrupt hand-over once.
+std::vector<std::tuple<int32_t, int>> diskCases()
+{
+    std::vector<std::tuple<int32_t, int>> cases;
+    for (const int32_t rate : vellox::SampleRates)
+        cases.emplace_back(rate, SdlSoundBackend::DefaultFadeMilliseconds);
+    cases.emplace_back(vellox::StartSampleRate, 0);
+    return cases;
+}
+INSTANTIATE_TEST_SUITE_P(Rates, DiskDriverTest, testing::ValuesIn(diskCases()));
 
 TEST(SdlDummy, DeviceStaysOpenAcrossRestarts)
 {

@@ -1,5 +1,6 @@
 #include "FormCode.h"
 #include "BitCodeRules.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ private slots:
     void init()
     {
         m_messages.clear();
-        setMessageHandler([this](QWidget*, const QString& text) { m_messages << text; });
+        vellox::testing::captureMessages(m_messages);
     }
     void cleanup() { setMessageHandler(nullptr); }
 

@@ -4,6 +4,7 @@
 // exactly once, without a crash or a hang.
 
 #include "FormGen.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
 #include "SdlSoundBackend.h"
@@ -34,7 +35,7 @@ private slots:
         QVERIFY2(!qEnvironmentVariable("SDL_AUDIODRIVER").isEmpty(),
             "the test names the driver SDL must fail with");
         QStringList messages;
-        setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
         const QString failure = QString::fromLatin1(PlayFailureMessage);
 
         audio::SdlSoundBackend backend;

@@ -6,9 +6,11 @@
 // Run by pulse_session.sh or pipewire_session.sh, which provide the server and the
 // environment.
 
+#include "DialogAnswers.h"
 #include "FormCode.h"
 #include "FormGen.h"
 #include "FrequencyEstimator.h"
+#include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
 #include "PulseRecorder.h"
@@ -66,21 +68,16 @@ void acceptBitCodeDialogWhenShown(int* accepted, const QString& repetitionMs = Q
 {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, accepted, repetitionMs] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<FormCode*>(w);
-            if (dialog == nullptr || !dialog->isVisible())
-                continue;
-            auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("Command1"));
-            if (ok == nullptr)
-                continue;
-            if (!repetitionMs.isEmpty())
-                dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(repetitionMs);
-            poll->stop();
-            poll->deleteLater();
-            ++*accepted;
-            QTest::mouseClick(ok, Qt::LeftButton);
+        auto* dialog = vellox::testing::visibleTopLevel<FormCode>();
+        auto* ok = dialog ? dialog->findChild<QPushButton*>(QStringLiteral("Command1")) : nullptr;
+        if (ok == nullptr)
             return;
-        }
+        if (!repetitionMs.isEmpty())
+            dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(repetitionMs);
+        poll->stop();
+        poll->deleteLater();
+        ++*accepted;
+        QTest::mouseClick(ok, Qt::LeftButton);
     });
     poll->start(20);
 }
@@ -230,7 +227,7 @@ private slots:
         const QString driver = qEnvironmentVariable("SDL_AUDIODRIVER");
         QVERIFY2(driver == QLatin1String("pulseaudio") || driver == QLatin1String("pipewire"),
             qPrintable(QStringLiteral("SDL_AUDIODRIVER is '%1'").arg(driver)));
-        setMessageHandler([this](QWidget*, const QString& text) { messages << text; });
+        vellox::testing::captureMessages(messages);
     }
 
     void init() { messages.clear(); }

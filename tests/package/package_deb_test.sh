@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Runs cpack on the build tree, then checks the .deb: its files, its control fields, and
 # what lintian, appstreamcli, desktop-file-validate and man say about it.
-# Exits 77 (skipped) when a packaging tool is missing; scripts/setup installs them all.
+# Exits 77 (skipped) when a packaging tool is missing; scripts/setup --tests installs them all.
 set -euo pipefail
 build=$1
 version=$2
 
 for tool in cpack dpkg-deb dpkg-shlibdeps file gzip lintian appstreamcli desktop-file-validate man; do
     if ! command -v "$tool" > /dev/null; then
-        echo "package: $tool is missing (scripts/setup installs it); skipped"
+        echo "package: $tool is missing (scripts/setup --tests installs it); skipped"
         exit 77
     fi
 done

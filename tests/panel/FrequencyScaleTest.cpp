@@ -86,51 +86,87 @@ private slots:
         QCOMPARE(text, QStringLiteral("1000"));
         QCOMPARE(marker, 40.0f);
 
-        // Baseline, 2 pixels: rows 29 and 30, from column 0 to 798.
-        QCOMPARE(at(*area, 102, 30), Cyan);
-        QCOMPARE(at(*area, 102, 29), Cyan);
-        QCOMPARE(at(*area, 102, 31), Black);
-        QCOMPARE(at(*area, 102, 28), Black);
-        // Short tick at x = 100 (2500 Hz): column 100 alone, rows 27..33.
-        QCOMPARE(at(*area, 100, 27), Cyan);
-        QCOMPARE(at(*area, 100, 33), Cyan);
-        QCOMPARE(at(*area, 100, 34), Black);
-        QCOMPARE(at(*area, 99, 32), Black);
-        QCOMPARE(at(*area, 101, 32), Black);
-        // Medium tick at x = 80 (2000 Hz): columns 79 and 80, rows 24..35.
-        QCOMPARE(at(*area, 79, 34), Cyan);
-        QCOMPARE(at(*area, 80, 24), Cyan);
-        QCOMPARE(at(*area, 80, 35), Cyan);
-        QCOMPARE(at(*area, 80, 23), Black);
-        QCOMPARE(at(*area, 81, 34), Black);
-        // Long tick at x = 200 (5000 Hz): rows 21..35.
-        QCOMPARE(at(*area, 200, 21), Cyan);
-        QCOMPARE(at(*area, 200, 35), Cyan);
-        // The 20000 Hz tick at x = 800 shows its left half in the last column.
-        QCOMPARE(at(*area, 799, 34), Cyan);
-        QCOMPARE(at(*area, 798, 34), Black);
-
-        // The green cursor at x = 40 covers columns 39 and 40, rows 4..20.
-        for (int y = 4; y <= 20; ++y) {
-            QCOMPARE(at(*area, 39, y), CursorColor);
-            QCOMPARE(at(*area, 40, y), CursorColor);
-            QCOMPARE(at(*area, 41, y), Black);
-        }
-        QCOMPARE(at(*area, 40, 21), Black);
-
-        // Labels at y = 10 beside their ticks, above the baseline; the title above them.
-        QVERIFY(countShades(*area, QRect(200, 10, 60, 18), Cyan) > 10); // "5000 Hz"
-        QVERIFY(countShades(*area, QRect(400, 10, 60, 18), Cyan) > 10);
-        QVERIFY(countShades(*area, QRect(600, 10, 60, 18), Cyan) > 10);
-        QVERIFY(countShades(*area, QRect(0, 10, 10, 18), Cyan) > 3); // "0"
-        QCOMPARE(countShades(*area, QRect(300, 0, 80, 21), Cyan), 0); // nothing between
-        QVERIFY(countShades(*area, QRect(0, 0, 15, 9), Cyan) > 5); // "F 1"
-        QVERIFY(countShades(*area, QRect(40, 0, 200, 9), Cyan) > 20); // "Click ..."
-
         // The pen ends green and 2 pixels wide, in the mode it had.
         QCOMPARE(area->foreColor(), CursorColor);
         QCOMPARE(area->drawWidth(), 2);
         QCOMPARE(area->drawMode(), PenMode::Copy);
+    }
+
+    void f1ScalePixels_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<QColor>("colour");
+        auto row = [](const char* what, int x, int y, QColor colour) {
+            QTest::addRow("%s (%d, %d)", what, x, y) << x << y << colour;
+        };
+        // Baseline, 2 pixels: rows 29 and 30, from column 0 to 798.
+        row("baseline", 102, 30, Cyan);
+        row("baseline", 102, 29, Cyan);
+        row("below the baseline", 102, 31, Black);
+        row("above the baseline", 102, 28, Black);
+        // Short tick at x = 100 (2500 Hz): column 100 alone, rows 27..33.
+        row("short tick", 100, 27, Cyan);
+        row("short tick", 100, 33, Cyan);
+        row("below the short tick", 100, 34, Black);
+        row("left of the short tick", 99, 32, Black);
+        row("right of the short tick", 101, 32, Black);
+        // Medium tick at x = 80 (2000 Hz): columns 79 and 80, rows 24..35.
+        row("medium tick", 79, 34, Cyan);
+        row("medium tick", 80, 24, Cyan);
+        row("medium tick", 80, 35, Cyan);
+        row("above the medium tick", 80, 23, Black);
+        row("right of the medium tick", 81, 34, Black);
+        // Long tick at x = 200 (5000 Hz): rows 21..35.
+        row("long tick", 200, 21, Cyan);
+        row("long tick", 200, 35, Cyan);
+        // The 20000 Hz tick at x = 800 shows its left half in the last column.
+        row("20000 Hz tick", 799, 34, Cyan);
+        row("left of the 20000 Hz tick", 798, 34, Black);
+        // The green cursor at x = 40 covers columns 39 and 40, rows 4..20.
+        for (int y = 4; y <= 20; ++y) {
+            row("cursor", 39, y, CursorColor);
+            row("cursor", 40, y, CursorColor);
+            row("right of the cursor", 41, y, Black);
+        }
+        row("below the cursor", 40, 21, Black);
+    }
+
+    void f1ScalePixels()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(QColor, colour);
+        auto area = scaleArea();
+        DrawMarcajeFrecventa(*area, ScaleStyle::f1(), 1000);
+        QCOMPARE(at(*area, x, y), colour);
+    }
+
+    void f1ScaleLabels_data()
+    {
+        // Labels at y = 10 beside their ticks, above the baseline; the title above them.
+        // More than `least` cyan pixels in the box, or none when `least` is -1.
+        QTest::addColumn<QRect>("box");
+        QTest::addColumn<int>("least");
+        QTest::newRow("5000 Hz") << QRect(200, 10, 60, 18) << 10;
+        QTest::newRow("10000 Hz") << QRect(400, 10, 60, 18) << 10;
+        QTest::newRow("15000 Hz") << QRect(600, 10, 60, 18) << 10;
+        QTest::newRow("0") << QRect(0, 10, 10, 18) << 3;
+        QTest::newRow("nothing between") << QRect(300, 0, 80, 21) << -1;
+        QTest::newRow("F 1") << QRect(0, 0, 15, 9) << 5;
+        QTest::newRow("Click ...") << QRect(40, 0, 200, 9) << 20;
+    }
+
+    void f1ScaleLabels()
+    {
+        QFETCH(QRect, box);
+        QFETCH(int, least);
+        auto area = scaleArea();
+        DrawMarcajeFrecventa(*area, ScaleStyle::f1(), 1000);
+        if (least < 0)
+            QCOMPARE(countShades(*area, box, Cyan), 0);
+        else
+            QVERIFY(countShades(*area, box, Cyan) > least);
     }
 
     void f2ScaleAt100Hz()

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <clocale>
+#include <optional>
 #include <string>
 
 using vellox::paddedNumber;
@@ -57,6 +58,41 @@ TEST(ReadNumber, LeadingNumberOfAText)
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(readNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+// The window ignores an entry without a number instead of reading it as 0 Hz: a text that
+// reads as 0 must still be told from one that has no number at all.
+TEST(ReadNumber, LeadingNumberOrNothing)
+{
+    const struct {
+        const char* text;
+        bool hasNumber;
+    } cases[] = {
+        { "0", true },
+        { "-0", true },
+        { ".0", true },
+        { " 0 Hz", true },
+        { "&H0", true },
+        { "&o0", true },
+        { "1E-400", true },
+        { "", false },
+        { "   ", false },
+        { "abc", false },
+        { "-", false },
+        { "+.", false },
+        { "&", false },
+        { "&H", false },
+        { "&HZ", false },
+        { "&O8", false },
+        { "&X12", false },
+        { "\r5", false },
+        { "e5", false },
+    };
+    for (const auto& c : cases) {
+        const std::optional<double> number = vellox::readLeadingNumber(c.text);
+        EXPECT_EQ(number.has_value(), c.hasNumber) << '"' << c.text << '"';
+        EXPECT_EQ(number.value_or(0.0), readNumber(c.text)) << '"' << c.text << '"';
+    }
 }
 
 TEST(ReadNumber, HugeValuesSaturateInsteadOfBecomingInfinite)

@@ -25,7 +25,7 @@ using synthpath::Path;
 namespace {
 
 constexpr uint64_t Seed = 77001;
-const int32_t Rates[] = { 44100, 98000, 192000 };
+const auto& Rates = vellox::SampleRates;
 const Path Paths[] = { Path::Scalar, Path::Avx2, Path::Avx512 };
 
 const char* nameOf(Path p)
@@ -129,8 +129,8 @@ TEST_F(PathTest, ScalarPathIsAlwaysThereAndTheEnvironmentCanForceIt)
 TEST_F(PathTest, EveryPathEqualsTheReferenceEverywhere)
 {
     for (const int32_t rate : Rates) {
-        for (int16_t wave = 0; wave <= 10; ++wave) {
-            for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+            for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
                 for (const bool noisy : { true, false }) {
                     SynthSettings s = settings(rate, wave, mode);
                     s.NoiseLevel = noisy ? 0.7f : 0.0f;
@@ -180,8 +180,8 @@ TEST_F(PathTest, ExtremeSettingsEqualTheReference)
         { 3001, 777, 0.5f, 0.25f, 0.1f, 33 },
     };
     for (const Case& cs : cases) {
-        for (int16_t wave = 0; wave <= 10; ++wave) {
-            for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+            for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
                 SynthSettings s = settings(98000, wave, mode);
                 s.Frequency1 = cs.f1;
                 s.Frequency2 = cs.f2;
@@ -210,8 +210,8 @@ TEST_F(PathTest, ExtremeSettingsEqualTheReference)
 TEST_F(PathTest, FallbackOnEverySampleEqualsTheReference)
 {
     synthpath::setTestHooks(0.0, 60);
-    for (int16_t wave = 0; wave <= 10; ++wave) {
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+    for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = settings(44100, wave, mode);
             s.NoiseLevel = 0.4f;
             std::vector<float> wantAfter;
@@ -238,8 +238,8 @@ TEST_F(PathTest, SinesOffWithinTheBoundNeverChangeAValue)
     for (const Path path : { Path::Avx2, Path::Avx512 }) {
         if (!synthpath::supported(path))
             continue;
-        for (int16_t wave = 0; wave <= 10; ++wave) {
-            for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+            for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
                 SynthSettings s = settings(98000, wave, mode);
                 s.NoiseLevel = 0.2f;
                 s.Level1 = 1.0f;
@@ -282,8 +282,8 @@ TEST_F(PathTest, FallbacksAreRareAndSquareFallsBackAtZero)
     for (const Path path : { Path::Avx2, Path::Avx512 }) {
         if (!synthpath::supported(path))
             continue;
-        for (int16_t wave = 0; wave <= 10; ++wave) {
-            for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+            for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
                 SynthSettings s = settings(192000, wave, mode);
                 s.NoiseLevel = 0.5f;
                 const Outcome got = runOn(path, s, module(), Seed);

@@ -23,7 +23,7 @@ using vellox::UniformSource;
 namespace {
 
 constexpr uint64_t Seed = 20240601;
-const int32_t Rates[] = { 44100, 98000, 192000 };
+const auto& Rates = vellox::SampleRates;
 
 SynthSettings startSettings()
 {
@@ -162,8 +162,8 @@ class MatchesReference : public ::testing::TestWithParam<std::tuple<int, int32_t
 TEST_P(MatchesReference, EveryWaveformAndModeToTheLastBit)
 {
     const auto& edge = EdgeCases[std::get<0>(GetParam())];
-    for (int16_t wave = 0; wave <= 10; ++wave) {
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+    for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = startSettings();
             Module1 m = startModule();
             edge.apply(s, m);
@@ -509,7 +509,7 @@ TEST(SynthesizeSignal, PwmFmKeepsItsPeriodUsableAtTheExtremes)
 TEST(SynthesizeSignal, WhiteNoiseWithoutNoiseIsOneEverywhere)
 {
     for (const int32_t rate : Rates) {
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = startSettings();
             s.SampleRate = rate;
             s.Waveform = vellox::WaveNoise;
@@ -569,10 +569,10 @@ TEST(SynthesizeSignal, SineWithFullNoiseSpreadsAroundTheCleanSignalAndClips)
 
 TEST(SynthesizeSignal, EveryNoisyLeftSampleTakesTwoDraws)
 {
-    for (int16_t wave = 0; wave <= 10; ++wave) {
+    for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
         if (wave == 8 || wave == 9)
             continue;
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = startSettings();
             s.SampleRate = 44100;
             s.Waveform = wave;
@@ -596,8 +596,8 @@ TEST(SynthesizeSignal, SameSeedSameBufferOtherSeedOtherNoise)
 TEST(SynthesizeSignal, RightChannelIsTheCleanSineInEveryModeAndWaveform)
 {
     for (const int32_t rate : { 44100, 192000 }) {
-        for (int16_t wave = 0; wave <= 10; ++wave) {
-            for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+            for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
                 SynthSettings s = startSettings();
                 s.SampleRate = rate;
                 s.Frequency1 = 1234;
@@ -624,8 +624,8 @@ TEST(SynthesizeSignal, MinusFullScaleNeverAppears)
 {
     Module1 m = startModule();
     m.BitCode = "9191";
-    for (int16_t wave = 0; wave <= 10; ++wave) {
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+    for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = startSettings();
             s.Level1 = 1.0f;
             s.Level2 = 1.0f;
@@ -780,7 +780,7 @@ TEST(SynthesizeSignal, SymbolsOtherThanDigitsSendZeroAndDigitsCountByValue)
 TEST(SynthesizeSignal, EmptyPatternIsSilentWithoutDraws)
 {
     for (const int16_t wave : { 8, 9 }) {
-        for (int16_t mode = 1; mode <= 6; ++mode) {
+        for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
             SynthSettings s = startSettings();
             s.Waveform = wave;
             s.ChannelMode = mode;
