@@ -43,14 +43,16 @@ namespace {
 
 } // namespace
 
-FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent)
+FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::string& deviceId)
     : QWidget(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint)
     , m_sound(std::make_unique<audio::SoundObjects>(backend))
     , m_endProgram([] { QCoreApplication::exit(0); })
+    , m_backend(backend)
 {
     setupUi(this);
+    startOnDevice(deviceId);
     Form_Load();
     connectHandlers();
 }
@@ -205,10 +207,16 @@ void FormGen::Command3_Click()
     Play_Click();
 }
 
-void FormGen::reportFailure()
+void FormGen::reportFailure(const std::string& reason)
 {
+    // The message keeps its text; what the sound layer said, and what to look at, go into
+    // its details.
+    QString detail = QString::fromStdString(reason);
+    if (!reason.empty())
+        detail += QStringLiteral("\n\nIs a sound server running (PulseAudio or PipeWire), and is "
+                                 "the output device there?");
     m_reporting = true;
-    showMessage(this, QString::fromLatin1(PlayFailureMessage));
+    showMessage(this, QString::fromLatin1(PlayFailureMessage), detail);
     m_reporting = false;
 }
 
@@ -231,6 +239,10 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
 
 void FormGen::Play_Click()
 {
+    // Settings from the command line go through the handlers, which restart; the sound
+    // starts once they are all set, and only when asked for.
+    if (m_launching)
+        return;
     bool scaleDrawn = false;
     // The sound that plays goes on until the new buffer takes over from it, so that the
     // change is a cross-fade rather than a fade to silence and back.
@@ -255,14 +267,25 @@ void FormGen::Play_Click()
         m_sound->WriteBuffer(0, byteCount, m_state.Samples.data(), 0);
         m_sound->Play(1);
         m_sound->endRestart();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         m_sound->endRestart(); // nothing new plays: the old sound ends, as released
         // The F1 scale was cleared first; a failure before it was drawn again would leave
         // the strip blank while F1 still holds its frequency.
         if (!scaleDrawn)
             DrawMarcajeFrecventa1();
         ++m_playFailures;
-        reportFailure();
+        std::string reason = e.what();
+        // A device that went away (unplugged): this message tells, the next Start plays on
+        // the default device.
+        const std::string device = outputDevice();
+        if (!device.empty() && !deviceListed(device)) {
+            reason += "\nThe output device \"" + device
+                + "\" is gone; the next Start plays on "
+                  "the default device.";
+            m_sound->setDeviceId({});
+            showOutputDevice();
+        }
+        reportFailure(reason);
     }
 }
 
@@ -493,7 +516,7 @@ void FormGen::Option1_Click(int Index)
     m_state.Waveform = int16_t(Index);
     Option9->setEnabled(enablesFmAndSetBit(Index));
     Command3->setEnabled(enablesFmAndSetBit(Index));
-    if (Index == WaveBitCode)
+    if (Index == WaveBitCode && !m_launching) // the command line gives the dialog's boxes
         showFormCode();
     Play_Click();
 }

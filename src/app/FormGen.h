@@ -4,6 +4,7 @@
 // Everything runs on the UI thread; handlers nest exactly as Qt's synchronous signals
 // nest them (setting a spinner's value runs its change handler inside the assignment).
 
+#include "CommandLine.h"
 #include "FormGenUi.h"
 #include "FrequencyFrame.h"
 #include "GeneratorState.h"
@@ -19,7 +20,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
+class QMenu;
 class QTimer;
 
 namespace vellox {
@@ -39,14 +43,36 @@ class FormGen : public QWidget, public FormGenUi {
 
 public:
     // `backend` is the sound device boundary: SDL in the program, the recording fake in
-    // tests. It must outlive the window. The constructor runs Form_Load.
-    explicit FormGen(audio::SoundBackend& backend, QWidget* parent = nullptr);
+    // tests. It must outlive the window. The constructor runs Form_Load, on the playback
+    // device `deviceId` ("" the default); a device the backend does not list is reported
+    // once, and the default device plays.
+    explicit FormGen(
+        audio::SoundBackend& backend, QWidget* parent = nullptr, const std::string& deviceId = {});
     // Form_Terminate: the sound is released and the program asked to end.
     ~FormGen() override;
 
     // How "the program ends" is carried out: QCoreApplication::exit(0) by default. Tests
     // replace it so that ending the program does not stop their own event loops.
     void setEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+
+    // The output device (FormGenDevices.cpp). The menu of the "Settings" frame, opened by a
+    // right-click: "Default" first, then the backend's devices, the one in use checked;
+    // built afresh at each opening, owned by the caller.
+    QMenu* outputDeviceMenu();
+    // Plays on deviceId ("" the default) from now on: the sound restarts there, and
+    // rememberDevice (if set) keeps the choice for the next run.
+    void chooseOutputDevice(const std::string& deviceId);
+    const std::string& outputDevice() const;
+    void setRememberDevice(std::function<void(const std::string&)> remember)
+    {
+        m_rememberDevice = std::move(remember);
+    }
+
+    // Sets the controls from the command line as a user would, through their own handlers,
+    // so that every label, scale and spinner agrees; no sound starts (but with `start`) and
+    // the bit-code dialog does not open: its rules apply to the command line's boxes, and
+    // their messages are returned (FormGenLaunch.cpp).
+    std::vector<std::string> applyLaunchOptions(const LaunchOptions& options);
 
     // Start-up and shut-down.
     void Form_Load();
@@ -122,7 +148,10 @@ protected:
 private:
     void connectHandlers();
     void releaseAndEnd();
-    void reportFailure();
+    void reportFailure(const std::string& reason = {});
+    void showOutputDevice();
+    void startOnDevice(const std::string& deviceId);
+    bool deviceListed(const std::string& deviceId);
     void setTimerInterval(QTimer* timer, int milliseconds);
     void changeSampleRate(int32_t rate);
     void showFormCode();
@@ -140,6 +169,9 @@ private:
     UniformSource m_random;
     std::unique_ptr<audio::SoundObjects> m_sound;
     std::function<void()> m_endProgram;
+    audio::SoundBackend& m_backend;
+    std::function<void(const std::string&)> m_rememberDevice;
+    bool m_launching = false; // applyLaunchOptions runs: no restart, no dialog
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
     quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own

@@ -5,6 +5,7 @@
 #include "FormGen.h"
 #include "HeadlessPlay.h"
 #include "LaunchSettings.h"
+#include "Preferences.h"
 #include "ProgramIcon.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
@@ -113,9 +114,15 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     vellox::audio::SdlSoundBackend backend;
     if (options.fadeMs)
         backend.setFadeMilliseconds(*options.fadeMs);
+    // A device named here is checked here, with one line on stderr; the remembered one by
+    // the window, with a message box.
+    const std::string device
+        = options.device ? chosenDevice(backend, options) : vellox::rememberedOutputDevice();
     int result = 0;
     {
-        vellox::FormGen window(backend);
+        vellox::FormGen window(backend, nullptr, device);
+        window.setRememberDevice(&vellox::rememberOutputDevice);
+        printMessages(window.applyLaunchOptions(options));
         window.show();
         result = QApplication::exec();
         // Leaving this block destroys the window, which releases the sound before the

@@ -60,6 +60,12 @@ public:
         Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags) override;
     void Play(Handle buffer, int32_t flags) override;
     void Stop(Handle buffer) override;
+    // The device names it reports (none until set); not recorded as an operation.
+    std::vector<std::string> playbackDevices() override { return m_playbackDevices; }
+    void setPlaybackDevices(std::vector<std::string> names)
+    {
+        m_playbackDevices = std::move(names);
+    }
     // Kept with the buffer, not recorded as an operation: it changes nothing the tests of
     // call sequences look at.
     void setSignalPhase(Handle buffer, const SignalPhase& phase) override;
@@ -121,6 +127,7 @@ private:
     std::map<Handle, bool> m_devices;
     std::map<Handle, Buffer> m_buffers;
     std::function<void(SoundOp::Kind)> m_onOperation;
+    std::vector<std::string> m_playbackDevices;
 };
 
 } // namespace vellox::audio

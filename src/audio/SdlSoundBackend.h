@@ -98,7 +98,7 @@ public:
     std::string driverName() const;
     // The playback devices SDL reports, by the names DirectSoundCreate takes (starts the
     // audio subsystem if need be; throws SoundError when no driver starts).
-    std::vector<std::string> playbackDevices();
+    std::vector<std::string> playbackDevices() override;
     // The device the open (or next) SDL device is: "" for the default.
     const std::string& deviceName() const { return m_deviceName; }
     // True while an open device has been lost by its driver and not yet re-opened.

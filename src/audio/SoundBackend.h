@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vellox::audio {
 
@@ -49,6 +50,9 @@ public:
     // silence and back. Nothing else changes: every operation means what it says.
     virtual void beginRestart() { }
     virtual void endRestart() { }
+    // The playback devices, by the names DirectSoundCreate takes ("" stays the default).
+    // Throws SoundError when the sound system cannot tell.
+    virtual std::vector<std::string> playbackDevices() { return {}; }
 
     // Releasing the last reference: a released buffer falls silent at once. Unknown or
     // already released handles are ignored.

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <sndfile.h>
@@ -121,6 +122,29 @@ TEST(CommandLine, GoodAndBadLines)
             EXPECT_EQ(got.error.find('\n'), std::string::npos) << "one line";
         }
     }
+}
+
+// The manual page documents every option --help lists, and no other.
+TEST(CommandLine, ManualPageDocumentsEveryOption)
+{
+    QFile page(QStringLiteral(VELLOX_MANUAL_PAGE));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString roff = QString::fromUtf8(page.readAll());
+    QStringList inHelp;
+    const QRegularExpression option(
+        QStringLiteral("^  --([a-z0-9-]+)"), QRegularExpression::MultilineOption);
+    for (auto it = option.globalMatch(commandLineHelp()); it.hasNext();)
+        inHelp << it.next().captured(1);
+    ASSERT_GT(inHelp.size(), 20);
+    QStringList onPage;
+    const QRegularExpression documented(QStringLiteral("^\\.B[IR]? \\\\-\\\\-([a-z0-9\\\\-]+)"),
+        QRegularExpression::MultilineOption);
+    for (auto it = documented.globalMatch(roff); it.hasNext();)
+        onPage << it.next().captured(1).remove(QLatin1Char('\\'));
+    for (const QString& name : inHelp)
+        EXPECT_TRUE(onPage.contains(name)) << "--" << name.toStdString() << " is not on the page";
+    for (const QString& name : onPage)
+        EXPECT_TRUE(inHelp.contains(name)) << "--" << name.toStdString() << " is not an option";
 }
 
 // The settings without a window follow the controls' arithmetic and the dialog's rules.

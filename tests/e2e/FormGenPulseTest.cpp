@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -403,6 +404,51 @@ private slots:
         const double tail = peakMagnitude(
             std::vector<double>(left.end() - long(PulseRecorder::framesOf(0.3)), left.end()));
         QVERIFY2(tail <= 2, qPrintable(QStringLiteral("not silent after Stop: peak %1").arg(tail)));
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+    }
+
+    // The output device menu of the "Settings" frame, in the window: the sound plays on the
+    // default sink, then, chosen in the menu, on a second one, and the first falls silent.
+    void deviceMenuMovesTheSound()
+    {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"),
+            { QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                QStringLiteral("sink_name=vellox_menu"),
+                QStringLiteral("sink_properties=device.description=Vellox-Menu") });
+        QVERIFY(pactl.waitForFinished(10000) && pactl.exitCode() == 0);
+        PulseRecorder second;
+        QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
+        QVERIFY(second.start(QStringLiteral("vellox_menu.monitor")));
+        QTest::qWait(2000); // an idle null sink holds a new stream back
+
+        audio::SdlSoundBackend backend;
+        FormGen window(backend);
+        window.setEndProgram([] {});
+        std::string remembered = "nothing";
+        window.setRememberDevice([&](const std::string& d) { remembered = d; });
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        size_t mark = recorder.frames();
+        CHECKED(expectStereoTone("default sink", waitAfter(mark), 1000, 1000));
+
+        std::unique_ptr<QMenu> menu(window.outputDeviceMenu());
+        QAction* choice = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text() == QLatin1String("Vellox-Menu"))
+                choice = a;
+        QVERIFY2(choice, "the second sink is not in the menu");
+        choice->trigger();
+        QCOMPARE(remembered, std::string("Vellox-Menu"));
+        mark = recorder.frames();
+        const size_t secondMark = second.frames();
+        const Window w = waitAfter(mark);
+        CHECKED(expectSilence("the default sink after the switch", w));
+        const auto left = second.channel(0, secondMark + (w.first - mark), w.count);
+        const auto est = estimateFrequency(left, PulseRecorder::Rate);
+        QVERIFY2(est.has_value(), "no tone on the second sink");
+        qInfo("second sink after the switch: %.4f Hz", est->hz);
+        QVERIFY(std::abs(est->hz - 1000) <= 0.5);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
         QTest::mouseClick(window.Command2, Qt::LeftButton);
     }
 

@@ -1,0 +1,238 @@
+// The window beyond its front panel: settings from the command line set through the
+// controls, the output device menu, a device that is missing or goes away, the reason
+// behind a failure, and the device remembered between runs. Recording sound backend,
+// offscreen.
+
+#include "FakeOps.h"
+#include "FakeSoundBackend.h"
+#include "FormGen.h"
+#include "Messages.h"
+#include "Preferences.h"
+#include "UpDown.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace vellox;
+using namespace vellox::testing;
+using audio::FakeSoundBackend;
+using Kind = audio::SoundOp::Kind;
+
+namespace {
+
+LaunchOptions launch(const QStringList& arguments)
+{
+    const ParsedCommandLine parsed
+        = parseCommandLine(QStringList { QStringLiteral("vellox") } + arguments);
+    if (!parsed.error.empty())
+        qFatal("bad test command line: %s", parsed.error.c_str());
+    return parsed.options;
+}
+
+QStringList actionTexts(QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+    return texts;
+}
+
+} // namespace
+
+class FormGenLaunchTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakeSoundBackend> fake;
+    std::unique_ptr<FormGen> window;
+    QStringList messages;
+    QStringList details;
+
+    void makeWindow(const std::string& device = {})
+    {
+        window = std::make_unique<FormGen>(*fake, nullptr, device);
+        window->setEndProgram([] {});
+    }
+
+private slots:
+    void init()
+    {
+        messages.clear();
+        details.clear();
+        setDetailedMessageHandler([this](QWidget*, const QString& text, const QString& detail) {
+            messages << text;
+            details << detail;
+        });
+        fake = std::make_unique<FakeSoundBackend>();
+        fake->setPlaybackDevices({ "USB Audio", "HDMI" });
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        fake.reset();
+        setDetailedMessageHandler(nullptr);
+    }
+
+    // Each command line sets the window as the user would: the controls, their labels and
+    // the state agree, and nothing plays unless --start asks for it.
+    void settingsThroughTheControls_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("check");
+        QTest::newRow("frequencies") << QStringList { "--f1", "1001", "--f2", "20000" } << "f";
+        QTest::newRow("levels, noise, duty") << QStringList { "--level1", "0", "--level2", "15",
+            "--noise", "7", "--duty", "20" } << "levels";
+        QTest::newRow("waveform and mode")
+            << QStringList { "--waveform", "triangle", "--mode", "5" } << "wave";
+        QTest::newRow("bit code without its dialog") << QStringList { "--waveform", "bitcode",
+            "--bitcode", "1100", "--reptime", "40", "--bitlength", "2000" }
+                                                     << "bits";
+        QTest::newRow("rate and sweep")
+            << QStringList { "--rate", "192000", "--sweep", "log" } << "rate";
+        QTest::newRow("start") << QStringList { "--f1", "440", "--start" } << "start";
+    }
+
+    void settingsThroughTheControls()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, check);
+        makeWindow();
+        const std::vector<std::string> dialog = window->applyLaunchOptions(launch(arguments));
+        QVERIFY(dialog.empty());
+        QVERIFY(messages.isEmpty());
+        const GeneratorState& s = window->state();
+        if (check == QLatin1String("f")) {
+            QCOMPARE(s.Frequency1, int16_t(1001));
+            QCOMPARE(window->UpDown1->value(), 1001);
+            QCOMPARE(window->Text1->text(), QStringLiteral("1001"));
+            QCOMPARE(s.Frequency2, int16_t(20000));
+            QCOMPARE(window->UpDown3->value(), 20000);
+            QCOMPARE(window->Text2->text(), QStringLiteral("20000"));
+        } else if (check == QLatin1String("levels")) {
+            QCOMPARE(window->Label5->text(), QStringLiteral("Level =  0 dB"));
+            QCOMPARE(s.Level1, 1.0f);
+            QCOMPARE(window->Label4->text(), QStringLiteral("Level = - 45 dB"));
+            QCOMPARE(s.Level2, float(std::pow(10.0, -45.0 / 20.0)));
+            QCOMPARE(s.NoiseLevel, 0.7f);
+            QCOMPARE(window->Label2->text(), QStringLiteral("70 % "));
+            QCOMPARE(window->UpDown7->value(), 20);
+            QCOMPARE(window->Label3->text(), QStringLiteral("rap=20"));
+        } else if (check == QLatin1String("wave")) {
+            QCOMPARE(s.Waveform, int16_t(WaveTriangle));
+            QVERIFY(window->Option1[WaveTriangle]->isChecked());
+            QCOMPARE(s.ChannelMode, int16_t(ModeFm));
+            QVERIFY(window->Option9->isChecked()); // kept, greyed, as for a user
+        } else if (check == QLatin1String("bits")) {
+            QCOMPARE(s.Waveform, int16_t(WaveBitCode));
+            QCOMPARE(window->module1().BitCode, std::string("1100"));
+            QCOMPARE(window->module1().RepetitiveTime, 0.04f);
+            QCOMPARE(window->module1().BitLength, 0.002f);
+            QVERIFY(window->Command3->isEnabled());
+        } else if (check == QLatin1String("rate")) {
+            QCOMPARE(s.SampleRate, 192000);
+            QVERIFY(window->Option13->isChecked());
+            QCOMPARE(s.SweepMode, std::string(SweepLogaritmic));
+            QVERIFY(window->Option6->isChecked());
+        }
+        if (check == QLatin1String("start")) {
+            QCOMPARE(s.Frequency1, int16_t(440));
+            QVERIFY(fake->playingBuffer() != 0);
+        } else {
+            QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
+            QCOMPARE(countKind(*fake, Kind::Play), 0);
+        }
+    }
+
+    // The dialog's rules apply to its boxes on the command line, with its messages.
+    void bitCodeBoxesFollowTheDialogsRules()
+    {
+        makeWindow();
+        const auto dialog = window->applyLaunchOptions(launch({ "--bitlength", "5" }));
+        QCOMPARE(dialog, std::vector<std::string> { "Value Bit Lenght is 20uS to 1000000uS " });
+        QCOMPARE(window->module1().BitLength, 0.001f);
+    }
+
+    // Right-click menu: "Default" first, the devices after, the one in use checked;
+    // choosing one restarts the sound there and remembers it.
+    void outputDeviceMenu()
+    {
+        makeWindow();
+        std::string remembered = "nothing";
+        window->setRememberDevice([&](const std::string& d) { remembered = d; });
+        QVERIFY(window->Frame7->toolTip().contains(QStringLiteral("Default")));
+        std::unique_ptr<QMenu> menu(window->outputDeviceMenu());
+        QCOMPARE(actionTexts(menu.get()),
+            (QStringList { QStringLiteral("Default *"), QStringLiteral("USB Audio"),
+                QStringLiteral("HDMI") }));
+        fake->clearOps();
+        menu->actions()[2]->trigger();
+        QCOMPARE(window->outputDevice(), std::string("HDMI"));
+        QCOMPARE(remembered, std::string("HDMI"));
+        QCOMPARE(lastOp(*fake, Kind::DirectSoundCreate)->deviceId, std::string("HDMI"));
+        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(window->Frame7->toolTip().contains(QStringLiteral("HDMI")));
+        menu.reset(window->outputDeviceMenu());
+        QCOMPARE(actionTexts(menu.get()).at(2), QStringLiteral("HDMI *"));
+        menu->actions()[0]->trigger();
+        QCOMPARE(lastOp(*fake, Kind::DirectSoundCreate)->deviceId, std::string());
+        QCOMPARE(remembered, std::string());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // A remembered device that is not there: one message, then the default device.
+    void missingDeviceFallsBackOnce()
+    {
+        makeWindow("Bluetooth");
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(QStringLiteral("\"Bluetooth\"")));
+        QCOMPARE(window->outputDevice(), std::string());
+        QCOMPARE(lastOp(*fake, Kind::DirectSoundCreate)->deviceId, std::string());
+        window->Play_Click();
+        QCOMPARE(messages.size(), 1);
+    }
+
+    // A device unplugged while it plays: the failure message once, with the reason in its
+    // details; the next Start plays on the default device.
+    void unpluggedDeviceGivesOneMessageThenTheDefault()
+    {
+        makeWindow("USB Audio");
+        QVERIFY(messages.isEmpty());
+        window->Play_Click();
+        QCOMPARE(lastOp(*fake, Kind::DirectSoundCreate)->deviceId, std::string("USB Audio"));
+        fake->setPlaybackDevices({ "HDMI" });
+        fake->failOn(Kind::DirectSoundCreate, "device \"USB Audio\" not found");
+        window->Play_Click();
+        QCOMPARE(messages, QStringList { QString::fromLatin1(PlayFailureMessage) });
+        QVERIFY(details[0].contains(QStringLiteral("device \"USB Audio\" not found")));
+        QVERIFY(details[0].contains(QStringLiteral("is gone")));
+        QVERIFY(details[0].contains(QStringLiteral("sound server")));
+        window->Play_Click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(lastOp(*fake, Kind::DirectSoundCreate)->deviceId, std::string());
+        QVERIFY(fake->playingBuffer() != 0);
+    }
+
+    // The choice is kept where the platform keeps settings, for the next run.
+    void deviceIsRememberedBetweenRuns()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        rememberOutputDevice("HDMI");
+        QCOMPARE(rememberedOutputDevice(), std::string("HDMI"));
+        rememberOutputDevice("");
+        QCOMPARE(rememberedOutputDevice(), std::string());
+        QStandardPaths::setTestModeEnabled(false);
+    }
+};
+
+QTEST_MAIN(FormGenLaunchTest)
+#include "FormGenLaunchTest.moc"
