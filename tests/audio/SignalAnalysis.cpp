@@ -103,6 +103,24 @@ size_t countClicks(const std::vector<double>& signal, double threshold)
     return clicks;
 }
 
+std::vector<size_t> dropouts(
+    const std::vector<double>& left, const std::vector<double>& right, size_t minFrames)
+{
+    std::vector<size_t> starts;
+    const size_t n = std::min(left.size(), right.size());
+    size_t run = 0;
+    for (size_t i = 0; i <= n; ++i) {
+        if (i < n && left[i] == 0 && right[i] == 0) {
+            ++run;
+            continue;
+        }
+        if (run >= minFrames && minFrames > 0)
+            starts.push_back(i - run);
+        run = 0;
+    }
+    return starts;
+}
+
 std::pair<double, double> levelRangeDb(
     const std::vector<double>& signal, size_t window, double reference)
 {

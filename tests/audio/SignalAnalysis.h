@@ -41,6 +41,13 @@ size_t countClicks(const std::vector<double>& signal, double threshold);
 std::pair<double, double> levelRangeDb(
     const std::vector<double>& signal, size_t window, double reference);
 
+// Where a sound server dropped sound: runs of at least minFrames samples in which both
+// channels are exactly 0, as their start indices. A server that misses a period of a
+// playing stream (a stalled player, an overloaded machine) fills it with digital
+// silence; a tone of any useful level never holds 0 on both channels for long.
+std::vector<size_t> dropouts(
+    const std::vector<double>& left, const std::vector<double>& right, size_t minFrames);
+
 // The largest magnitude in the signal (0 for an empty one).
 double peakMagnitude(const std::vector<double>& signal);
 

@@ -57,6 +57,34 @@ TEST(Clicks, AStepIsOneClickAndASmoothSineNone)
     EXPECT_NEAR(high, 0, 0.3);
 }
 
+TEST(Dropouts, DigitalSilenceOnBothChannelsOnly)
+{
+    struct Row {
+        const char* what;
+        size_t at, length; // zeroed stretch of the left channel (length 0: none)
+        bool rightToo; // the right channel zeroed over the same stretch
+        std::vector<size_t> expected;
+    };
+    const std::vector<Row> rows = {
+        { "a steady tone", 0, 0, true, {} },
+        { "a 512-frame gap", 1000, 512, true, { 1000 } },
+        { "one frame short of the minimum", 1000, 63, true, {} },
+        { "exactly the minimum", 1000, 64, true, { 1000 } },
+        { "a gap at the very end", 22050 - 100, 100, true, { 22050 - 100 } },
+        { "a silent left beside a playing right", 1000, 5000, false, {} },
+    };
+    for (const Row& row : rows) {
+        auto left = sine(1000, 14142, 0.5);
+        auto right = sine(100, 14142, 0.5);
+        for (size_t i = row.at; i < row.at + row.length; ++i) {
+            left[i] = 0;
+            if (row.rightToo)
+                right[i] = 0;
+        }
+        EXPECT_EQ(dropouts(left, right, 64), row.expected) << row.what;
+    }
+}
+
 TEST(ToneAmplitude, NeighboursAFewBinsAwayAreNotSeen)
 {
     const auto s = sine(440, 10000, 0.75);

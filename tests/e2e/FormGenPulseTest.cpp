@@ -28,6 +28,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <sys/types.h>
 
 using namespace vellox;
@@ -106,44 +107,84 @@ private:
         return { first, count };
     }
 
-    void expectWindowRecorded(const Window& w)
+    QString windowTrouble(const Window& w)
     {
-        QVERIFY2(recorder.frames() >= w.first + w.count,
-            qPrintable(QStringLiteral("the recorder fell behind: %1 frames, window ends at %2")
-                           .arg(recorder.frames())
-                           .arg(w.first + w.count)));
+        if (recorder.frames() >= w.first + w.count)
+            return {};
+        return QStringLiteral("the recorder fell behind: %1 frames, window ends at %2")
+            .arg(recorder.frames())
+            .arg(w.first + w.count);
+    }
+
+    // Each measurement of a steady signal tells what is wrong with the window, or nothing.
+    using Measure = std::function<QString(const Window&)>;
+
+    // A real server on a busy machine now and then drops a period of a playing stream and
+    // fills it with digital silence; a measurement over such a window may fail through no
+    // fault of the program. When it does and the window holds such a dropout, the signal
+    // (unchanged since) is recorded once more and measured again; a fault of the program's
+    // own fails both windows, and a failure without a dropout fails at once.
+    void expectSteady(const char* what, const Window& w, const Measure& measure)
+    {
+        QString trouble = windowTrouble(w);
+        if (trouble.isEmpty())
+            trouble = measure(w);
+        if (!trouble.isEmpty() && windowTrouble(w).isEmpty()) {
+            const auto gaps = dropouts(recorder.channel(0, w.first, w.count),
+                recorder.channel(1, w.first, w.count), PulseRecorder::framesOf(0.001));
+            if (!gaps.empty()) {
+                qInfo("%s: %s, in a window where the server dropped sound at +%.3f s; "
+                      "recording again",
+                    what, qPrintable(trouble), double(gaps.front()) / PulseRecorder::Rate);
+                const Window again { recorder.frames(), w.count };
+                QTest::qWait(int(double(w.count) / PulseRecorder::Rate * 1000) + 100);
+                trouble = windowTrouble(again);
+                if (trouble.isEmpty())
+                    trouble = measure(again);
+            }
+        }
+        QVERIFY2(trouble.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(what, trouble)));
+    }
+
+    QString toneTrouble(const char* what, const Window& w, size_t ch, double hz)
+    {
+        const auto signal = recorder.channel(ch, w.first, w.count);
+        const auto est = estimateFrequency(signal, PulseRecorder::Rate);
+        const char* side = ch == 0 ? "left" : "right";
+        if (!est.has_value())
+            return QStringLiteral("no tone on the %1 channel (peak %2)")
+                .arg(side)
+                .arg(peakMagnitude(signal));
+        qInfo("%s: %s %.4f Hz over %zu periods, peak %.0f (expected %.1f Hz)", what, side, est->hz,
+            est->periods, peakMagnitude(signal), hz);
+        if (std::abs(est->hz - hz) > 0.5)
+            return QStringLiteral("%1 channel at %2 Hz, expected %3 Hz")
+                .arg(side)
+                .arg(est->hz, 0, 'f', 4)
+                .arg(hz);
+        // Enough periods that the estimate covers most of the window.
+        if (double(est->periods) < 0.8 * hz * double(w.count) / PulseRecorder::Rate)
+            return QStringLiteral("%1 channel: only %2 periods").arg(side).arg(est->periods);
+        return {};
     }
 
     void expectTone(const char* what, const Window& w, size_t ch, double hz)
     {
-        CHECKED(expectWindowRecorded(w));
-        const auto signal = recorder.channel(ch, w.first, w.count);
-        const auto est = estimateFrequency(signal, PulseRecorder::Rate);
-        const char* side = ch == 0 ? "left" : "right";
-        QVERIFY2(est.has_value(),
-            qPrintable(QStringLiteral("%1: no tone on the %2 channel (peak %3)")
-                           .arg(what, side)
-                           .arg(peakMagnitude(signal))));
-        qInfo("%s: %s %.4f Hz over %zu periods, peak %.0f (expected %.1f Hz)", what, side, est->hz,
-            est->periods, peakMagnitude(signal), hz);
-        QVERIFY2(std::abs(est->hz - hz) <= 0.5,
-            qPrintable(QStringLiteral("%1: %2 channel at %3 Hz, expected %4 Hz")
-                           .arg(what, side)
-                           .arg(est->hz, 0, 'f', 4)
-                           .arg(hz)));
-        // Enough periods that the estimate covers most of the window.
-        QVERIFY(double(est->periods) >= 0.8 * hz * double(w.count) / PulseRecorder::Rate);
+        expectSteady(what, w, [=, this](const Window& v) { return toneTrouble(what, v, ch, hz); });
     }
 
     void expectStereoTone(const char* what, const Window& w, double left, double right)
     {
-        CHECKED(expectTone(what, w, 0, left));
-        CHECKED(expectTone(what, w, 1, right));
+        expectSteady(what, w, [=, this](const Window& v) {
+            const QString trouble = toneTrouble(what, v, 0, left);
+            return trouble.isEmpty() ? toneTrouble(what, v, 1, right) : trouble;
+        });
     }
 
     void expectSilence(const char* what, const Window& w)
     {
-        CHECKED(expectWindowRecorded(w));
+        const QString late = windowTrouble(w);
+        QVERIFY2(late.isEmpty(), qPrintable(late));
         for (size_t ch = 0; ch < 2; ++ch) {
             const double peak = peakMagnitude(recorder.channel(ch, w.first, w.count));
             qInfo("%s: %s peak %.0f", what, ch == 0 ? "left" : "right", peak);
@@ -155,35 +196,40 @@ private:
     // Bursts of the start pattern at 1 ms per bit on the left channel, `period` seconds
     // apart: every bit of every burst read back at its level, silence between the bursts,
     // and F2 going on at the right (the mode is AM).
-    void expectBitBursts(const char* what, const Window& w, double period)
+    QString bitBurstTrouble(const char* what, const Window& w, double period)
     {
-        CHECKED(expectWindowRecorded(w));
         const auto left = recorder.channel(0, w.first, w.count);
         const double rate = PulseRecorder::Rate;
         const double bitSamples = rate * 0.001;
         const auto starts = burstStarts(left, Level / 2, PulseRecorder::framesOf(0.004));
         qInfo("%s: %zu bursts in %.2f s", what, starts.size(), double(w.count) / rate);
-        QVERIFY(starts.size() >= 2);
+        if (starts.size() < 2)
+            return QStringLiteral("%1 bursts").arg(starts.size());
         for (size_t k = 0; k < starts.size(); ++k) {
             const size_t start = starts[k];
             if (k > 0) {
                 const double measured = double(start - starts[k - 1]) / rate;
                 if (k == 1)
                     qInfo("%s: repeats after %.5f s", what, measured);
-                QVERIFY2(std::abs(measured - period) <= 2 / rate,
-                    qPrintable(QStringLiteral("%1: repeats after %2 s").arg(what).arg(measured)));
+                if (std::abs(measured - period) > 2 / rate)
+                    return QStringLiteral("repeats after %1 s").arg(measured, 0, 'f', 5);
             }
             if (start + size_t(32 * bitSamples) > left.size())
                 break; // the window ends inside this burst
             const std::string bits = readBits(left, start, bitSamples, 32, Level / 2);
             if (k < 2)
                 qInfo("%s: burst at +%.4f s reads %s", what, double(start) / rate, bits.c_str());
-            QCOMPARE(QString::fromStdString(bits), QLatin1String(StartPattern));
+            if (bits != StartPattern)
+                return QStringLiteral("a burst reads %1").arg(QString::fromStdString(bits));
             // Every bit holds its level within a few percent, away from the edges.
             for (size_t b = 0; b < 32; ++b) {
                 const size_t middle = start + size_t((double(b) + 0.5) * bitSamples);
                 const double expected = StartPattern[b] == '1' ? -Level : Level;
-                QVERIFY(std::abs(left[middle] - expected) <= 0.03 * Level);
+                if (std::abs(left[middle] - expected) > 0.03 * Level)
+                    return QStringLiteral("bit %1 at %2, expected %3")
+                        .arg(b)
+                        .arg(left[middle])
+                        .arg(expected);
             }
             // Silence from just after the last bit until the next burst is due.
             const size_t quietFrom = start + size_t(33 * bitSamples);
@@ -191,13 +237,110 @@ private:
             if (quietTo > quietFrom) {
                 const std::vector<double> gap(
                     left.begin() + long(quietFrom), left.begin() + long(quietTo));
-                QVERIFY2(peakMagnitude(gap) <= 2,
-                    qPrintable(QStringLiteral("%1: no silence after the bits: peak %2")
-                                   .arg(what)
-                                   .arg(peakMagnitude(gap))));
+                if (peakMagnitude(gap) > 2)
+                    return QStringLiteral("no silence after the bits: peak %1")
+                        .arg(peakMagnitude(gap));
             }
         }
-        CHECKED(expectTone(what, w, 1, 100));
+        return toneTrouble(what, w, 1, 100);
+    }
+
+    void expectBitBursts(const char* what, const Window& w, double period)
+    {
+        expectSteady(
+            what, w, [=, this](const Window& v) { return bitBurstTrouble(what, v, period); });
+    }
+
+    // "Modulation AM " with F1 at 440 Hz and F2 at 100 Hz: the carrier with sidebands at
+    // F1 - F2 and F1 + F2 of depth / 2 of it, nothing at F1 +- 2 F2 or between; F2 alone
+    // on the right.
+    QString amTrouble(const Window& w)
+    {
+        const auto left = recorder.channel(0, w.first, w.count);
+        const double rate = PulseRecorder::Rate;
+        const double carrier = toneAmplitude(left, 440, rate);
+        const double lower = toneAmplitude(left, 340, rate);
+        const double upper = toneAmplitude(left, 540, rate);
+        double offLine = 0;
+        for (double hz : { 100.0, 240.0, 290.0, 390.0, 490.0, 590.0, 640.0, 880.0 })
+            offLine = std::max(offLine, toneAmplitude(left, hz, rate));
+        qInfo("AM: carrier 440 Hz %.0f, sidebands 340 Hz %.0f (%.2f dB) and 540 Hz %.0f "
+              "(%.2f dB), largest off-line level %.1f (%.1f dB)",
+            carrier, lower, 20 * std::log10(lower / carrier), upper,
+            20 * std::log10(upper / carrier), offLine, 20 * std::log10(offLine / carrier));
+        if (std::abs(carrier - Level) > 0.02 * Level)
+            return QStringLiteral("carrier at %1").arg(carrier);
+        for (double side : { lower, upper })
+            if (std::abs(side / carrier - Depth / 2) > 0.01)
+                return QStringLiteral("a sideband at %1 of the carrier").arg(side / carrier);
+        if (offLine > 0.002 * carrier)
+            return QStringLiteral("off-line level %1").arg(offLine);
+        return toneTrouble("AM modulator", w, 1, 100);
+    }
+
+    // One run of changesAreClickFree: what went wrong, or nothing; `dropped` tells whether
+    // the server dropped sound while the window played.
+    QString clickFreeRun(bool* dropped)
+    {
+        *dropped = false;
+        audio::SdlSoundBackend backend;
+        FormGen window(backend);
+        window.setEndProgram([] {});
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return QStringLiteral("the window did not show");
+        const size_t first = recorder.frames();
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        QTest::qWait(400);
+        clickOption(window.Option5); // "Lin"
+        // A press at x = 20 on the F1 scale: 500 Hz, and the sweep starts from there.
+        const QPoint at(20 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
+        QTest::mousePress(window.Picture1, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
+        const size_t sweepFrom = recorder.frames();
+        QTest::qWait(2300);
+        const size_t sweepTo = recorder.frames();
+        clickOption(window.Option4); // "Man"
+        QTest::qWait(400);
+        const int16_t swept = window.state().Frequency1;
+        QTest::mouseClick(window.Stop, Qt::LeftButton);
+        const size_t stopped = recorder.frames();
+        QTest::qWait(600);
+        const size_t last = recorder.frames();
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        if (!messages.isEmpty())
+            return messages.join(QLatin1Char('|'));
+        if (swept <= 2000 || swept >= 3000)
+            return QStringLiteral("the sweep reached %1 Hz").arg(swept);
+
+        const auto left = recorder.channel(0, first, last - first);
+        const auto right = recorder.channel(1, first, last - first);
+        const auto playing = [&](const std::vector<double>& ch) {
+            return std::vector<double>(ch.begin() + long(PulseRecorder::framesOf(LeadIn)),
+                ch.begin() + long(stopped - first));
+        };
+        *dropped = !dropouts(playing(left), playing(right), PulseRecorder::framesOf(0.001)).empty();
+        const size_t clicks = countClicks(left, 3000);
+        // The sweep, past the latencies at both ends.
+        const size_t from = sweepFrom - first + PulseRecorder::framesOf(LeadIn);
+        const size_t to = sweepTo - first;
+        if (to <= from + PulseRecorder::framesOf(1.5))
+            return QStringLiteral("the recorder fell behind during the sweep");
+        const std::vector<double> sweep(left.begin() + long(from), left.begin() + long(to));
+        const auto [low, high]
+            = levelRangeDb(sweep, PulseRecorder::framesOf(0.001), Level / std::sqrt(2.0));
+        qInfo("%zu clicks in %.2f s; sweep level over every 1 ms %.2f .. %.2f dB", clicks,
+            double(left.size()) / PulseRecorder::Rate, low, high);
+        if (clicks != 0)
+            return QStringLiteral("%1 clicks").arg(clicks);
+        if (low < -3 || high > 3)
+            return QStringLiteral("the level left the 3 dB band during the sweep");
+        // Stop faded out to silence.
+        const double tail = peakMagnitude(
+            std::vector<double>(left.end() - long(PulseRecorder::framesOf(0.3)), left.end()));
+        if (tail > 2)
+            return QStringLiteral("not silent after Stop: peak %1").arg(tail);
+        return {};
     }
 
     QString recorderTrouble() const
@@ -302,32 +445,12 @@ private slots:
         mark = recorder.frames();
         CHECKED(expectSilence("Stop", waitAfter(mark)));
 
-        // "Modulation AM " with F2 at 100 Hz: the carrier F1 with sidebands at F1 - F2 and
-        // F1 + F2 of depth / 2 of it, nothing at F1 +- 2 F2 or between; F2 alone on the right.
+        // "Modulation AM " with F2 at 100 Hz.
         QCOMPARE(window.state().Frequency2, int16_t(100));
         clickOption(window.Option7);
         mark = recorder.frames();
-        {
-            const Window w = waitAfter(mark);
-            CHECKED(expectWindowRecorded(w));
-            const auto left = recorder.channel(0, w.first, w.count);
-            const double rate = PulseRecorder::Rate;
-            const double carrier = toneAmplitude(left, 440, rate);
-            const double lower = toneAmplitude(left, 340, rate);
-            const double upper = toneAmplitude(left, 540, rate);
-            double offLine = 0;
-            for (double hz : { 100.0, 240.0, 290.0, 390.0, 490.0, 590.0, 640.0, 880.0 })
-                offLine = std::max(offLine, toneAmplitude(left, hz, rate));
-            qInfo("AM: carrier 440 Hz %.0f, sidebands 340 Hz %.0f (%.2f dB) and 540 Hz %.0f "
-                  "(%.2f dB), largest off-line level %.1f (%.1f dB)",
-                carrier, lower, 20 * std::log10(lower / carrier), upper,
-                20 * std::log10(upper / carrier), offLine, 20 * std::log10(offLine / carrier));
-            QVERIFY(std::abs(carrier - Level) <= 0.02 * Level);
-            for (double side : { lower, upper })
-                QVERIFY(std::abs(side / carrier - Depth / 2) <= 0.01);
-            QVERIFY(offLine <= 0.002 * carrier);
-            CHECKED(expectTone("AM modulator", w, 1, 100));
-        }
+        CHECKED(
+            expectSteady("AM", waitAfter(mark), [this](const Window& w) { return amTrouble(w); }));
 
         // "Bit Code": the dialog opens, OK keeps the start values; the left channel sends
         // the 32 bits at 1 ms each from the buffer's start, then silence, every second.
@@ -362,49 +485,15 @@ private slots:
     void changesAreClickFree()
     {
         QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
-        audio::SdlSoundBackend backend;
-        FormGen window(backend);
-        window.setEndProgram([] {});
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const size_t first = recorder.frames();
-        QTest::mouseClick(window.Play, Qt::LeftButton);
-        QTest::qWait(400);
-        clickOption(window.Option5); // "Lin"
-        // A press at x = 20 on the F1 scale: 500 Hz, and the sweep starts from there.
-        const QPoint at(20 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
-        QTest::mousePress(window.Picture1, Qt::LeftButton, {}, at);
-        QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
-        const size_t sweepFrom = recorder.frames();
-        QTest::qWait(2300);
-        const size_t sweepTo = recorder.frames();
-        clickOption(window.Option4); // "Man"
-        QTest::qWait(400);
-        QVERIFY(window.state().Frequency1 > 2000);
-        QVERIFY(window.state().Frequency1 < 3000);
-        QTest::mouseClick(window.Stop, Qt::LeftButton);
-        QTest::qWait(600);
-        const size_t last = recorder.frames();
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
-
-        const auto left = recorder.channel(0, first, last - first);
-        const size_t clicks = countClicks(left, 3000);
-        // The sweep, past the latencies at both ends.
-        const size_t from = sweepFrom - first + PulseRecorder::framesOf(LeadIn);
-        const size_t to = sweepTo - first;
-        QVERIFY(to > from + PulseRecorder::framesOf(1.5));
-        const std::vector<double> sweep(left.begin() + long(from), left.begin() + long(to));
-        const auto [low, high]
-            = levelRangeDb(sweep, PulseRecorder::framesOf(0.001), Level / std::sqrt(2.0));
-        qInfo("%zu clicks in %.2f s; sweep level over every 1 ms %.2f .. %.2f dB", clicks,
-            double(left.size()) / PulseRecorder::Rate, low, high);
-        QCOMPARE(clicks, size_t(0));
-        QVERIFY2(low >= -3 && high <= 3, "the level left the 3 dB band during the sweep");
-        // Stop faded out to silence.
-        const double tail = peakMagnitude(
-            std::vector<double>(left.end() - long(PulseRecorder::framesOf(0.3)), left.end()));
-        QVERIFY2(tail <= 2, qPrintable(QStringLiteral("not silent after Stop: peak %1").arg(tail)));
-        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        bool dropped = false;
+        QString trouble = clickFreeRun(&dropped);
+        // A click the server made by dropping sound is not the program's: once more.
+        if (!trouble.isEmpty() && dropped) {
+            qInfo(
+                "%s, in a run where the server dropped sound; running again", qPrintable(trouble));
+            trouble = clickFreeRun(&dropped);
+        }
+        QVERIFY2(trouble.isEmpty(), qPrintable(trouble));
     }
 
     // The output device menu of the "Settings" frame, in the window: the sound plays on the
