@@ -262,6 +262,17 @@ TEST(Program, RenderWritesTheLoopRepeated)
         EXPECT_EQ(sf_readf_short(file, got.data(), info.frames), info.frames);
         sf_close(file);
 
+        // Another reader than the writer's own library sees the same format.
+        for (const auto& [flag, expected] : { std::pair { "-r", QString::fromLatin1(row.rate) },
+                 std::pair { "-c", QStringLiteral("2") },
+                 std::pair { "-b", QStringLiteral("16") } }) {
+            QProcess soxi;
+            soxi.start(QStringLiteral("soxi"), { QLatin1String(flag), path });
+            ASSERT_TRUE(soxi.waitForFinished(10000)) << "soxi (package sox) did not run";
+            EXPECT_EQ(QString::fromLatin1(soxi.readAllStandardOutput()).trimmed(), expected)
+                << "soxi " << flag;
+        }
+
         std::vector<std::string> messages;
         const HeadlessSettings settings
             = headlessSettings(parse(arguments.mid(4)).options, messages);
