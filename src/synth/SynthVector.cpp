@@ -20,17 +20,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <functional>
-#include <mutex>
 #include <optional>
 #include <random>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -249,129 +243,6 @@ namespace synthvector {
             if (scratch.size() < frames)
                 scratch.resize(frames);
             return scratch.data();
-        }
-
-        // A second thread that computes frames beside the caller: the UI thread waits for
-        // the whole buffer, and the machine has two cores. One persistent thread, woken per
-        // call; a caller that finds it busy (another thread synthesizing) does all itself.
-        class HalfHelper {
-        public:
-            static HalfHelper& instance()
-            {
-                static HalfHelper helper;
-                return helper;
-            }
-
-            // Runs helperPart on the helper thread and callerPart on this one, and returns
-            // when both are done; an exception of either is thrown here. The helper joins
-            // when it wakes, which on a virtual machine's idle core can take longer than the
-            // whole call: a helper that has not taken up its part by the time callerPart
-            // returns is not waited for, its part is withdrawn. So helperPart must be work
-            // that callerPart does itself when nobody else does (blocks both claim), and
-            // must not wait for anything callerPart has not already done.
-            template <class HelperPart, class CallerPart>
-            void split(HelperPart&& helperPart, CallerPart&& callerPart)
-            {
-                if (m_busy.exchange(true, std::memory_order_acquire)) {
-                    callerPart();
-                    return;
-                }
-                const std::function<void()> job = helperPart;
-                const uint64_t offer = ++m_generation << 2;
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_job = &job;
-                    m_error = nullptr;
-                    m_word.store(offer | Offered, std::memory_order_release);
-                }
-                m_wake.notify_one();
-                std::exception_ptr ownError;
-                try {
-                    callerPart();
-                } catch (...) {
-                    ownError = std::current_exception();
-                }
-                uint64_t expected = offer | Offered;
-                if (!m_word.compare_exchange_strong(
-                        expected, offer | Idle, std::memory_order_acq_rel)) {
-                    // Taken up: it finishes the block it holds, no more.
-                    while (m_word.load(std::memory_order_acquire) != (offer | Done))
-                        std::this_thread::yield();
-                    m_word.store(offer | Idle, std::memory_order_relaxed);
-                }
-                const std::exception_ptr helperError = m_error;
-                m_busy.store(false, std::memory_order_release);
-                if (ownError)
-                    std::rethrow_exception(ownError);
-                if (helperError)
-                    std::rethrow_exception(helperError);
-            }
-
-        private:
-            // The low two bits of m_word; the rest counts the offers, so that a helper never
-            // takes up an offer that was withdrawn and replaced while it woke.
-            enum State : uint64_t { Idle = 0, Offered = 1, Taken = 2, Done = 3 };
-
-            HalfHelper()
-                : m_thread([this] { run(); })
-            {
-            }
-            ~HalfHelper()
-            {
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_quit = true;
-                }
-                m_wake.notify_one();
-                m_thread.join();
-            }
-
-            void run()
-            {
-                for (;;) {
-                    const std::function<void()>* job = nullptr;
-                    uint64_t offer = 0;
-                    {
-                        std::unique_lock lock(m_mutex);
-                        m_wake.wait(lock, [this] {
-                            return m_quit
-                                || (m_word.load(std::memory_order_acquire) & 3U) == Offered;
-                        });
-                        if (m_quit)
-                            return;
-                        offer = m_word.load(std::memory_order_relaxed) & ~uint64_t(3);
-                        job = m_job;
-                    }
-                    uint64_t expected = offer | Offered;
-                    if (!m_word.compare_exchange_strong(
-                            expected, offer | Taken, std::memory_order_acq_rel))
-                        continue; // withdrawn before it was taken up
-                    std::exception_ptr error;
-                    try {
-                        (*job)();
-                    } catch (...) {
-                        error = std::current_exception();
-                    }
-                    m_error = error;
-                    m_word.store(offer | Done, std::memory_order_release);
-                }
-            }
-
-            std::atomic<bool> m_busy { false };
-            std::atomic<uint64_t> m_word { Idle };
-            uint64_t m_generation = 0; // the offering thread's, under m_busy
-            std::mutex m_mutex;
-            std::condition_variable m_wake;
-            const std::function<void()>* m_job = nullptr; // set under m_mutex with the offer
-            std::exception_ptr m_error; // written by the helper before Done
-            bool m_quit = false;
-            std::thread m_thread;
-        };
-
-        template <class HelperPart, class CallerPart>
-        void splitWork(HelperPart&& helperPart, CallerPart&& callerPart)
-        {
-            HalfHelper::instance().split(helperPart, callerPart);
         }
 
     } // namespace
