@@ -321,6 +321,7 @@ TEST(Program, PlayForSecondsThenEnd)
     QFile file(stream);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 4) << "the disk driver wrote nothing";
     std::vector<int16_t> values(size_t(bytes.size()) / 2);
     std::memcpy(values.data(), bytes.constData(), values.size() * 2);
     const size_t first = audio::testing::firstLoudFrame(values, 100);

@@ -33,7 +33,8 @@ std::vector<int16_t> readStream(const QString& path)
         return {};
     const QByteArray bytes = file.readAll();
     std::vector<int16_t> values(size_t(bytes.size()) / 2);
-    std::memcpy(values.data(), bytes.constData(), values.size() * 2);
+    if (!values.empty()) // an empty vector's data() may be null, which memcpy must not see
+        std::memcpy(values.data(), bytes.constData(), values.size() * 2);
     return values;
 }
 

@@ -169,6 +169,7 @@ TEST_P(DiskDriverTest, LoopsTheWrittenBytesExactly)
     std::ifstream in(path, std::ios::binary);
     const std::vector<char> raw((std::istreambuf_iterator<char>(in)), {});
     std::remove(path.c_str());
+    ASSERT_GE(raw.size(), 4u) << "the disk driver wrote nothing";
     std::vector<Frame> got(raw.size() / 4);
     std::memcpy(got.data(), raw.data(), got.size() * 4);
 
