@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vellox::audio {
@@ -72,6 +73,9 @@ public:
     void releaseBuffer(Handle buffer) noexcept override;
     void releaseDevice(Handle device) noexcept override;
     void releaseRoot(Handle root) noexcept override;
+    // Reports `reason` once, as a device that went away while playing would.
+    std::optional<std::string> lostDevice() override { return std::exchange(m_lost, std::nullopt); }
+    void loseDevice(std::string reason) { m_lost = std::move(reason); }
 
     // The next call of kind (after skip successful calls of that kind) throws SoundError
     // with message; once, or on every call from then on when persistent. Release kinds
@@ -128,6 +132,7 @@ private:
     std::map<Handle, Buffer> m_buffers;
     std::function<void(SoundOp::Kind)> m_onOperation;
     std::vector<std::string> m_playbackDevices;
+    std::optional<std::string> m_lost;
 };
 
 } // namespace vellox::audio

@@ -1,6 +1,7 @@
 #include "LoopPlayer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -48,10 +49,61 @@ namespace {
         return 0.5 - 0.5 * std::cos(std::numbers::pi * double(fade) / double(frames));
     }
 
-    int16_t clampSample(double v)
+    // One frame of a mix, in the buffers' own units.
+    struct Mix {
+        double left = 0.0;
+        double right = 0.0;
+    };
+
+    Mix readFrame(const uint8_t* at, FrameEncoding encoding) noexcept
     {
-        const long r = std::lrint(v);
-        return int16_t(std::clamp<long>(r, -32768, 32767));
+        switch (encoding) {
+        case FrameEncoding::S32: {
+            int32_t v[2];
+            std::memcpy(v, at, sizeof v);
+            return { double(v[0]), double(v[1]) };
+        }
+        case FrameEncoding::F32: {
+            float v[2];
+            std::memcpy(v, at, sizeof v);
+            return { double(v[0]), double(v[1]) };
+        }
+        case FrameEncoding::S16:
+            break;
+        }
+        int16_t v[2];
+        std::memcpy(v, at, sizeof v);
+        return { double(v[0]), double(v[1]) };
+    }
+
+    // Several voices fading at once may sum beyond full scale: the mix clips there, as
+    // the synthesis does.
+    template <typename T> T clampTo(double v, double low, double high)
+    {
+        return T(std::clamp(std::nearbyint(v), low, high));
+    }
+
+    void writeFrame(uint8_t* at, FrameEncoding encoding, const Mix& mix) noexcept
+    {
+        switch (encoding) {
+        case FrameEncoding::S32: {
+            const int32_t v[2] = { clampTo<int32_t>(mix.left, -2147483648.0, 2147483647.0),
+                clampTo<int32_t>(mix.right, -2147483648.0, 2147483647.0) };
+            std::memcpy(at, v, sizeof v);
+            return;
+        }
+        case FrameEncoding::F32: {
+            const float v[2] = { float(std::clamp(mix.left, -1.0, 1.0)),
+                float(std::clamp(mix.right, -1.0, 1.0)) };
+            std::memcpy(at, v, sizeof v);
+            return;
+        }
+        case FrameEncoding::S16:
+            break;
+        }
+        const int16_t v[2] = { clampTo<int16_t>(mix.left, -32768.0, 32767.0),
+            clampTo<int16_t>(mix.right, -32768.0, 32767.0) };
+        std::memcpy(at, v, sizeof v);
     }
 
 } // namespace
@@ -117,99 +169,180 @@ void LoopPlayer::setFadeFrames(int32_t frames)
     m_fadeFrames.store(std::max(0, frames), std::memory_order_relaxed);
 }
 
-void LoopPlayer::play(LoopBuffer* buffer)
+// ---- UI thread ---------------------------------------------------------------------------
+
+LoopBuffer& LoopPlayer::create(size_t byteCount, int32_t rate, FrameEncoding encoding)
 {
-    if (m_requested.load(std::memory_order_relaxed) == buffer)
-        return;
-    m_requested.store(buffer, std::memory_order_seq_cst);
+    auto buffer = std::make_unique<LoopBuffer>(byteCount, rate, encoding);
+    LoopBuffer& b = *buffer;
+    m_buffers.emplace(&b, Entry { std::move(buffer) });
+    return b;
 }
 
-void LoopPlayer::stop(LoopBuffer* buffer)
+LoopPlayer::Entry& LoopPlayer::entryOf(const LoopBuffer& buffer)
 {
-    if (buffer != nullptr && m_requested.load(std::memory_order_relaxed) == buffer)
-        m_requested.store(nullptr, std::memory_order_seq_cst);
+    const auto it = m_buffers.find(&buffer);
+    assert(it != m_buffers.end() && !it->second.freed);
+    return it->second;
+}
+
+const LoopPlayer::Entry* LoopPlayer::findEntry(const LoopBuffer& buffer) const
+{
+    const auto it = m_buffers.find(&buffer);
+    return it != m_buffers.end() ? &it->second : nullptr;
+}
+
+bool LoopPlayer::send(const Request& request)
+{
+    // Room for the answer is always there: the return queue holds every request in flight
+    // and every voice. Handing back what has come first keeps it so.
+    reclaim();
+    Request r = request;
+    r.sequence = m_sequence + 1;
+    if (!m_requests.try_enqueue(r))
+        return false;
+    m_sequence = r.sequence;
+    return true;
+}
+
+bool LoopPlayer::play(LoopBuffer& buffer, bool looping)
+{
+    reclaim();
+    Entry& e = entryOf(buffer);
+    if (m_requested == &buffer && e.requestsOut > 0 && e.looping == looping)
+        return true; // it plays, or fades in, already
+    // The audio thread rewinds a single pass that has ended when it takes the request up:
+    // the buffer may still be its own here.
+    if (!send({ 0, Kind::Play, &buffer, looping }))
+        return false;
+    ++e.requestsOut;
+    e.looping = looping;
+    m_requested = &buffer;
+    return true;
+}
+
+void LoopPlayer::stop(const LoopBuffer& buffer)
+{
+    if (m_requested == &buffer)
+        stopAll();
 }
 
 void LoopPlayer::stopAll()
 {
-    if (m_requested.load(std::memory_order_relaxed) != nullptr)
-        m_requested.store(nullptr, std::memory_order_seq_cst);
-}
-
-bool LoopPlayer::isAttached(const LoopBuffer* buffer) const
-{
-    return buffer != nullptr && m_requested.load(std::memory_order_relaxed) == buffer;
-}
-
-bool LoopPlayer::fillsSince(uint64_t mark) const
-{
-    // The mark was read (sequentially consistent) after the buffer stopped being asked for.
-    // Even: no fill was running, and every later fill reads the new request, so none can
-    // take the buffer up again. Odd: the fill then running may have; once it has left (its
-    // last increment releases what it did), inAudio tells.
-    return (mark & 1U) == 0 || m_fillCount.load(std::memory_order_acquire) > mark;
-}
-
-bool LoopPlayer::canFree(const Retired& retired) const
-{
-    // inAudio is cleared, with release, after the audio thread's last read of the buffer.
-    return retired.buffer.get() != m_requested.load(std::memory_order_relaxed)
-        && fillsSince(retired.mark) && !retired.buffer->inAudio.load(std::memory_order_acquire);
-}
-
-void LoopPlayer::retire(std::unique_ptr<LoopBuffer> buffer, bool keepPlaying)
-{
-    if (!buffer)
+    if (m_requested == nullptr)
         return;
-    if (!keepPlaying)
-        stop(buffer.get());
-    const uint64_t mark = m_fillCount.load(std::memory_order_seq_cst);
-    m_retired.push_back({ std::move(buffer), mark });
+    // Silence carries no buffer; if the queue is full the audio thread is not running, and
+    // whatever it had is silent anyway.
+    if (send({ 0, Kind::Silence, nullptr, true }))
+        m_requested = nullptr;
+}
+
+bool LoopPlayer::isAttached(const LoopBuffer& buffer) const
+{
+    return m_requested == &buffer;
+}
+
+bool LoopPlayer::withAudio(const LoopBuffer& buffer) const
+{
+    const Entry* e = findEntry(buffer);
+    return e != nullptr && e->requestsOut > 0;
+}
+
+bool LoopPlayer::takeBack(LoopBuffer& buffer, int limitMs)
+{
     reclaim();
-}
-
-void LoopPlayer::reclaim()
-{
-    std::erase_if(m_retired, [this](const Retired& r) { return canFree(r); });
-}
-
-bool LoopPlayer::hold(LoopBuffer& buffer, int limitMs)
-{
-    // Sequentially consistent store and load pair with the fill's counter increment and its
-    // loads of `held`: either that fill sees the flag, or the mark shows it running.
-    buffer.held.store(true, std::memory_order_seq_cst);
-    const uint64_t mark = m_fillCount.load(std::memory_order_seq_cst);
+    Entry& e = entryOf(buffer);
+    if (m_requested == &buffer)
+        m_requested = nullptr;
+    if (e.requestsOut == 0)
+        return true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!fillsSince(mark) || buffer.inAudio.load(std::memory_order_acquire)) {
+    while (!send({ 0, Kind::TakeBack, &buffer, true })) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::yield();
     }
+    while (e.requestsOut > 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+        reclaim();
+    }
     return true;
 }
 
-void LoopPlayer::release(LoopBuffer& buffer)
+void LoopPlayer::free(LoopBuffer& buffer, bool keepPlaying)
 {
-    buffer.held.store(false, std::memory_order_seq_cst);
+    Entry& e = entryOf(buffer);
+    // Kept playing, it stays the one asked for until the next request; nothing asks for it
+    // again by its address, which a new buffer may take once this one is gone.
+    if (!keepPlaying)
+        stop(buffer);
+    e.freed = true;
+    reclaim();
+}
+
+void LoopPlayer::cameBack(LoopBuffer* buffer)
+{
+    const auto it = m_buffers.find(buffer);
+    assert(it != m_buffers.end() && it->second.requestsOut > 0);
+    if (it == m_buffers.end())
+        return;
+    --it->second.requestsOut;
+}
+
+void LoopPlayer::reclaim()
+{
+    LoopBuffer* back = nullptr;
+    while (m_returns.try_dequeue(back))
+        cameBack(back);
+    std::erase_if(m_buffers, [this](const auto& item) {
+        const Entry& e = item.second;
+        if (!e.freed || e.requestsOut > 0)
+            return false;
+        if (m_requested == e.buffer.get())
+            m_requested = nullptr; // kept playing, and back: superseded meanwhile
+        return true;
+    });
+}
+
+size_t LoopPlayer::retiredCount() const
+{
+    return size_t(std::count_if(
+        m_buffers.begin(), m_buffers.end(), [](const auto& item) { return item.second.freed; }));
 }
 
 void LoopPlayer::reset()
 {
+    // No fill runs: the audio thread's side is this thread's for the moment. Requests not
+    // taken up come back unplayed, voices come back as they are.
+    Request r;
+    while (m_requests.try_dequeue(r))
+        if (r.kind == Kind::Play)
+            cameBack(r.buffer);
     if (m_current.buffer != nullptr)
         drop(m_current);
     for (Voice& v : m_outgoing)
         if (v.buffer != nullptr)
             drop(v);
-    m_lastRequest = nullptr;
+    m_requested = nullptr;
     m_silent.store(true, std::memory_order_release);
+    m_taken.store(m_sequence, std::memory_order_release);
     reclaim();
 }
 
 // ---- audio thread ------------------------------------------------------------------------
 
+void LoopPlayer::giveBack(LoopBuffer* buffer) noexcept
+{
+    // Cannot fail: the queue has room for every buffer this thread can have.
+    [[maybe_unused]] const bool queued = m_returns.try_enqueue(buffer);
+    assert(queued);
+}
+
 void LoopPlayer::drop(Voice& voice) noexcept
 {
-    voice.buffer->inAudio.store(false, std::memory_order_release);
+    giveBack(voice.buffer);
     voice = Voice {};
 }
 
@@ -247,49 +380,75 @@ void LoopPlayer::pushOutgoing(Voice voice) noexcept
     m_outgoing[0] = voice;
 }
 
-void LoopPlayer::transition(LoopBuffer* requested, int32_t fade) noexcept
+void LoopPlayer::take(const Request& request, int32_t fade) noexcept
 {
-    if (m_current.buffer == requested && requested != nullptr) {
-        m_lastRequest = requested;
-        return;
+    switch (request.kind) {
+    case Kind::Play:
+        transition(request.buffer, request.looping, fade);
+        break;
+    case Kind::Silence:
+        transition(nullptr, true, fade);
+        break;
+    case Kind::TakeBack:
+        // Let go of it at once, wherever it sounds; the UI thread waits for it.
+        if (m_current.buffer == request.buffer)
+            drop(m_current);
+        for (Voice& v : m_outgoing)
+            if (v.buffer == request.buffer)
+                drop(v);
+        compactOutgoing();
+        break;
     }
-    // The tones a new buffer continues are those of the buffer heard last. Taken now: that
-    // buffer may be let go of just below, and then the UI thread may free it.
-    const LoopBuffer* leader
-        = m_current.buffer != nullptr ? m_current.buffer : m_outgoing[0].buffer;
+    m_taken.store(request.sequence, std::memory_order_release);
+}
+
+void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) noexcept
+{
+    // The tones a new buffer continues are those of the buffer heard last: the one asked
+    // for, once it has sounded, or else the one fading out most recently. Taken now: that
+    // buffer may be handed back just below.
+    const bool currentSounded
+        = m_current.buffer != nullptr && (m_current.direction == 0 || m_current.fade > 0);
+    const LoopBuffer* leader = currentSounded ? m_current.buffer : m_outgoing[0].buffer;
     const bool haveLeader = leader != nullptr;
     const size_t leaderPosition = haveLeader ? leader->position : 0;
     const SignalPhase leaderPhase = haveLeader ? leader->phase : SignalPhase {};
     const int32_t leaderRate = haveLeader ? leader->sampleRate : 0;
+
+    if (requested != nullptr && requested == m_current.buffer) {
+        // Asked for again while it plays: nothing changes but how it loops.
+        requested->looping = looping;
+        giveBack(requested); // this request's own hand-back; the voice keeps the first
+        return;
+    }
     if (m_current.buffer != nullptr) {
         pushOutgoing(m_current);
         m_current = Voice {};
     }
-    m_lastRequest = requested;
-    if (requested == nullptr) {
-        m_transitions.fetch_add(1, std::memory_order_release);
-        return;
-    }
-    if (requested->held.load(std::memory_order_seq_cst)) {
-        m_lastRequest = nullptr; // taken up once the UI thread lets go of it
-        return;
-    }
-    if (!requested->looping && requested->position >= requested->frames())
-        return; // a single pass that has ended stays silent
     m_transitions.fetch_add(1, std::memory_order_release);
+    if (requested == nullptr)
+        return;
 
     // A buffer fading out and asked for again fades back in from where it is.
     for (Voice& v : m_outgoing) {
         if (v.buffer == requested) {
+            requested->looping = looping;
             m_current = v;
             m_current.direction = fade > 0 ? +1 : 0;
             v = Voice {};
             compactOutgoing();
+            giveBack(requested); // the voice answers for the earlier request
             return;
         }
     }
 
-    requested->inAudio.store(true, std::memory_order_relaxed); // published by fill's end
+    requested->looping = looping;
+    if (requested->encoding != m_encoding || requested->frames() == 0) {
+        giveBack(requested); // cannot sound on this device
+        return;
+    }
+    if (requested->position >= requested->frames())
+        requested->position = 0; // a single pass that has ended plays again from its start
     if (!requested->started && fade > 0 && haveLeader && leaderRate == requested->sampleRate) {
         if (const auto k = continuingFrame(leaderPhase, leaderPosition, requested->phase,
                 requested->sampleRate, requested->frames()))
@@ -303,6 +462,7 @@ size_t LoopPlayer::copySteady(uint8_t* out, size_t frames) noexcept
 {
     LoopBuffer& b = *m_current.buffer;
     const size_t total = b.frames();
+    const size_t frameSize = frameBytes(b.encoding);
     size_t done = 0;
     while (done < frames) {
         if (b.position >= total) {
@@ -313,24 +473,28 @@ size_t LoopPlayer::copySteady(uint8_t* out, size_t frames) noexcept
             b.position = 0;
         }
         const size_t n = std::min(frames - done, total - b.position);
-        std::memcpy(out + done * LoopBuffer::FrameBytes,
-            b.bytes.data() + b.position * LoopBuffer::FrameBytes, n * LoopBuffer::FrameBytes);
+        std::memcpy(out + done * frameSize, b.bytes.data() + b.position * frameSize, n * frameSize);
         done += n;
         b.position += n;
     }
-    if (m_current.buffer != nullptr && b.looping && b.position >= total)
-        b.position = 0;
+    if (m_current.buffer != nullptr) {
+        if (b.looping && b.position >= total)
+            b.position = 0;
+        else if (!b.looping && b.position >= total)
+            drop(m_current); // the single pass has ended: back to the UI thread at once
+    }
     return done;
 }
 
 size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
 {
+    const size_t frameSize = frameBytes(m_encoding);
     size_t done = 0;
     while (done < frames) {
         const bool fading = m_current.direction != 0 || m_outgoing[0].buffer != nullptr;
         if (!fading || !anyVoice())
             break;
-        double left = 0.0, right = 0.0;
+        Mix mix;
         auto sound = [&](Voice& v) {
             LoopBuffer& b = *v.buffer;
             if (b.position >= b.frames()) {
@@ -340,11 +504,10 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
                 }
                 b.position = 0;
             }
-            int16_t frame[2];
-            std::memcpy(frame, b.bytes.data() + b.position * LoopBuffer::FrameBytes, 4);
+            const Mix frame = readFrame(b.bytes.data() + b.position * frameSize, m_encoding);
             const double g = gainAt(v.fade, fade);
-            left += g * frame[0];
-            right += g * frame[1];
+            mix.left += g * frame.left;
+            mix.right += g * frame.right;
             ++b.position;
             if (b.looping && b.position >= b.frames())
                 b.position = 0;
@@ -354,6 +517,8 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
                 v.direction = 0;
             } else if (v.direction < 0 && v.fade <= 0) {
                 drop(v);
+            } else if (!b.looping && b.position >= b.frames()) {
+                drop(v);
             }
         };
         if (m_current.buffer != nullptr)
@@ -362,8 +527,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
             if (v.buffer != nullptr)
                 sound(v);
         compactOutgoing();
-        const int16_t frame[2] = { clampSample(left), clampSample(right) };
-        std::memcpy(out + done * LoopBuffer::FrameBytes, frame, sizeof frame);
+        writeFrame(out + done * frameSize, m_encoding, mix);
         ++done;
     }
     return done;
@@ -371,36 +535,24 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
 
 void LoopPlayer::fill(uint8_t* out, size_t byteCount) noexcept
 {
-    m_fillCount.fetch_add(1, std::memory_order_seq_cst);
-    LoopBuffer* requested = m_requested.load(std::memory_order_seq_cst);
     const int32_t fade = m_fadeFrames.load(std::memory_order_relaxed);
+    Request request;
+    while (m_requests.try_dequeue(request))
+        take(request, fade);
 
-    // A buffer the UI thread holds for a write is let go of at once.
-    if (m_current.buffer != nullptr && m_current.buffer->held.load(std::memory_order_seq_cst)) {
-        drop(m_current);
-        m_lastRequest = nullptr;
-    }
-    for (Voice& v : m_outgoing)
-        if (v.buffer != nullptr && v.buffer->held.load(std::memory_order_seq_cst))
-            drop(v);
-    compactOutgoing();
-
-    if (requested != m_lastRequest)
-        transition(requested, fade);
-
-    const size_t frames = byteCount / LoopBuffer::FrameBytes;
+    const size_t frameSize = frameBytes(m_encoding);
+    const size_t frames = byteCount / frameSize;
     size_t done = 0;
     while (done < frames && anyVoice()) {
-        uint8_t* at = out + done * LoopBuffer::FrameBytes;
+        uint8_t* at = out + done * frameSize;
         const bool fading = m_current.direction != 0 || m_outgoing[0].buffer != nullptr;
         done += fading ? mixFading(at, frames - done, fade) : copySteady(at, frames - done);
     }
-    if (done * LoopBuffer::FrameBytes < byteCount)
-        std::memset(
-            out + done * LoopBuffer::FrameBytes, 0, byteCount - done * LoopBuffer::FrameBytes);
+    if (done * frameSize < byteCount)
+        std::memset(out + done * frameSize, 0, byteCount - done * frameSize);
 
     m_silent.store(!anyVoice(), std::memory_order_release);
-    m_fillCount.fetch_add(1, std::memory_order_release);
+    m_fills.fetch_add(1, std::memory_order_release);
 }
 
 } // namespace vellox::audio

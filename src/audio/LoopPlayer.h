@@ -3,33 +3,41 @@
 // Hands PCM buffers from the UI thread to the audio thread and plays them, going from one
 // to the next without a step in the output.
 //
-// Thread contract. The UI thread (the only thread that creates, writes and frees
-// LoopBuffers) calls everything here but fill; the audio thread calls only fill. fill never
-// allocates, frees, locks, logs or waits: it reads atomics, copies and mixes frames.
+// Ownership. The player owns every buffer (create). A buffer belongs to one thread at a
+// time: the UI thread may write it, read its position or free it only while the audio
+// thread does not have it. The UI thread gives a buffer to the audio thread with a
+// request (play) through a wait-free single-producer/single-consumer queue; the audio
+// thread gives back every buffer it is done with through a second such queue, once for
+// each request that carried it, and only what came back is written or freed (reclaim).
+// So no lock and no timing argument is needed: a buffer the audio thread may still read is
+// one whose request has not come back, and the UI thread never touches it.
 //
-// The UI thread asks for a buffer (play) or for silence (stop) by one atomic pointer swap;
-// at the start of its next fill the audio thread starts the transition: the buffer that
-// played fades out while the new one fades in, over fadeFrames frames with gains that sum
-// to one (a raised cosine), and a voice that was fading out and is asked for again fades
-// back in from where it is. A new buffer starts where its tones continue those of the
-// buffer heard before (continuingFrame), so that a change of frequency glides. Up to
-// MaxVoices buffers sound at once; between transitions the output is the playing buffer's
-// bytes exactly. fadeFrames 0 is the abrupt hand-over: no fades, every buffer from its own
-// position.
+// Requests carry a sequence number; a new request is a new entry in the queue, never a
+// pointer compared with an old one, so a buffer allocated where a freed one lay is never
+// taken for it.
 //
-// Lifetime. A buffer the UI thread no longer wants may still be fading out on the audio
-// thread, so it is not freed at once: retire() takes it over and reclaim(), on the UI
-// thread, frees it once the audio thread has let go of it (see canFree in LoopPlayer.cpp
-// for why that is safe without a lock). To write into a buffer that may be sounding, the UI
-// thread holds it: the audio thread drops it at its next fill (abruptly) and hold returns
-// once it has, which takes at most one fill.
+// Thread contract. The UI thread calls everything here but fill; the audio thread calls
+// only fill. fill never allocates, frees, locks, logs or waits: it takes requests, copies
+// and mixes frames, and hands buffers back.
+//
+// Transitions: at the start of the fill after a request, the buffer that played fades out
+// while the new one fades in, over fadeFrames frames with gains that sum to one (a raised
+// cosine); a voice that was fading out and is asked for again fades back in from where it
+// is. A new buffer starts where its tones continue those of the buffer heard before
+// (continuingFrame), so that a change of frequency glides. Up to MaxVoices buffers sound
+// at once; between transitions the output is the playing buffer's bytes exactly.
+// fadeFrames 0 is the abrupt hand-over: no fades, every buffer from its own position.
 
+#include "AudioFormat.h"
 #include "SignalPhase.h"
+
+#include "SpscQueue.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,47 +54,40 @@ namespace vellox::audio {
 std::optional<size_t> continuingFrame(
     const SignalPhase& from, size_t position, const SignalPhase& to, int32_t rate, size_t frames);
 
-// One secondary buffer's storage: 16-bit little-endian stereo frames, 4 bytes each.
+// One secondary buffer's storage: interleaved stereo frames in `encoding`.
 struct LoopBuffer {
-    static constexpr size_t FrameBytes = 4;
-
-    explicit LoopBuffer(size_t byteCount, int32_t rate)
+    LoopBuffer(size_t byteCount, int32_t rate, FrameEncoding frameEncoding = FrameEncoding::S16)
         : bytes(byteCount, 0)
         , sampleRate(rate)
+        , encoding(frameEncoding)
     {
     }
     LoopBuffer(const LoopBuffer&) = delete;
     LoopBuffer& operator=(const LoopBuffer&) = delete;
 
-    // Only whole frames play: 97 bytes play as 24 frames.
-    size_t frames() const { return bytes.size() / FrameBytes; }
+    // Only whole frames play: 97 bytes of 16-bit frames play as 24 frames.
+    size_t frames() const { return bytes.size() / frameBytes(encoding); }
 
-    // The buffer's contents, silence (zero) until written. Written by the UI thread only
-    // while the audio thread does not hold it (never played, or held); its size never
-    // changes.
+    // Every field belongs to the thread that has the buffer (see the ownership above).
+    // The contents, silence (zero) until written; the size never changes.
     std::vector<uint8_t> bytes;
-    int32_t sampleRate;
-    // Set by the UI thread before play.
-    bool looping = true;
+    const int32_t sampleRate;
+    const FrameEncoding encoding;
     SignalPhase phase;
-    // Next frame to play, 0..frames(): advanced (or set, to continue another buffer's
-    // tones) by the audio thread while it holds the buffer, by the UI thread otherwise.
-    // frames() means a single pass has ended.
+    bool looping = true; // set by each request
+    // Next frame to play, 0..frames(); frames() means a single pass has ended.
     size_t position = 0;
-    // Audio thread: whether the buffer has sounded. Only its first start continues the
-    // tones of the buffer heard before; a later one resumes where it was.
+    // Whether the buffer has sounded: only its first start continues the tones of the
+    // buffer heard before; a later one resumes where it was.
     bool started = false;
-
-    // Whether a voice of the audio thread holds the buffer: set and cleared by it only.
-    std::atomic<bool> inAudio { false };
-    // Set by the UI thread while it writes: the audio thread lets go of the buffer and does
-    // not take it up until it is cleared.
-    std::atomic<bool> held { false };
 };
 
 class LoopPlayer {
 public:
     static constexpr int MaxVoices = 4;
+    // Requests that may wait for the audio thread. The window sends at most a few per
+    // device period; a full queue means the device no longer calls back.
+    static constexpr size_t RequestCapacity = 256;
 
     explicit LoopPlayer(int32_t fadeFrames = 0);
     ~LoopPlayer();
@@ -96,61 +97,97 @@ public:
     // UI thread. Frames of each transition from the next one on; 0 = abrupt.
     void setFadeFrames(int32_t frames);
     int32_t fadeFrames() const { return m_fadeFrames.load(std::memory_order_relaxed); }
+    // UI thread, only while fill cannot run (before the device opens): the frames fill
+    // writes. Buffers of another encoding do not sound.
+    void setEncoding(FrameEncoding encoding) { m_encoding = encoding; }
+    FrameEncoding encoding() const { return m_encoding; }
 
-    // UI thread. Plays buffer from its position (looping as buffer->looping says),
-    // fading in; whatever played fades out. Playing the buffer asked for again changes
-    // nothing.
-    void play(LoopBuffer* buffer);
+    // UI thread. A new buffer of silence, the UI thread's to write until it plays. Throws
+    // std::bad_alloc. The reference stays valid until the buffer is freed after free().
+    LoopBuffer& create(size_t byteCount, int32_t rate, FrameEncoding encoding = FrameEncoding::S16);
+
+    // UI thread. Plays buffer from its position (a single pass that has ended from its
+    // start), looping or once, fading in; whatever played fades out. Asking again for the
+    // buffer asked for last changes nothing, unless it has ended or been taken back. False,
+    // and nothing asked, when the audio thread has not taken up RequestCapacity requests
+    // (it no longer runs).
+    bool play(LoopBuffer& buffer, bool looping = true);
     // UI thread. If buffer is the one asked for, asks for silence: it fades out, and its
-    // position afterwards is where the fade ended.
-    void stop(LoopBuffer* buffer);
+    // position once it is back is where the fade ended.
+    void stop(const LoopBuffer& buffer);
     // UI thread. Asks for silence, whatever plays.
     void stopAll();
-    // UI thread: whether buffer is the one asked for.
-    bool isAttached(const LoopBuffer* buffer) const;
+    // UI thread: whether buffer is the one asked for last.
+    bool isAttached(const LoopBuffer& buffer) const;
+    // UI thread: whether the audio thread has the buffer (a request that carried it has not
+    // come back yet), as far as the last reclaim knows.
+    bool withAudio(const LoopBuffer& buffer) const;
 
-    // UI thread. Takes over a buffer the UI thread is done with and frees it once the audio
-    // thread has let go of it. If it is the one asked for, it is stopped, unless keepPlaying:
-    // then it sounds on until the next play or stop (a restart's new buffer cross-fades with
-    // it instead of with silence).
-    void retire(std::unique_ptr<LoopBuffer> buffer, bool keepPlaying = false);
-    // UI thread. Frees the retired buffers the audio thread has let go of.
+    // UI thread. Makes the audio thread let go of the buffer at its next fill (abruptly)
+    // and waits until it has come back, at most limitMs: true once the UI thread has it
+    // (at once for one that never played). It is then no longer asked for.
+    bool takeBack(LoopBuffer& buffer, int limitMs);
+
+    // UI thread. The UI thread is done with the buffer; it is freed once it has come back.
+    // If it is the one asked for, it is stopped, unless keepPlaying: then it sounds on until
+    // the next request (a restart's new buffer cross-fades with it instead of with silence).
+    void free(LoopBuffer& buffer, bool keepPlaying = false);
+    // UI thread. Takes back what the audio thread has handed back and frees what was
+    // given up with free().
     void reclaim();
-    size_t retiredCount() const { return m_retired.size(); }
+    // UI thread: buffers given up and not yet back.
+    size_t retiredCount() const;
+    // UI thread: buffers that exist (created and not yet freed).
+    size_t bufferCount() const { return m_buffers.size(); }
 
-    // UI thread. Makes the audio thread let go of buffer for a write; false when it has not
-    // within `limitMs` (a device that no longer calls back). release() lets it play again.
-    bool hold(LoopBuffer& buffer, int limitMs);
-    void release(LoopBuffer& buffer);
-
-    // UI thread, and only while fill cannot run (no device open, or after it was closed):
-    // forgets every voice, as if the audio thread had let go of all buffers.
+    // UI thread, only while fill cannot run (no device open, or after it was closed): the
+    // audio thread is gone, so whatever it had, and whatever it was sent, is back.
     void reset();
 
-    // Any thread: whether the last fill ended with no voice sounding, and how many
-    // transitions the audio thread has started (for measurements).
+    // Any thread: whether the last fill ended with no voice sounding, how many transitions
+    // the audio thread has started, how many fills have run, and the sequence number of the
+    // last request the audio thread took up (for measurements and for a watch on a device
+    // that stopped calling back).
     bool silent() const { return m_silent.load(std::memory_order_acquire); }
     uint64_t transitions() const { return m_transitions.load(std::memory_order_acquire); }
+    uint64_t fills() const { return m_fills.load(std::memory_order_acquire); }
+    uint64_t takenSequence() const { return m_taken.load(std::memory_order_acquire); }
+    // UI thread: the sequence number of the last request sent.
+    uint64_t sentSequence() const { return m_sequence; }
 
     // Audio thread. Fills out (byteCount bytes) with the voices' frames; a buffer loops from
     // its last frame to its first when looping; silence when nothing sounds.
     void fill(uint8_t* out, size_t byteCount) noexcept;
 
 private:
+    enum class Kind : uint8_t { Play, Silence, TakeBack };
+    struct Request {
+        uint64_t sequence = 0;
+        Kind kind = Kind::Silence;
+        LoopBuffer* buffer = nullptr; // Play and TakeBack
+        bool looping = true;
+    };
     struct Voice {
         LoopBuffer* buffer = nullptr;
         int32_t fade = 0; // 0..fade frames: the gain is the raised cosine at this point
         int32_t direction = 0; // +1 fading in, -1 fading out, 0 steady at full gain
     };
-    struct Retired {
+    // UI thread's bookkeeping of one buffer.
+    struct Entry {
         std::unique_ptr<LoopBuffer> buffer;
-        uint64_t mark; // the fill counter when it stopped being asked for
+        int requestsOut = 0; // requests that carried it and have not come back
+        bool looping = true; // as the last request said
+        bool freed = false; // given up by the UI thread
     };
 
-    bool fillsSince(uint64_t mark) const;
-    bool canFree(const Retired& retired) const;
+    bool send(const Request& request);
+    Entry& entryOf(const LoopBuffer& buffer);
+    const Entry* findEntry(const LoopBuffer& buffer) const;
+    void cameBack(LoopBuffer* buffer);
     // Audio thread.
-    void transition(LoopBuffer* requested, int32_t fade) noexcept;
+    void take(const Request& request, int32_t fade) noexcept;
+    void transition(LoopBuffer* requested, bool looping, int32_t fade) noexcept;
+    void giveBack(LoopBuffer* buffer) noexcept;
     void drop(Voice& voice) noexcept;
     void pushOutgoing(Voice voice) noexcept;
     void compactOutgoing() noexcept;
@@ -158,20 +195,26 @@ private:
     size_t mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept;
     bool anyVoice() const noexcept;
 
-    std::atomic<LoopBuffer*> m_requested { nullptr };
-    // Incremented on entering and on leaving fill: odd while the audio thread is inside.
-    std::atomic<uint64_t> m_fillCount { 0 };
+    // UI thread -> audio thread, and back. The return queue holds every buffer the audio
+    // thread can have at once: all requests in flight and all voices.
+    moodycamel::ReaderWriterQueue<Request> m_requests { RequestCapacity };
+    moodycamel::ReaderWriterQueue<LoopBuffer*> m_returns { RequestCapacity + 2 * MaxVoices };
+
     std::atomic<int32_t> m_fadeFrames;
     std::atomic<bool> m_silent { true };
     std::atomic<uint64_t> m_transitions { 0 };
+    std::atomic<uint64_t> m_fills { 0 };
+    std::atomic<uint64_t> m_taken { 0 };
 
     // Audio thread only (and reset, while it cannot run).
-    LoopBuffer* m_lastRequest = nullptr; // the request the voices follow
     Voice m_current; // the buffer asked for, fading in or steady
     std::array<Voice, MaxVoices - 1> m_outgoing {}; // fading out, most recent first
+    FrameEncoding m_encoding = FrameEncoding::S16; // set while fill cannot run
 
     // UI thread only.
-    std::vector<Retired> m_retired;
+    std::map<const LoopBuffer*, Entry> m_buffers;
+    const LoopBuffer* m_requested = nullptr; // asked for last (nullptr: silence)
+    uint64_t m_sequence = 0;
 };
 
 } // namespace vellox::audio

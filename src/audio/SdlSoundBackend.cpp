@@ -1,11 +1,19 @@
 #include "SdlSoundBackend.h"
 
+#include <SDL_system.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <thread>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace vellox::audio {
 
@@ -14,7 +22,51 @@ namespace {
     {
         return SoundError(std::string(what) + ": " + SDL_GetError());
     }
-}
+
+    SDL_AudioFormat sdlFormat(FrameEncoding encoding)
+    {
+        switch (encoding) {
+        case FrameEncoding::S32:
+            return AUDIO_S32LSB;
+        case FrameEncoding::F32:
+            return AUDIO_F32LSB;
+        case FrameEncoding::S16:
+            break;
+        }
+        return AUDIO_S16LSB;
+    }
+
+    int64_t nowMs()
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+
+    // The latency the user gave libpulse themselves, read before this program set any.
+    const bool g_userPulseLatency = std::getenv("PULSE_LATENCY_MSEC") != nullptr;
+
+    // The real-time priority asked for directly: above a desktop's ordinary threads, below
+    // the sound servers' own (PulseAudio 5 to 20 through rtkit, PipeWire's data loop 88).
+    constexpr int DirectRealtimePriority = 10;
+
+    std::string schedulingOf(pid_t tid)
+    {
+        const int policy = sched_getscheduler(tid);
+        if (policy < 0)
+            return "unknown";
+        if ((policy & ~SCHED_RESET_ON_FORK) == SCHED_RR
+            || (policy & ~SCHED_RESET_ON_FORK) == SCHED_FIFO) {
+            sched_param p {};
+            sched_getparam(tid, &p);
+            return std::string("realtime (")
+                + ((policy & ~SCHED_RESET_ON_FORK) == SCHED_RR ? "SCHED_RR " : "SCHED_FIFO ")
+                + std::to_string(p.sched_priority) + ")";
+        }
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, id_t(tid));
+        return nice != 0 && errno == 0 ? "nice " + std::to_string(nice) : "normal";
+    }
+} // namespace
 
 SdlSoundBackend::~SdlSoundBackend()
 {
@@ -27,6 +79,17 @@ void SdlSoundBackend::setFadeMilliseconds(int milliseconds)
 {
     m_fadeMs = std::clamp(milliseconds, 0, 100);
     applyFade();
+}
+
+void SdlSoundBackend::setLatencyMilliseconds(int milliseconds)
+{
+    m_latencyMs = std::clamp(milliseconds, MinLatencyMs, MaxLatencyMs);
+}
+
+Uint16 SdlSoundBackend::periodFrames(int32_t rate, int latencyMs)
+{
+    const double frames = std::nearbyint(double(rate) * double(latencyMs) / 2000.0);
+    return Uint16(std::clamp(frames, 64.0, 65535.0));
 }
 
 void SdlSoundBackend::applyFade()
@@ -56,6 +119,9 @@ void SdlSoundBackend::startSubsystem()
 {
     if (m_subsystemUp)
         return;
+    // The audio thread asks rtkit (or the desktop portal) for real-time scheduling when it
+    // starts; raiseAudioThread takes it further where that is refused.
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     // Reads SDL_AUDIODRIVER; a failure leaves nothing to undo and the next call retries.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         throw sdlError("cannot start the sound system");
@@ -69,9 +135,35 @@ bool SdlSoundBackend::deviceLost() const
     return m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
 }
 
+std::optional<std::string> SdlSoundBackend::lostDevice()
+{
+    if (m_device == 0 || m_lostReported)
+        return std::nullopt;
+    raiseAudioThread();
+    const std::string device
+        = m_deviceName.empty() ? "the sound device" : "the sound device \"" + m_deviceName + "\"";
+    if (deviceLost()) {
+        m_lostReported = true;
+        return device + " went away (its sound server ended, or the device was removed)";
+    }
+    const uint64_t fills = m_player.fills();
+    const int64_t now = nowMs();
+    if (fills != m_watchedFills) {
+        m_watchedFills = fills;
+        m_watchedSinceMs = now;
+        return std::nullopt;
+    }
+    if (now - m_watchedSinceMs >= StallLimitMs) {
+        m_lostReported = true;
+        return device + " stopped taking sound: nothing was played for "
+            + std::to_string((now - m_watchedSinceMs) / 1000) + " s";
+    }
+    return std::nullopt;
+}
+
 void SdlSoundBackend::recoverLostDevice()
 {
-    if (!deviceLost())
+    if (!deviceLost() && !m_lostReported)
         return;
     // Whatever played is silent already; the next open starts from scratch.
     m_player.stopAll();
@@ -90,18 +182,24 @@ void SdlSoundBackend::stopSubsystem() noexcept
     m_subsystemUp = false;
 }
 
-void SdlSoundBackend::openDevice(int32_t rate)
+void SdlSoundBackend::openDevice(int32_t rate, FrameEncoding encoding)
 {
     closeDevice();
     startSubsystem();
+    // libpulse reads it when SDL connects the stream: the server's target length. SDL's own
+    // request is one period, which leaves the stream a few milliseconds from running dry.
+    if (!g_userPulseLatency)
+        setenv("PULSE_LATENCY_MSEC", std::to_string(m_latencyMs).c_str(), 1);
     SDL_AudioSpec want {};
     want.freq = rate;
-    want.format = AUDIO_S16LSB;
+    want.format = sdlFormat(encoding);
     want.channels = 2;
-    want.samples = PeriodFrames;
+    want.samples = periodFrames(rate, m_latencyMs);
     want.callback = &SdlSoundBackend::audioCallback;
-    want.userdata = &m_player;
+    want.userdata = &m_callback;
     SDL_AudioSpec have {};
+    m_player.setEncoding(encoding);
+    m_callback.threadId.store(0, std::memory_order_relaxed);
     // No allowed changes: SDL converts to the hardware's format and rate itself.
     const char* name = m_deviceName.empty() ? nullptr : m_deviceName.c_str();
     const SDL_AudioDeviceID device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
@@ -116,19 +214,36 @@ void SdlSoundBackend::openDevice(int32_t rate)
     }
     m_device = device;
     m_obtained = have;
+    m_encoding = encoding;
+    m_openedLatencyMs = m_latencyMs;
     m_lastRate = rate;
+    m_lastEncoding = encoding;
     ++m_openCount;
+    m_priorityDone = false;
+    m_scheduling.clear();
+    m_lostReported = false;
+    m_watchedFills = m_player.fills();
+    m_watchedSinceMs = nowMs();
     applyFade();
     // Runs from now on, writing silence until a buffer plays.
     SDL_PauseAudioDevice(m_device, 0);
+}
+
+void SdlSoundBackend::ensureDevice(int32_t rate, FrameEncoding encoding)
+{
+    if (m_device != 0 && m_obtained.freq == rate && m_encoding == encoding
+        && m_openedLatencyMs == m_latencyMs)
+        return;
+    fadeOutAndClose();
+    openDevice(rate, encoding);
 }
 
 void SdlSoundBackend::closeDevice() noexcept
 {
     if (m_device == 0)
         return;
-    // Joins SDL's audio thread: no callback runs after this, so the player may forget its
-    // voices and every retired buffer may go.
+    // Joins SDL's audio thread: no callback runs after this, so whatever the player had
+    // sent it is back, and every released buffer may go.
     SDL_CloseAudioDevice(m_device);
     m_device = 0;
     m_obtained = SDL_AudioSpec {};
@@ -142,16 +257,52 @@ void SdlSoundBackend::fadeOutAndClose() noexcept
         // A few callbacks at most; a device that stopped calling back is not waited for.
         const auto deadline
             = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitLimitMs);
-        while (!m_player.silent() && std::chrono::steady_clock::now() < deadline)
+        while (m_player.takenSequence() < m_player.sentSequence() || !m_player.silent()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     closeDevice();
+}
+
+void SdlSoundBackend::raiseAudioThread()
+{
+    if (m_priorityDone || m_device == 0)
+        return;
+    const long tid = m_callback.threadId.load(std::memory_order_acquire);
+    if (tid == 0)
+        return; // no callback yet: asked again by the next call
+    m_priorityDone = true;
+    const pid_t thread = pid_t(tid);
+    const int policy = sched_getscheduler(thread);
+    if (policy >= 0 && (policy & ~SCHED_RESET_ON_FORK) == SCHED_OTHER) {
+        // rtkit refused, or is not there: directly, where the user may (root, CAP_SYS_NICE,
+        // an RLIMIT_RTPRIO), else the highest nice level allowed. Each failure is quiet.
+        sched_param param {};
+        param.sched_priority = DirectRealtimePriority;
+        if (sched_setscheduler(thread, SCHED_RR | SCHED_RESET_ON_FORK, &param) != 0) {
+            for (int nice = -20; nice < 0; ++nice)
+                if (setpriority(PRIO_PROCESS, id_t(thread), nice) == 0)
+                    break;
+        }
+    }
+    m_scheduling = schedulingOf(thread);
+}
+
+std::string SdlSoundBackend::audioThreadScheduling()
+{
+    raiseAudioThread();
+    return m_scheduling;
 }
 
 void SDLCALL SdlSoundBackend::audioCallback(void* userdata, Uint8* stream, int len)
 {
     // Audio thread.
-    static_cast<LoopPlayer*>(userdata)->fill(stream, len > 0 ? size_t(len) : 0);
+    auto* state = static_cast<CallbackState*>(userdata);
+    if (state->threadId.load(std::memory_order_relaxed) == 0)
+        state->threadId.store(long(syscall(SYS_gettid)), std::memory_order_release);
+    state->player->fill(stream, len > 0 ? size_t(len) : 0);
 }
 
 SoundBackend::Handle SdlSoundBackend::createRoot()
@@ -172,7 +323,7 @@ SoundBackend::Handle SdlSoundBackend::DirectSoundCreate(Handle root, const std::
         fadeOutAndClose();
     m_deviceName = deviceId;
     if (m_device == 0)
-        openDevice(m_lastRate);
+        openDevice(m_lastRate, m_lastEncoding);
     const Handle h = m_nextHandle++;
     m_devices.insert(h);
     return h;
@@ -193,21 +344,19 @@ SoundBackend::Handle SdlSoundBackend::CreateSoundBuffer(Handle device, const Buf
         throw SoundError("CreateSoundBuffer on a released device");
     checkBufferDesc(desc);
     const int32_t rate = desc.Format.SamplesPerSec;
+    const FrameEncoding encoding = *frameEncodingOf(desc.Format);
     recoverLostDevice();
     m_player.reclaim();
-    if (m_device == 0 || m_obtained.freq != rate) {
-        fadeOutAndClose();
-        openDevice(rate);
-    }
-    std::unique_ptr<LoopBuffer> storage;
+    ensureDevice(rate, encoding);
+    LoopBuffer* storage = nullptr;
     try {
-        storage = std::make_unique<LoopBuffer>(size_t(desc.BufferBytes), rate);
+        storage = &m_player.create(size_t(desc.BufferBytes), rate, encoding);
     } catch (const std::bad_alloc&) {
         throw SoundError(
             "out of memory for a buffer of " + std::to_string(desc.BufferBytes) + " bytes");
     }
     const Handle h = m_nextHandle++;
-    m_buffers.emplace(h, std::move(storage));
+    m_buffers.emplace(h, storage);
     return h;
 }
 
@@ -219,6 +368,12 @@ LoopBuffer& SdlSoundBackend::bufferFor(Handle buffer)
     return *it->second;
 }
 
+void SdlSoundBackend::takeBackForWrite(LoopBuffer& b)
+{
+    if (!m_player.takeBack(b, WaitLimitMs))
+        throw SoundError("the sound device stopped taking data");
+}
+
 void SdlSoundBackend::WriteBuffer(
     Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags)
 {
@@ -226,28 +381,24 @@ void SdlSoundBackend::WriteBuffer(
     checkWriteRange(int32_t(b.bytes.size()), start, byteCount, data, flags);
     if (byteCount == 0)
         return;
-    // The audio thread may be reading the buffer: it lets go of it for the write (at once
-    // for one never played) and takes it up again afterwards if it is still asked for.
+    // The audio thread may be playing the buffer: it hands it back for the write (at once
+    // for one never played) and is asked for it again afterwards if it was playing.
     recoverLostDevice();
-    holdForWrite(b);
+    const bool playing = m_player.isAttached(b);
+    takeBackForWrite(b);
     std::memcpy(b.bytes.data() + start, data, size_t(byteCount));
-    m_player.release(b);
-}
-
-void SdlSoundBackend::holdForWrite(LoopBuffer& b)
-{
-    if (!m_player.hold(b, WaitLimitMs)) {
-        m_player.release(b);
+    if (playing && !m_player.play(b, b.looping))
         throw SoundError("the sound device stopped taking data");
-    }
 }
 
 void SdlSoundBackend::setSignalPhase(Handle buffer, const SignalPhase& phase)
 {
     LoopBuffer& b = bufferFor(buffer);
-    holdForWrite(b);
+    const bool playing = m_player.isAttached(b);
+    takeBackForWrite(b);
     b.phase = phase;
-    m_player.release(b);
+    if (playing && !m_player.play(b, b.looping))
+        throw SoundError("the sound device stopped taking data");
 }
 
 void SdlSoundBackend::Play(Handle buffer, int32_t flags)
@@ -257,29 +408,20 @@ void SdlSoundBackend::Play(Handle buffer, int32_t flags)
         throw SoundError("unsupported play flags " + std::to_string(flags));
     recoverLostDevice();
     m_player.reclaim();
-    if (m_device == 0 || m_obtained.freq != b.sampleRate) {
-        fadeOutAndClose();
-        openDevice(b.sampleRate);
-    }
-    const bool looping = (flags & PlayLooping) != 0;
+    ensureDevice(b.sampleRate, b.encoding);
+    raiseAudioThread();
     m_silencePending = false; // this buffer takes over from whatever sounds
-    if (m_player.isAttached(&b) && b.looping == looping && b.position < b.frames())
-        return;
-    holdForWrite(b);
-    b.looping = looping;
-    if (b.position >= b.frames())
-        b.position = 0; // a finished single pass plays again from the start
-    m_player.release(b);
-    m_player.play(&b);
+    if (!m_player.play(b, (flags & PlayLooping) != 0))
+        throw SoundError("the sound device stopped taking data");
 }
 
 void SdlSoundBackend::Stop(Handle buffer)
 {
     LoopBuffer& b = bufferFor(buffer);
-    if (m_inRestart && m_player.isAttached(&b))
+    if (m_inRestart && m_player.isAttached(b))
         m_silencePending = true;
     else
-        m_player.stop(&b);
+        m_player.stop(b);
 }
 
 void SdlSoundBackend::beginRestart()
@@ -302,13 +444,14 @@ void SdlSoundBackend::releaseBuffer(Handle buffer) noexcept
     const auto it = m_buffers.find(buffer);
     if (it == m_buffers.end())
         return;
-    // It fades out; its storage is freed on the UI thread once the audio thread has let go
-    // of it (here or by a later call).
-    const bool keepPlaying = m_inRestart && m_player.isAttached(it->second.get());
+    // It fades out; its storage is freed on the UI thread once the audio thread has handed
+    // it back (here or by a later call).
+    LoopBuffer& b = *it->second;
+    const bool keepPlaying = m_inRestart && m_player.isAttached(b);
     if (keepPlaying)
         m_silencePending = true;
-    m_player.retire(std::move(it->second), keepPlaying);
     m_buffers.erase(it);
+    m_player.free(b, keepPlaying);
 }
 
 void SdlSoundBackend::releaseDevice(Handle device) noexcept

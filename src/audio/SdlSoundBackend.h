@@ -21,26 +21,37 @@
 //   - the destructor closes it (program end).
 // The device always runs: its callback writes the playing buffer, or silence. SDL
 // converts to whatever the hardware runs at (no format changes allowed), so the
-// callback always sees 16-bit little-endian stereo at the buffer's rate.
+// callback always sees the buffer's frames (16-bit, 32-bit or float, little-endian stereo)
+// at the buffer's rate; a buffer of another format re-opens the device as a rate does.
 //
 // Changes are click-free: a buffer that replaces another cross-fades with it, Play fades
 // in and Stop (or a release) fades out, over fadeMilliseconds() (LoopPlayer does it on the
 // audio thread). A released buffer that is still fading out is kept until the audio thread
-// has let go of it and freed on the UI thread by a later call. Closing the device (another
+// has handed it back and freed on the UI thread by a later call. Closing the device (another
 // rate, the end of the program) first lets whatever sounds fade out.
-// SDL_AUDIODRIVER selects the driver as usual (pulseaudio, alsa, dummy, disk, ...).
+//
+// Buffering is sized in time, not frames, so that every rate has the same slack: the sound
+// server holds latencyMilliseconds() of sound ahead (PulseAudio's target length, through
+// PULSE_LATENCY_MSEC unless the user set it), and SDL's period is half of that (PipeWire's node
+// latency; shorter periods than about 20 ms make PipeWire's graph, which runs 21 to 23 ms
+// cycles by default, skip and repeat frames while the sound changes). The audio thread asks for
+// real-time scheduling (rtkit through SDL, then directly where the system allows it, then the
+// highest nice level it may take) and goes on quietly with what it gets. SDL_AUDIODRIVER selects
+// the driver as usual (pulseaudio, alsa, dummy, disk, ...).
 //
 // One buffer plays at a time: Play on another buffer detaches the one playing.
 // Thread contract: every member function runs on the UI thread; only the SDL callback
-// runs on SDL's audio thread, and it touches nothing but the LoopPlayer.
+// runs on SDL's audio thread, and it touches nothing but the LoopPlayer and one atomic.
 
 #include "LoopPlayer.h"
 #include "SoundBackend.h"
 
 #include <SDL.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -49,15 +60,21 @@ namespace vellox::audio {
 
 class SdlSoundBackend : public SoundBackend {
 public:
-    // Device period in frames asked of SDL: about 10 ms at 98000 Hz.
-    static constexpr Uint16 PeriodFrames = 1024;
     static constexpr int32_t FirstRate = 98000;
+    // What the sound server holds ahead: enough that a busy two-core machine, or a server at
+    // 192000 Hz, never runs the stream dry; a change is heard this much later.
+    static constexpr int DefaultLatencyMs = 40;
+    static constexpr int MinLatencyMs = 4;
+    static constexpr int MaxLatencyMs = 500;
     // Length of every transition: short enough to sound immediate, long enough that no
     // step is heard. 0 gives the abrupt hand-over.
     static constexpr int DefaultFadeMilliseconds = 5;
-    // How long the UI thread waits at most for the audio thread: to let go of a buffer that
+    // How long the UI thread waits at most for the audio thread: to hand back a buffer that
     // is written, or to fade out before the device closes.
     static constexpr int WaitLimitMs = 500;
+    // A device that has not called back for this long while open has stopped (a stream
+    // the server no longer runs); longer than a server's start-up stall of an idle sink.
+    static constexpr int StallLimitMs = 4000;
 
     SdlSoundBackend() = default;
     ~SdlSoundBackend() override;
@@ -78,22 +95,34 @@ public:
     void setSignalPhase(Handle buffer, const SignalPhase& phase) override;
     void beginRestart() override;
     void endRestart() override;
+    std::optional<std::string> lostDevice() override;
 
     // The transitions' length in milliseconds (0 to 100); takes effect from the next one.
     void setFadeMilliseconds(int milliseconds);
     int fadeMilliseconds() const { return m_fadeMs; }
+    // What the sound server holds ahead, MinLatencyMs to MaxLatencyMs; an open device
+    // re-opens with it at the next restart.
+    void setLatencyMilliseconds(int milliseconds);
+    int latencyMilliseconds() const { return m_latencyMs; }
+    // SDL's period at `rate` for a latency: half of it, in frames.
+    static Uint16 periodFrames(int32_t rate, int latencyMs);
     // For measurements: the transitions the audio thread has started so far, and whether
     // nothing sounds any more.
     uint64_t transitions() const { return m_player.transitions(); }
     bool silent() const { return m_player.silent(); }
-    // For tests: released buffers still waiting for the audio thread to let go of them.
+    // For tests: released buffers still waiting for the audio thread to hand them back,
+    // and every buffer that exists.
     size_t retiredBuffers() const { return m_player.retiredCount(); }
+    size_t liveBuffers() const { return m_player.bufferCount(); }
 
     // For tests and benchmarks: the rate and format SDL granted (rate 0 when closed), and
     // how often the SDL device has been opened.
     int32_t deviceRate() const { return m_device != 0 ? m_obtained.freq : 0; }
     const SDL_AudioSpec& obtained() const { return m_obtained; }
     int deviceOpenCount() const { return m_openCount; }
+    // How the audio thread is scheduled, once it has run: "realtime (SCHED_RR 10)",
+    // "nice -20", "normal"; "" before its first callback.
+    std::string audioThreadScheduling();
     // The name of the driver SDL runs, or "" before the subsystem is up.
     std::string driverName() const;
     // The playback devices SDL reports, by the names DirectSoundCreate takes (starts the
@@ -105,25 +134,43 @@ public:
     bool deviceLost() const;
 
 private:
+    struct CallbackState {
+        LoopPlayer* player = nullptr;
+        std::atomic<long> threadId { 0 }; // the audio thread's, from its first callback
+    };
+
     void startSubsystem();
     void stopSubsystem() noexcept;
     void recoverLostDevice();
-    void openDevice(int32_t rate);
+    void openDevice(int32_t rate, FrameEncoding encoding);
+    void ensureDevice(int32_t rate, FrameEncoding encoding);
     void closeDevice() noexcept;
     void fadeOutAndClose() noexcept;
     void applyFade();
+    void raiseAudioThread();
     LoopBuffer& bufferFor(Handle buffer);
-    void holdForWrite(LoopBuffer& b);
+    void takeBackForWrite(LoopBuffer& b);
     static void SDLCALL audioCallback(void* userdata, Uint8* stream, int len);
 
-    LoopPlayer m_player; // first, so that it outlives the device and the buffers
+    LoopPlayer m_player; // first, so that it outlives the device
+    CallbackState m_callback { &m_player };
     bool m_subsystemUp = false;
     SDL_AudioDeviceID m_device = 0;
     SDL_AudioSpec m_obtained {};
+    FrameEncoding m_encoding = FrameEncoding::S16; // of the open device
+    int m_openedLatencyMs = 0; // the open device's
     int32_t m_lastRate = FirstRate;
+    FrameEncoding m_lastEncoding = FrameEncoding::S16;
     std::string m_deviceName; // "" = the default playback device
     int m_openCount = 0;
     int m_fadeMs = DefaultFadeMilliseconds;
+    int m_latencyMs = DefaultLatencyMs;
+    bool m_priorityDone = false; // for the open device's audio thread
+    std::string m_scheduling;
+    // The stall watch: the fill count when it last moved, and when.
+    uint64_t m_watchedFills = 0;
+    int64_t m_watchedSinceMs = 0;
+    bool m_lostReported = false;
     // Inside a restart: a stop or release of the playing buffer leaves it sounding until the
     // new one plays; silencePending says one was asked for.
     bool m_inRestart = false;
@@ -132,7 +179,7 @@ private:
     Handle m_nextHandle = 1;
     std::set<Handle> m_roots;
     std::set<Handle> m_devices;
-    std::map<Handle, std::unique_ptr<LoopBuffer>> m_buffers;
+    std::map<Handle, LoopBuffer*> m_buffers; // owned by the player
 };
 
 } // namespace vellox::audio

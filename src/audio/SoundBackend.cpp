@@ -7,14 +7,16 @@ namespace vellox::audio {
 void checkBufferDesc(const BufferDesc& desc)
 {
     const WaveFormat& f = desc.Format;
-    if (f.FormatTag != PcmTag || f.Channels != StereoChannels || f.BitsPerSample != SampleBits
-        || f.BlockAlign != FrameBytes)
-        throw SoundError("unsupported wave format: only 16-bit PCM stereo can be played");
+    const std::optional<FrameEncoding> encoding = frameEncodingOf(f);
+    if (!encoding || f.BlockAlign != frameBytes(*encoding))
+        throw SoundError("unsupported wave format: only stereo 16-bit or 32-bit PCM, or 32-bit "
+                         "float, can be played");
     if (f.SamplesPerSec <= 0)
         throw SoundError("invalid sample rate " + std::to_string(f.SamplesPerSec));
-    if (desc.BufferBytes < FrameBytes)
+    if (desc.BufferBytes < int32_t(f.BlockAlign))
         throw SoundError("buffer of " + std::to_string(desc.BufferBytes)
-            + " bytes holds no whole stereo frame (4 bytes at least)");
+            + " bytes holds no whole stereo frame (" + std::to_string(f.BlockAlign)
+            + " bytes at least)");
 }
 
 void checkWriteRange(

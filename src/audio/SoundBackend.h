@@ -9,6 +9,7 @@
 #include "SignalPhase.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ public:
     // silence and back. Nothing else changes: every operation means what it says.
     virtual void beginRestart() { }
     virtual void endRestart() { }
+    // Why the open device no longer plays, when it has gone away since it opened (the sound
+    // server died, the device was removed, it stopped calling back); empty while it works or
+    // when none is open. Asked again after a report, it stays empty until the device opens
+    // anew, so that a loss is told once.
+    virtual std::optional<std::string> lostDevice() { return std::nullopt; }
     // The playback devices, by the names DirectSoundCreate takes ("" stays the default).
     // Throws SoundError when the sound system cannot tell.
     virtual std::vector<std::string> playbackDevices() { return {}; }
@@ -64,8 +70,9 @@ public:
 // Checks shared by both backends so the fake refuses exactly what the real device
 // refuses. Each throws SoundError with the reason.
 
-// A buffer must be 16-bit PCM stereo with a positive rate and hold at least one whole
-// frame (4 bytes); a byte count that is not a multiple of 4 keeps its whole frames.
+// A buffer must be stereo 16-bit or 32-bit PCM, or 32-bit float, with a positive rate, and
+// hold at least one whole frame; a byte count that is not a multiple of the frame keeps its
+// whole frames.
 void checkBufferDesc(const BufferDesc& desc);
 // start and byteCount must lie within a buffer of bufferBytes bytes; flags must be 0.
 void checkWriteRange(

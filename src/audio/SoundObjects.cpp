@@ -9,21 +9,21 @@ namespace vellox::audio {
 
 namespace {
     // The buffer description for one looping buffer at sampleRate (Hz) holding
-    // repetitiveTime x 4 x sampleRate bytes; every field not set here stays zero.
-    BufferDesc makeBufferDesc(int32_t sampleRate, float repetitiveTime)
+    // repetitiveTime seconds of `encoding` frames; every field not set here stays zero.
+    BufferDesc makeBufferDesc(int32_t sampleRate, float repetitiveTime, FrameEncoding encoding)
     {
         BufferDesc desc;
         WaveFormat& f = desc.Format;
-        f.FormatTag = PcmTag;
+        f.FormatTag = encoding == FrameEncoding::F32 ? FloatTag : PcmTag;
         f.Channels = StereoChannels;
         f.SamplesPerSec = sampleRate;
         f.ExtraSize = 0;
-        f.BitsPerSample = SampleBits;
-        f.BlockAlign = uint16_t(StereoChannels * SampleBits / 8);
+        f.BlockAlign = uint16_t(frameBytes(encoding));
+        f.BitsPerSample = uint16_t(8 * f.BlockAlign / StereoChannels);
         f.AvgBytesPerSec = int32_t(f.BlockAlign) * sampleRate;
         desc.Flags = 0;
         try {
-            desc.BufferBytes = bufferByteCount(repetitiveTime, sampleRate);
+            desc.BufferBytes = bufferByteCount(repetitiveTime, sampleRate, encoding);
         } catch (const std::range_error& e) {
             throw SoundError(std::string("buffer size: ") + e.what());
         }
@@ -31,11 +31,11 @@ namespace {
     }
 }
 
-int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate)
+int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate, FrameEncoding encoding)
 {
-    // The float32 field widened to double, then the product in double: seconds x 4 bytes per
-    // frame (two channels of two bytes) x Hz, so the loop lasts RepetitiveTime.
-    return roundToInt32(double(repetitiveTime) * 4.0 * double(sampleRate));
+    // The float32 field widened to double, then the product in double: seconds x bytes per
+    // frame (two channels of two bytes, or of four) x Hz, so the loop lasts RepetitiveTime.
+    return roundToInt32(double(repetitiveTime) * double(frameBytes(encoding)) * double(sampleRate));
 }
 
 struct SoundObjects::Impl {
@@ -69,7 +69,7 @@ void SoundObjects::InitSound(int32_t sampleRate, float repetitiveTime)
         d.DxObject = d.backend.createRoot();
         d.SoundDevice = d.backend.DirectSoundCreate(d.DxObject, m_deviceId);
         d.backend.SetCooperativeLevel(d.SoundDevice, SoundBackend::CooperativeNormal);
-        m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime);
+        m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime, m_encoding);
         d.SoundBuffer = d.backend.CreateSoundBuffer(d.SoundDevice, m_bufferDesc);
     } catch (...) {
         // A failure half way leaves no reference behind: all three present or none.
@@ -83,7 +83,7 @@ void SoundObjects::RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime)
     Impl& d = *m_impl;
     if (d.SoundDevice == 0)
         throw SoundError("no sound device is open");
-    m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime);
+    m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime, m_encoding);
     const SoundBackend::Handle created = d.backend.CreateSoundBuffer(d.SoundDevice, m_bufferDesc);
     // Replacing the reference releases the old buffer without stopping it first; the
     // release silences it. On a failure above the old buffer stays.

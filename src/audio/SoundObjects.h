@@ -16,10 +16,11 @@
 namespace vellox::audio {
 
 // RepetitiveTime x 4 x SampleRate computed in floating point, rounded half-even: a
-// buffer that plays RepetitiveTime seconds of 16-bit stereo frames. The float32 value
-// is widened to double as stored (0.0011f at 44100 Hz gives 194).
-// Throws std::range_error when the count does not fit an int32.
-int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate);
+// buffer that plays RepetitiveTime seconds of 16-bit stereo frames (8 instead of 4 for
+// 32-bit frames). The float32 value is widened to double as stored (0.0011f at 44100 Hz
+// gives 194). Throws std::range_error when the count does not fit an int32.
+int32_t bufferByteCount(
+    float repetitiveTime, int32_t sampleRate, FrameEncoding encoding = FrameEncoding::S16);
 
 class SoundBackend; // SDL2 or the recording fake
 struct SignalPhase;
@@ -36,6 +37,10 @@ public:
     // The playback device InitSound opens: "" (the start value) is the default device.
     void setDeviceId(std::string deviceId) { m_deviceId = std::move(deviceId); }
     const std::string& deviceId() const { return m_deviceId; }
+    // The frames of the buffers InitSound and RecreateSoundBuffer create: 16-bit PCM (the
+    // start value), 32-bit PCM or 32-bit float.
+    void setFrameEncoding(FrameEncoding encoding) { m_encoding = encoding; }
+    FrameEncoding frameEncoding() const { return m_encoding; }
 
     // Root object, DirectSoundCreate(deviceId), SetCooperativeLevel(1), then CreateSoundBuffer
     // for sampleRate (Hz) and repetitiveTime (s); the buffer is neither written nor
@@ -69,6 +74,7 @@ private:
     std::unique_ptr<Impl> m_impl;
     BufferDesc m_bufferDesc;
     std::string m_deviceId;
+    FrameEncoding m_encoding = FrameEncoding::S16;
 };
 
 } // namespace vellox::audio

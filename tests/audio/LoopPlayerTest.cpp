@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 #include <numbers>
@@ -51,11 +53,11 @@ namespace {
 
 // A buffer of byteCount bytes whose byte i holds (i + salt) % 251 + 1: never zero, so
 // silence is told apart, and no period that divides a small frame count.
-std::unique_ptr<LoopBuffer> patterned(size_t byteCount, int salt = 0)
+LoopBuffer& patterned(LoopPlayer& p, size_t byteCount, int salt = 0)
 {
-    auto b = std::make_unique<LoopBuffer>(byteCount, 98000);
+    LoopBuffer& b = p.create(byteCount, 98000);
     for (size_t i = 0; i < byteCount; ++i)
-        b->bytes[i] = uint8_t((i + size_t(salt)) % 251 + 1);
+        b.bytes[i] = uint8_t((i + size_t(salt)) % 251 + 1);
     return b;
 }
 
@@ -109,15 +111,15 @@ TEST_P(LoopTest, LoopsWholeFramesFromTheStart)
 {
     const LoopCase c = GetParam();
     LoopPlayer p;
-    auto b = patterned(c.bufferBytes);
-    p.play(b.get());
+    auto& b = patterned(p, c.bufferBytes);
+    p.play(b);
     std::vector<uint8_t> got;
     const size_t total = 3 * c.bufferBytes + 4 * c.chunkBytes;
     while (got.size() < total) {
         const auto chunk = pull(p, c.chunkBytes);
         got.insert(got.end(), chunk.begin(), chunk.end());
     }
-    EXPECT_EQ(got, expectedLoop(*b, 0, got.size()));
+    EXPECT_EQ(got, expectedLoop(b, 0, got.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, LoopTest,
@@ -128,63 +130,69 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LoopTest,
 TEST(LoopPlayer, OddByteCountPlaysTwentyFourFrames)
 {
     LoopPlayer p;
-    auto b = patterned(97);
-    EXPECT_EQ(b->frames(), 24u);
-    p.play(b.get());
+    auto& b = patterned(p, 97);
+    EXPECT_EQ(b.frames(), 24u);
+    p.play(b);
     const auto got = pull(p, 24 * 4 * 2);
     // Frame 24 (bytes 96..99) does not exist: after byte 95 the loop returns to byte 0.
     EXPECT_EQ(std::vector<uint8_t>(got.begin() + 96, got.begin() + 192),
-        std::vector<uint8_t>(b->bytes.begin(), b->bytes.begin() + 96));
+        std::vector<uint8_t>(b.bytes.begin(), b.bytes.begin() + 96));
 }
 
 TEST(LoopPlayer, StopSilencesAndPlayResumes)
 {
     LoopPlayer p;
-    auto b = patterned(4000);
-    p.play(b.get());
+    auto& b = patterned(p, 4000);
+    p.play(b);
     pull(p, 400); // 100 frames
-    p.stop(b.get());
+    p.stop(b);
     EXPECT_TRUE(silent(pull(p, 400)));
-    EXPECT_EQ(b->position, 100u);
-    p.play(b.get());
-    EXPECT_EQ(pull(p, 400), expectedLoop(*b, 100, 400));
+    p.reclaim();
+    ASSERT_FALSE(p.withAudio(b)); // handed back: its position is the UI thread's to read
+    EXPECT_EQ(b.position, 100u);
+    p.play(b);
+    EXPECT_EQ(pull(p, 400), expectedLoop(b, 100, 400));
 }
 
 TEST(LoopPlayer, NewBufferPlaysFromItsFirstFrame)
 {
     LoopPlayer p;
-    auto a = patterned(4000, 0);
-    auto b = patterned(4000, 17);
-    p.play(a.get());
+    auto& a = patterned(p, 4000, 0);
+    auto& b = patterned(p, 4000, 17);
+    p.play(a);
     pull(p, 1000);
-    p.play(b.get());
-    EXPECT_FALSE(p.isAttached(a.get()));
-    EXPECT_EQ(pull(p, 1000), expectedLoop(*b, 0, 1000));
+    p.play(b);
+    EXPECT_FALSE(p.isAttached(a));
+    EXPECT_EQ(pull(p, 1000), expectedLoop(b, 0, 1000));
     // Stopping a buffer that does not play changes nothing.
-    p.stop(a.get());
-    EXPECT_TRUE(p.isAttached(b.get()));
+    p.stop(a);
+    EXPECT_TRUE(p.isAttached(b));
 }
 
 TEST(LoopPlayer, SinglePassEndsInSilence)
 {
     LoopPlayer p;
-    auto b = patterned(400);
-    b->looping = false;
-    p.play(b.get());
+    auto& b = patterned(p, 400);
+    p.play(b, false);
     const auto got = pull(p, 1000);
-    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + 400), b->bytes);
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + 400), b.bytes);
     EXPECT_TRUE(silent(std::vector<uint8_t>(got.begin() + 400, got.end())));
     EXPECT_TRUE(silent(pull(p, 1000)));
+    // Handed back at its end, and asked for again, it plays from its start.
+    p.reclaim();
+    EXPECT_FALSE(p.withAudio(b));
+    p.play(b, false);
+    EXPECT_EQ(pull(p, 400), b.bytes);
 }
 
 TEST(LoopPlayer, PartialFrameAtTheEndOfTheOutputIsSilent)
 {
     LoopPlayer p;
-    auto b = patterned(400);
-    p.play(b.get());
+    auto& b = patterned(p, 400);
+    p.play(b);
     const auto got = pull(p, 10); // 2 frames and 2 stray bytes
     EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + 8),
-        std::vector<uint8_t>(b->bytes.begin(), b->bytes.begin() + 8));
+        std::vector<uint8_t>(b.bytes.begin(), b.bytes.begin() + 8));
     EXPECT_EQ(got[8], 0);
     EXPECT_EQ(got[9], 0);
 }
@@ -196,12 +204,12 @@ TEST(LoopPlayer, PartialFrameAtTheEndOfTheOutputIsSilent)
 namespace {
 
 // A buffer whose every frame is (left, right).
-std::unique_ptr<LoopBuffer> level(size_t frames, int16_t left, int16_t right)
+LoopBuffer& level(LoopPlayer& p, size_t frames, int16_t left, int16_t right)
 {
-    auto b = std::make_unique<LoopBuffer>(frames * 4, 98000);
+    LoopBuffer& b = p.create(frames * 4, 98000);
     for (size_t f = 0; f < frames; ++f) {
         const int16_t v[2] = { left, right };
-        std::memcpy(b->bytes.data() + f * 4, v, 4);
+        std::memcpy(b.bytes.data() + f * 4, v, 4);
     }
     return b;
 }
@@ -227,19 +235,19 @@ TEST(LoopPlayerFades, EveryTransitionIsAGlideOfFadeFrames)
         int16_t from, to; // left levels around the transition (silence is 0)
     };
     LoopPlayer p(Fade);
-    auto a = level(1000, 1000, -1000);
-    auto b = level(1000, -3000, 3000);
+    auto& a = level(p, 1000, 1000, -1000);
+    auto& b = level(p, 1000, -3000, 3000);
     const struct {
         LoopBuffer* play; // nullptr: stop
         Step step;
     } table[] = {
-        { a.get(), { 0, 1000 } }, // Start fades in
-        { b.get(), { 1000, -3000 } }, // a new buffer cross-fades
+        { &a, { 0, 1000 } }, // Start fades in
+        { &b, { 1000, -3000 } }, // a new buffer cross-fades
         { nullptr, { -3000, 0 } }, // Stop fades out
     };
     for (const auto& row : table) {
         if (row.play != nullptr)
-            p.play(row.play);
+            p.play(*row.play);
         else
             p.stopAll();
         const auto out = pullFrames(p, 3 * Fade);
@@ -265,12 +273,12 @@ TEST(LoopPlayerFades, EveryTransitionIsAGlideOfFadeFrames)
 TEST(LoopPlayerFades, AStoppedBufferAskedForAgainFadesBackIn)
 {
     LoopPlayer p(Fade);
-    auto a = level(500, 2000, 2000);
-    p.play(a.get());
+    auto& a = level(p, 500, 2000, 2000);
+    p.play(a);
     pullFrames(p, 2 * Fade);
-    p.stop(a.get());
+    p.stop(a);
     const auto down = pullFrames(p, Fade / 2);
-    p.play(a.get());
+    p.play(a);
     const auto up = pullFrames(p, 2 * Fade);
     const int16_t lowest = down.back() < up.front() ? down.back() : up.front();
     EXPECT_GT(lowest, 900); // it turned back half way down
@@ -283,12 +291,12 @@ TEST(LoopPlayerFades, AStoppedBufferAskedForAgainFadesBackIn)
 TEST(LoopPlayerFades, RetiredBufferLivesUntilItsFadeEnds)
 {
     LoopPlayer p(Fade);
-    auto a = level(300, 500, 500);
-    auto b = level(300, -500, -500);
-    p.play(a.get());
+    auto& a = level(p, 300, 500, 500);
+    auto& b = level(p, 300, -500, -500);
+    p.play(a);
     pullFrames(p, 2 * Fade); // fully in: its fade-out takes the whole Fade frames
-    p.play(b.get());
-    p.retire(std::move(a));
+    p.play(b);
+    p.free(a);
     EXPECT_EQ(p.retiredCount(), 1u); // not yet taken over by the audio thread's fill
     pullFrames(p, Fade / 2); // a is fading out
     p.reclaim();
@@ -299,23 +307,27 @@ TEST(LoopPlayerFades, RetiredBufferLivesUntilItsFadeEnds)
     EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, -500));
 }
 
-// A write takes the buffer away from the audio thread at once; released, it plays on.
-TEST(LoopPlayerFades, AHeldBufferIsLetGoOfAndTakenUpAgain)
+// A write takes the buffer back from the audio thread at once; asked for again, it plays on.
+TEST(LoopPlayerFades, ABufferTakenBackIsLetGoOfAndTakenUpAgain)
 {
     LoopPlayer p(Fade);
-    auto a = level(300, 700, 700);
-    p.play(a.get());
+    auto& a = level(p, 300, 700, 700);
+    p.play(a);
     pullFrames(p, 2 * Fade);
-    // hold waits for the audio thread's next fill; here that runs on another thread.
+    // takeBack waits for the audio thread's next fill; here that runs on another thread.
+    std::atomic<bool> back { false };
     std::thread audio([&] {
-        while (a->inAudio.load())
+        while (!back.load())
             pullFrames(p, 1);
     });
-    ASSERT_TRUE(p.hold(*a, 5000));
+    const bool taken = p.takeBack(a, 5000);
+    back = true;
     audio.join();
-    EXPECT_FALSE(a->inAudio.load());
+    ASSERT_TRUE(taken);
+    EXPECT_FALSE(p.withAudio(a));
+    EXPECT_FALSE(p.isAttached(a));
     EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, 0));
-    p.release(*a);
+    p.play(a);
     pullFrames(p, 2 * Fade);
     EXPECT_EQ(pullFrames(p, 4), std::vector<int16_t>(8, 700));
 }
@@ -417,25 +429,25 @@ TEST(ContinuingFrame, TonesContinueExactlyOrAsNearAsTheRateAllows)
 TEST(ContinuingFrame, TheNewBufferOfASweepStepStartsWhereItsToneContinues)
 {
     constexpr int32_t Rate = 98000;
-    auto tone = [Rate](int32_t hz) {
-        auto b = std::make_unique<LoopBuffer>(size_t(Rate) * 4, Rate);
+    auto tone = [Rate](LoopPlayer& p, int32_t hz) -> LoopBuffer& {
+        LoopBuffer& b = p.create(size_t(Rate) * 4, Rate);
         for (size_t k = 0; k < size_t(Rate); ++k) {
             const auto v = int16_t(
                 std::lrint(14142.0 * std::sin(2 * std::numbers::pi * hz * double(k) / Rate)));
             const int16_t frame[2] = { v, v };
-            std::memcpy(b->bytes.data() + k * 4, frame, 4);
+            std::memcpy(b.bytes.data() + k * 4, frame, 4);
         }
-        b->phase = { hz, 0, true };
+        b.phase = { hz, 0, true };
         return b;
     };
     LoopPlayer p(Fade);
-    auto a = tone(1000);
-    auto b = tone(1010);
-    p.play(a.get());
+    auto& a = tone(p, 1000);
+    auto& b = tone(p, 1010);
+    p.play(a);
     pullFrames(p, 5000);
-    p.play(b.get());
+    p.play(b);
     const auto out = pullFrames(p, 2000);
-    const size_t k = *continuingFrame(a->phase, 5000, b->phase, Rate, size_t(Rate));
+    const size_t k = *continuingFrame(a.phase, 5000, b.phase, Rate, size_t(Rate));
     EXPECT_NE(k, 0u);
     // No dip: both voices are in phase, so the sum keeps the tone's level throughout.
     int16_t peak = 0;
@@ -444,7 +456,7 @@ TEST(ContinuingFrame, TheNewBufferOfASweepStepStartsWhereItsToneContinues)
     EXPECT_GT(peak, 14000);
     for (size_t f = Fade; f < 2000; ++f) {
         int16_t want[2];
-        std::memcpy(want, b->bytes.data() + (k + f) * 4, 4);
+        std::memcpy(want, b.bytes.data() + (k + f) * 4, 4);
         ASSERT_EQ(out[2 * f], want[0]) << "frame " << f;
     }
 }
@@ -453,9 +465,9 @@ TEST(ContinuingFrame, TheNewBufferOfASweepStepStartsWhereItsToneContinues)
 TEST(LoopPlayerFades, FillsNeverAllocate)
 {
     LoopPlayer p(Fade);
-    auto a = level(300, 1000, -1000);
-    auto b = level(200, 2000, -2000);
-    auto c = level(100, 3000, -3000);
+    auto& a = level(p, 300, 1000, -1000);
+    auto& b = level(p, 200, 2000, -2000);
+    auto& c = level(p, 100, 3000, -3000);
     std::vector<uint8_t> out(37 * 4); // periods that end inside fades
     long during = 0;
     auto fills = [&](int n) {
@@ -465,20 +477,209 @@ TEST(LoopPlayerFades, FillsNeverAllocate)
             during += t_allocations - before;
         }
     };
-    p.play(a.get());
+    p.play(a);
     fills(2);
-    p.play(b.get()); // cross-fade
+    p.play(b); // cross-fade
     fills(1);
-    p.play(c.get()); // a third voice while the first two still fade
+    p.play(c); // a third voice while the first two still fade
     fills(1);
-    p.stop(c.get());
+    p.stop(c);
     fills(1);
-    p.play(c.get()); // back in half way
+    p.play(c); // back in half way
     fills(1);
-    p.retire(std::move(a));
+    p.free(a);
     p.stopAll();
     fills(10);
     p.reclaim();
     EXPECT_EQ(during, 0);
     EXPECT_EQ(p.retiredCount(), 0u);
 }
+
+// ---- the hand-over, step by step --------------------------------------------------------
+
+namespace {
+
+// One step of a script that interleaves the UI thread's calls and the audio thread's fills
+// on one thread, in an order the scheduler could give them.
+struct Step {
+    enum Op {
+        Create, // buffer `name` of `arg` frames, every left value `level` (right = -left)
+        CreateRamp, // buffer `name` of `arg` frames, left = frame index + 1
+        Play,
+        PlayOnce,
+        Stop,
+        StopAll,
+        Free,
+        FreeKeep, // free, keeping it playing until the next request (a restart's release)
+        TakeBack, // asks for it back without waiting
+        Rewrite, // every left value `level`; the buffer must be the UI thread's
+        Fill, // `arg` frames
+        ExpectLast, // the last frame filled has left value `level`
+        ExpectRamp, // the last fill continued the ramp exactly from frame `arg`
+        ExpectWithAudio, // withAudio(name) == (arg != 0), after a reclaim
+        ExpectLive, // `arg` buffers exist, `level` of them given up, after a reclaim
+    };
+    Op op;
+    char name = 0;
+    int arg = 0;
+    int level = 0;
+};
+
+struct Script {
+    const char* what;
+    int32_t fade;
+    std::vector<Step> steps;
+};
+
+void PrintTo(const Script& s, std::ostream* os)
+{
+    *os << s.what;
+}
+
+class Handover : public testing::TestWithParam<Script> { };
+
+TEST_P(Handover, InterleavingsStepByStep)
+{
+    const Script& script = GetParam();
+    LoopPlayer p(script.fade);
+    std::map<char, LoopBuffer*> buffers;
+    std::vector<int16_t> out;
+    int maxLevel = 0;
+    auto writeLevel = [](LoopBuffer& b, int level) {
+        for (size_t f = 0; f < b.frames(); ++f) {
+            const int16_t v[2] = { int16_t(level), int16_t(-level) };
+            std::memcpy(b.bytes.data() + f * 4, v, 4);
+        }
+    };
+    for (size_t i = 0; i < script.steps.size(); ++i) {
+        const Step& s = script.steps[i];
+        SCOPED_TRACE(testing::Message() << "step " << i);
+        LoopBuffer* b = buffers.count(s.name) != 0 ? buffers[s.name] : nullptr;
+        switch (s.op) {
+        case Step::Create:
+            b = buffers[s.name] = &p.create(size_t(s.arg) * 4, 98000);
+            writeLevel(*b, s.level);
+            maxLevel = std::max(maxLevel, s.level);
+            break;
+        case Step::CreateRamp:
+            b = buffers[s.name] = &p.create(size_t(s.arg) * 4, 98000);
+            for (int f = 0; f < s.arg; ++f) {
+                const int16_t v[2] = { int16_t(f + 1), int16_t(-(f + 1)) };
+                std::memcpy(b->bytes.data() + size_t(f) * 4, v, 4);
+            }
+            maxLevel = std::max(maxLevel, s.arg);
+            break;
+        case Step::Play:
+            ASSERT_TRUE(p.play(*b));
+            break;
+        case Step::PlayOnce:
+            ASSERT_TRUE(p.play(*b, false));
+            break;
+        case Step::Stop:
+            p.stop(*b);
+            break;
+        case Step::StopAll:
+            p.stopAll();
+            break;
+        case Step::Free:
+        case Step::FreeKeep:
+            p.free(*b, s.op == Step::FreeKeep);
+            buffers.erase(s.name); // the test's reference is gone; the player may keep it
+            break;
+        case Step::TakeBack:
+            p.takeBack(*b, 0);
+            break;
+        case Step::Rewrite:
+            ASSERT_FALSE(p.withAudio(*b));
+            writeLevel(*b, s.level);
+            maxLevel = std::max(maxLevel, s.level);
+            break;
+        case Step::Fill:
+            out = pullFrames(p, size_t(s.arg));
+            for (size_t f = 0; f < out.size() / 2; ++f) {
+                // Every frame is a mix of living buffers' frames: never a stranger's value.
+                ASSERT_EQ(out[2 * f], -out[2 * f + 1]) << "frame " << f;
+                ASSERT_GE(out[2 * f], 0) << "frame " << f;
+                ASSERT_LE(out[2 * f], maxLevel) << "frame " << f;
+            }
+            break;
+        case Step::ExpectLast:
+            ASSERT_FALSE(out.empty());
+            EXPECT_EQ(out[out.size() - 2], s.level);
+            break;
+        case Step::ExpectRamp:
+            for (size_t f = 0; f < out.size() / 2; ++f)
+                ASSERT_EQ(out[2 * f], s.arg + int(f) + 1) << "frame " << f;
+            break;
+        case Step::ExpectWithAudio:
+            p.reclaim();
+            EXPECT_EQ(p.withAudio(*b), s.arg != 0);
+            break;
+        case Step::ExpectLive:
+            p.reclaim();
+            EXPECT_EQ(p.bufferCount(), size_t(s.arg));
+            EXPECT_EQ(p.retiredCount(), size_t(s.level));
+            break;
+        }
+    }
+}
+
+using S = Step;
+INSTANTIATE_TEST_SUITE_P(Scripts, Handover,
+    testing::Values(
+        // The restart releases the buffer that plays and keeps it sounding; a fill before
+        // the new buffer is asked for still reads it, so it must stay alive until the
+        // cross-fade that follows hands it back.
+        Script { "fill between the release and the next play", 50,
+            { { S::Create, 'a', 300, 1000 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::FreeKeep, 'a' }, { S::Fill, 0, 20 }, { S::ExpectLast, 0, 0, 1000 },
+                { S::ExpectLive, 0, 1, 1 }, { S::Create, 'b', 300, 2000 }, { S::Play, 'b' },
+                { S::ExpectLive, 0, 2, 1 }, { S::Fill, 0, 100 }, { S::ExpectLast, 0, 0, 2000 },
+                { S::ExpectLive, 0, 1, 0 } } },
+        // A failed restart: nothing new plays, so the kept buffer fades out and goes.
+        Script { "release kept playing, then silence", 50,
+            { { S::Create, 'a', 300, 1000 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::FreeKeep, 'a' }, { S::StopAll }, { S::ExpectLive, 0, 1, 1 },
+                { S::Fill, 0, 100 }, { S::ExpectLast, 0, 0, 0 }, { S::ExpectLive, 0, 0, 0 } } },
+        // Freed once back, its memory may hold the next buffer: that one is new, fading in
+        // from its own first frame, never taken for the old one.
+        Script { "a new buffer where a freed one lay", 50,
+            { { S::Create, 'a', 100, 1000 }, { S::Play, 'a' }, { S::Fill, 0, 200 },
+                { S::Stop, 'a' }, { S::Fill, 0, 100 }, { S::ExpectWithAudio, 'a', 0 },
+                { S::Free, 'a' }, { S::ExpectLive, 0, 0, 0 }, { S::Create, 'b', 100, 2000 },
+                { S::Play, 'b' }, { S::Fill, 0, 1 }, { S::ExpectLast, 0, 0, 0 },
+                { S::Fill, 0, 100 }, { S::ExpectLast, 0, 0, 2000 } } },
+        // Play on the buffer that plays changes nothing: it goes on frame by frame; asked
+        // to play once, it plays to its end and comes back.
+        Script { "Play on a playing buffer", 0,
+            { { S::CreateRamp, 'a', 200 }, { S::Play, 'a' }, { S::Fill, 0, 30 },
+                { S::ExpectRamp, 0, 0 }, { S::Play, 'a' }, { S::Fill, 0, 30 },
+                { S::ExpectRamp, 0, 30 }, { S::ExpectWithAudio, 'a', 1 }, { S::PlayOnce, 'a' },
+                { S::Fill, 0, 140 }, { S::ExpectRamp, 0, 60 }, { S::ExpectWithAudio, 'a', 0 },
+                { S::Fill, 0, 10 }, { S::ExpectLast, 0, 0, 0 } } },
+        // Stopped, then asked for again while it fades out: it turns back, and it is one
+        // buffer with the audio thread, handed back once.
+        Script { "stop, and play again while fading out", 50,
+            { { S::Create, 'a', 300, 1000 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::Stop, 'a' }, { S::Fill, 0, 20 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::ExpectLast, 0, 0, 1000 }, { S::ExpectWithAudio, 'a', 1 }, { S::Stop, 'a' },
+                { S::Fill, 0, 100 }, { S::ExpectWithAudio, 'a', 0 } } },
+        // Taken back for a write while it plays: the next fill lets go of it at once, the
+        // write happens on the UI thread's buffer, and asked for again it plays the new
+        // contents.
+        Script { "take back, write, play again", 50,
+            { { S::Create, 'a', 300, 1000 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::TakeBack, 'a' }, { S::ExpectWithAudio, 'a', 1 }, { S::Fill, 0, 1 },
+                { S::ExpectLast, 0, 0, 0 }, { S::ExpectWithAudio, 'a', 0 },
+                { S::Rewrite, 'a', 0, 1500 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::ExpectLast, 0, 0, 1500 } } },
+        // Three restarts before the audio thread runs once: the last one sounds, the two
+        // between are handed back unheard.
+        Script { "requests that pile up before a fill", 50,
+            { { S::Create, 'a', 300, 1000 }, { S::Create, 'b', 300, 2000 },
+                { S::Create, 'c', 300, 3000 }, { S::Play, 'a' }, { S::Fill, 0, 100 },
+                { S::Play, 'b' }, { S::Free, 'a' }, { S::Play, 'c' }, { S::Free, 'b' },
+                { S::Fill, 0, 100 }, { S::ExpectLast, 0, 0, 3000 }, { S::ExpectLive, 0, 1, 0 },
+                { S::ExpectWithAudio, 'c', 1 } } }));
+
+} // namespace
