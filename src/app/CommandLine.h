@@ -35,6 +35,7 @@ struct LaunchOptions {
     std::optional<std::string> repetitionMs;
 
     std::optional<int> fadeMs; // the click-free transition; 0 = abrupt
+    std::optional<int> latencyMs; // what the sound server holds ahead
     bool start = false; // the window starts playing at once
     std::optional<std::string> device; // a playback device's name; "" = the default
 

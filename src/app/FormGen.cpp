@@ -9,6 +9,7 @@
 #include "PictureBox.h"
 #include "Rounding.h"
 #include "SignalPhase.h"
+#include "SoundBackend.h"
 #include "SoundObjects.h"
 #include "TimeView.h"
 #include "UpDown.h"
@@ -35,6 +36,10 @@ namespace {
     constexpr int VirtualKeyEnter = 13;
     constexpr int SweepTickMs = 10; // Timer1 after a restart
     constexpr int RateSettleMs = 1000; // Timer2 after a sample-rate change
+    constexpr int DeviceWatchMs = 250; // a lost device is told within this, and once
+
+    constexpr const char* DeviceHint
+        = "Is a sound server running (PulseAudio or PipeWire), and is the output device there?";
 
     QString qs(const std::string& text)
     {
@@ -55,6 +60,9 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
     startOnDevice(deviceId);
     Form_Load();
     connectHandlers();
+    m_deviceWatch = new QTimer(this);
+    connect(m_deviceWatch, &QTimer::timeout, this, [this] { watchDevice(); });
+    m_deviceWatch->start(DeviceWatchMs);
 }
 
 FormGen::~FormGen()
@@ -146,10 +154,47 @@ void FormGen::Form_Load()
     }
 }
 
+void FormGen::watchDevice()
+{
+    // While a message is open (this one or another), the watch waits: the loss is told once
+    // the user has read it, never as a second box over the first.
+    if (m_reporting || m_ended || !m_sound->hasSoundDevice())
+        return;
+    const std::optional<std::string> lost = m_backend.lostDevice();
+    if (!lost)
+        return;
+    // The window no longer plays: no buffer, no sweep restarting into nothing. Start opens
+    // the device afresh, on the default one if the chosen device is gone.
+    setTimerInterval(Timer1, 0);
+    setTimerInterval(Timer2, 0);
+    m_sound->ReleaseSound();
+    const std::string note = deviceGoneNote();
+    m_reporting = true;
+    showMessage(this,
+        QStringLiteral("The sound stopped: %1. Press Start to play again.")
+            .arg(QString::fromStdString(*lost)),
+        QString::fromStdString(note.empty() ? std::string(DeviceHint) : note.substr(1)));
+    m_reporting = false;
+}
+
+std::string FormGen::deviceGoneNote()
+{
+    // A device that went away (unplugged): the next Start plays on the default device.
+    const std::string device = outputDevice();
+    if (device.empty() || deviceListed(device))
+        return {};
+    m_sound->setDeviceId({});
+    showOutputDevice();
+    return "\nThe output device \"" + device
+        + "\" is gone; the next Start plays on the default device.";
+}
+
 void FormGen::releaseAndEnd()
 {
     Timer1->stop();
     Timer2->stop();
+    if (m_deviceWatch != nullptr)
+        m_deviceWatch->stop();
     m_sound->ReleaseSound();
     if (m_ended)
         return;
@@ -213,8 +258,7 @@ void FormGen::reportFailure(const std::string& reason)
     // its details.
     QString detail = QString::fromStdString(reason);
     if (!reason.empty())
-        detail += QStringLiteral("\n\nIs a sound server running (PulseAudio or PipeWire), and is "
-                                 "the output device there?");
+        detail += QStringLiteral("\n\n") + QLatin1String(DeviceHint);
     m_reporting = true;
     showMessage(this, QString::fromLatin1(PlayFailureMessage), detail);
     m_reporting = false;
@@ -274,18 +318,7 @@ void FormGen::Play_Click()
         if (!scaleDrawn)
             DrawMarcajeFrecventa1();
         ++m_playFailures;
-        std::string reason = e.what();
-        // A device that went away (unplugged): this message tells, the next Start plays on
-        // the default device.
-        const std::string device = outputDevice();
-        if (!device.empty() && !deviceListed(device)) {
-            reason += "\nThe output device \"" + device
-                + "\" is gone; the next Start plays on "
-                  "the default device.";
-            m_sound->setDeviceId({});
-            showOutputDevice();
-        }
-        reportFailure(reason);
+        reportFailure(e.what() + deviceGoneNote());
     }
 }
 

@@ -147,6 +147,8 @@ protected:
 
 private:
     void connectHandlers();
+    void watchDevice();
+    std::string deviceGoneNote();
     void releaseAndEnd();
     void reportFailure(const std::string& reason = {});
     void showOutputDevice();
@@ -176,6 +178,8 @@ private:
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
     quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
+    // Asks the sound layer every DeviceWatchMs whether the device that plays has gone away.
+    QTimer* m_deviceWatch = nullptr;
 
     // The buffers of Samples worth taking again: Play and a rate change set Samples aside
     // before they overwrite it.

@@ -85,8 +85,8 @@ std::string playWithoutWindow(HeadlessSettings settings, audio::SdlSoundBackend&
         Clock::time_point tick = begin + SweepTick;
         while (!watch.interrupted() && Clock::now() < end) {
             std::this_thread::sleep_until(std::min(tick, end));
-            if (backend.deviceLost())
-                return "the sound device went away";
+            if (const auto lost = backend.lostDevice())
+                return *lost;
             if (Clock::now() >= tick) {
                 tick += SweepTick;
                 const int16_t next = nextSweepFrequency(s.SweepMode, s.Frequency1);

@@ -96,6 +96,8 @@ int playWithoutWindow(const LaunchOptions& options)
     vellox::audio::SdlSoundBackend backend;
     if (options.fadeMs)
         backend.setFadeMilliseconds(*options.fadeMs);
+    if (const auto latency = options.latencyMs ? options.latencyMs : vellox::rememberedLatency())
+        backend.setLatencyMilliseconds(*latency);
     const std::string error = vellox::playWithoutWindow(
         settings, backend, chosenDevice(backend, options), options.seconds);
     if (!error.empty()) {
@@ -114,6 +116,8 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     vellox::audio::SdlSoundBackend backend;
     if (options.fadeMs)
         backend.setFadeMilliseconds(*options.fadeMs);
+    if (const auto latency = options.latencyMs ? options.latencyMs : vellox::rememberedLatency())
+        backend.setLatencyMilliseconds(*latency);
     // A device named here is checked here, with one line on stderr; the remembered one by
     // the window, with a message box.
     const std::string device

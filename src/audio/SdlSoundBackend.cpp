@@ -109,6 +109,15 @@ std::vector<std::string> SdlSoundBackend::playbackDevices()
     return names;
 }
 
+bool SdlSoundBackend::listed(const std::string& name) const
+{
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i)
+        if (const char* n = SDL_GetAudioDeviceName(i, 0); n != nullptr && name == n)
+            return true;
+    return false;
+}
+
 std::string SdlSoundBackend::driverName() const
 {
     const char* name = m_subsystemUp ? SDL_GetCurrentAudioDriver() : nullptr;
@@ -145,6 +154,12 @@ std::optional<std::string> SdlSoundBackend::lostDevice()
     if (deviceLost()) {
         m_lostReported = true;
         return device + " went away (its sound server ended, or the device was removed)";
+    }
+    // The device the default stood for when it opened: the server moves a stream whose
+    // device is removed to whatever is left, often a dummy output, without a word to SDL.
+    if (!m_playingOn.empty() && !listed(m_playingOn)) {
+        m_lostReported = true;
+        return "the sound device \"" + m_playingOn + "\" was removed";
     }
     const uint64_t fills = m_player.fills();
     const int64_t now = nowMs();
@@ -222,6 +237,14 @@ void SdlSoundBackend::openDevice(int32_t rate, FrameEncoding encoding)
     m_priorityDone = false;
     m_scheduling.clear();
     m_lostReported = false;
+    m_playingOn = m_deviceName;
+    if (m_playingOn.empty()) {
+        char* name = nullptr;
+        SDL_AudioSpec spec {};
+        if (SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0 && name != nullptr)
+            m_playingOn = name;
+        SDL_free(name);
+    }
     m_watchedFills = m_player.fills();
     m_watchedSinceMs = nowMs();
     applyFade();

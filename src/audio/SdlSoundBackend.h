@@ -141,6 +141,7 @@ private:
 
     void startSubsystem();
     void stopSubsystem() noexcept;
+    bool listed(const std::string& name) const;
     void recoverLostDevice();
     void openDevice(int32_t rate, FrameEncoding encoding);
     void ensureDevice(int32_t rate, FrameEncoding encoding);
@@ -162,6 +163,7 @@ private:
     int32_t m_lastRate = FirstRate;
     FrameEncoding m_lastEncoding = FrameEncoding::S16;
     std::string m_deviceName; // "" = the default playback device
+    std::string m_playingOn; // the open device by name: the default's when it opened
     int m_openCount = 0;
     int m_fadeMs = DefaultFadeMilliseconds;
     int m_latencyMs = DefaultLatencyMs;

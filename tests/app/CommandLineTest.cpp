@@ -87,6 +87,8 @@ TEST(CommandLine, GoodAndBadLines)
                 return o.fadeMs == 0 && o.start && o.device == "USB Audio";
             } },
         { { "--fade-ms", "101" }, "--fade-ms takes 0..100 (ms)", nullptr },
+        { { "--latency", "4" }, "", [](const LaunchOptions& o) { return o.latencyMs == 4; } },
+        { { "--latency", "3" }, "--latency takes 4..500 (ms)", nullptr },
         { { "--list-devices" }, "",
             [](const LaunchOptions& o) { return o.mode == Mode::ListDevices; } },
         { { "--render", "a.flac", "--seconds", "2.5", "--f1", "440" }, "",

@@ -935,6 +935,24 @@ private slots:
         verifyPlaying(392000);
     }
 
+    // A device that goes away while the sweep plays: one message naming the reason, the sound
+    // released and the sweep paused; Start plays again, and nothing more is said.
+    void lostDeviceWhilePlayingIsToldOnce()
+    {
+        window->Option5->setChecked(true);
+        window->Play_Click();
+        fake->loseDevice("its sound server ended");
+        QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 10000);
+        QVERIFY2(
+            messages[0].contains(QLatin1String("its sound server ended")), qPrintable(messages[0]));
+        QVERIFY(!window->sound().hasSoundBuffer());
+        QVERIFY(!window->Timer1->isActive());
+        window->Play_Click();
+        verifyPlaying(392000);
+        QTest::qWait(800); // a few more looks of the watch
+        QCOMPARE(messages.size(), 1);
+    }
+
     void failingSweepThroughTheRealTimerReportsOnce()
     {
         window->Option5->setChecked(true);
