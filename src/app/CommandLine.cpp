@@ -59,7 +59,7 @@ namespace {
         { "reptime", "MS", "Repetition time (the length of the loop) in ms, 1..1000." },
         { "fade-ms", "N", "Length of the click-free transitions in ms, 0..100 (0 = abrupt)." },
         { "latency", "MS",
-            "Sound held ahead by the sound server, in ms, 4..500 (40 by default): less answers "
+            "Sound held ahead by the sound server, in ms, 4..500 (60 by default): less answers "
             "a change sooner, more never runs dry on a busy machine." },
         { "start", "", "Start playing at once (the window)." },
         { "device", "NAME", "Play on this output device (see --list-devices)." },

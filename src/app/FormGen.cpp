@@ -158,10 +158,10 @@ void FormGen::watchDevice()
 {
     // While a message is open (this one or another), the watch waits: the loss is told once
     // the user has read it, never as a second box over the first.
-    if (m_reporting || m_ended || !m_sound->hasSoundDevice())
+    if (m_reporting || m_ended)
         return;
     const std::optional<std::string> lost = m_backend.lostDevice();
-    if (!lost)
+    if (!lost || !m_sound->hasSoundDevice())
         return;
     // The window no longer plays: no buffer, no sweep restarting into nothing. Start opens
     // the device afresh, on the default one if the chosen device is gone.

@@ -146,6 +146,8 @@ bool SdlSoundBackend::deviceLost() const
 
 std::optional<std::string> SdlSoundBackend::lostDevice()
 {
+    // Asked regularly: buffers that have come back since the last call are freed here too.
+    m_player.reclaim();
     if (m_device == 0 || m_lostReported)
         return std::nullopt;
     raiseAudioThread();

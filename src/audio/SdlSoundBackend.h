@@ -63,7 +63,7 @@ public:
     static constexpr int32_t FirstRate = 98000;
     // What the sound server holds ahead: enough that a busy two-core machine, or a server at
     // 192000 Hz, never runs the stream dry; a change is heard this much later.
-    static constexpr int DefaultLatencyMs = 40;
+    static constexpr int DefaultLatencyMs = 60;
     static constexpr int MinLatencyMs = 4;
     static constexpr int MaxLatencyMs = 500;
     // Length of every transition: short enough to sound immediate, long enough that no
@@ -111,9 +111,13 @@ public:
     uint64_t transitions() const { return m_player.transitions(); }
     bool silent() const { return m_player.silent(); }
     // For tests: released buffers still waiting for the audio thread to hand them back,
-    // and every buffer that exists.
+    // and every buffer that exists once those that came back are freed.
     size_t retiredBuffers() const { return m_player.retiredCount(); }
-    size_t liveBuffers() const { return m_player.bufferCount(); }
+    size_t liveBuffers()
+    {
+        m_player.reclaim();
+        return m_player.bufferCount();
+    }
 
     // For tests and benchmarks: the rate and format SDL granted (rate 0 when closed), and
     // how often the SDL device has been opened.
