@@ -32,12 +32,13 @@
 //
 // Buffering is sized in time, not frames, so that every rate has the same slack: the sound
 // server holds latencyMilliseconds() of sound ahead (PulseAudio's target length, through
-// PULSE_LATENCY_MSEC unless the user set it), and SDL's period is half of that (PipeWire's node
-// latency; shorter periods than about 20 ms make PipeWire's graph, which runs 21 to 23 ms
-// cycles by default, skip and repeat frames while the sound changes). The audio thread asks for
+// PULSE_LATENCY_MSEC unless the user set it), and SDL's period is half of that. SDL's pipewire
+// driver hands the graph one period per cycle, so its period must outlast the graph's cycle
+// (1024 frames by default, 21 to 23 ms), or the stream runs dry every few cycles and skips
+// while the sound changes: the default latency gives 30 ms periods. The audio thread asks for
 // real-time scheduling (rtkit through SDL, then directly where the system allows it, then the
-// highest nice level it may take) and goes on quietly with what it gets. SDL_AUDIODRIVER selects
-// the driver as usual (pulseaudio, alsa, dummy, disk, ...).
+// highest nice level it may take) and goes on quietly with what it gets. SDL_AUDIODRIVER
+// selects the driver as usual (pulseaudio, alsa, dummy, disk, ...).
 //
 // One buffer plays at a time: Play on another buffer detaches the one playing.
 // Thread contract: every member function runs on the UI thread; only the SDL callback
@@ -61,8 +62,9 @@ namespace vellox::audio {
 class SdlSoundBackend : public SoundBackend {
 public:
     static constexpr int32_t FirstRate = 98000;
-    // What the sound server holds ahead: enough that a busy two-core machine, or a server at
-    // 192000 Hz, never runs the stream dry; a change is heard this much later.
+    // What the sound server holds ahead: enough that a busy two-core machine, a server at
+    // 192000 Hz or PipeWire's graph never runs the stream dry; a change is heard about this
+    // much later.
     static constexpr int DefaultLatencyMs = 60;
     static constexpr int MinLatencyMs = 4;
     static constexpr int MaxLatencyMs = 500;
