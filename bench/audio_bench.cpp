@@ -79,6 +79,7 @@ void TransitionLatency(benchmark::State& state)
 {
     const bool stop = state.range(0) == 1;
     SdlSoundBackend backend;
+    backend.setLatencyMilliseconds(int(state.range(1)));
     SoundObjects objects(backend);
     const std::vector<int16_t> samples = startSamples();
     const int32_t bytes = bufferByteCount(1.0f, 98000);
@@ -107,7 +108,9 @@ void TransitionLatency(benchmark::State& state)
             takenUp(before);
             state.ResumeTiming();
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 10000));
+        // Changes at random moments of the device's period.
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(random() % uint32_t(500 * state.range(1))));
         const uint64_t before = backend.transitions();
         const auto t0 = std::chrono::steady_clock::now();
         if (stop)
@@ -127,9 +130,8 @@ void TransitionLatency(benchmark::State& state)
     state.counters["bound_ms"] = double(backend.obtained().samples) * 1000.0 / 98000.0 + fadeMs;
 }
 BENCHMARK(TransitionLatency)
-    ->ArgName("stop")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({ "stop", "latency" })
+    ->ArgsProduct({ { 0, 1 }, { SdlSoundBackend::DefaultLatencyMs, 20 } })
     ->UseManualTime()
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);
