@@ -72,11 +72,9 @@ public:
     // "Korvane,Vellox,0,<the project's version>", as *IDN? answers.
     static std::string identification();
 
-    // The headers of the tree as SCPI documents write them, for docs and tests.
-    struct Command;
-    struct Call;
-
 private:
+    struct Command; // a header of the tree and its two handlers
+    struct Call; // what a handler is given: the unit and the header's numeric suffixes
     enum class Asked : uint8_t { InForce, Min, Max, Default };
     enum class Unit : uint8_t { None, Hertz, Second, Degree, Percent, Volt };
     struct Limits {
