@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang into build-fuzz/ (or $1): the number reader and
-# the bit-code dialog's OK rules. They need only the Qt-free sources they test, so they
+# Builds the libFuzzer targets with clang into build-fuzz/ (or $1): the number reader,
+# the bit-code dialog's OK rules and the remote interface's SCPI interpreter. They need only the Qt-free sources they test, so they
 # are compiled directly, with the fuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 #
 # Run one:  build-fuzz/read_number_fuzz -max_total_time=60 build-fuzz/corpus-read_number
@@ -14,13 +14,18 @@ cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
     -Wall -Wextra -Werror
-    -I"$root/src/synth" -I"$root/src/bitcode")
+    -I"$root/src/synth" -I"$root/src/bitcode" -I"$root/src/remote")
+# *IDN? names the project's version, kept once in the top-level project().
+version=$(sed -n 's/^project(Vellox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 echo "== fuzz: $cxx"
 "$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
     "$root/fuzz/read_number_fuzz.cpp" "$root/src/synth/NumberText.cpp"
 "$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
     "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
+    "$root/src/synth/NumberText.cpp"
+"$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
+    "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
 
 # Seeds: texts the program meets (the start values, the boxes' edge entries).
@@ -49,4 +54,26 @@ done
     printf '3'
     head -c 9 /dev/zero
 } > "$out/seeds-read_number/underflow"
+# The remote interface: the first byte is the fuzzer's mode (0x40: the real line limit),
+# the second where the bytes are cut in two; then lines a script sends.
+mkdir -p "$out/corpus-scpi" "$out/seeds-scpi"
+scpi_seeds=(
+    $'*IDN?\r\n'
+    $'FREQ 1234;FREQ?\nSOUR2:FREQ 1.5 KHZ;VOLT MIN\n'
+    $'FUNC SQU\nFUNC:SQU:DCYC 25.000000\nVOLT 0.5\nOUTP 1\nSYST:ERR?\n'
+    $':SOURce1:VOLTage:LEVel:IMMediate:AMPLitude -9 DBFS;:VOLT:UNIT VRMS;:VOLT?\n'
+    $'BITC \'0011\';BITC:BLEN 20 US;PER 0.5;:BITC?\n'
+    $'MODE FM;NOIS 30;SWE:MODE LOG;:SRAT 48000;SYNT PREC;DITH TPDF\n'
+    $'OUTP:FORM S24;:PHAS 90 DEG;:OUTP:LAT 20 MS;:VOLT:CAL:FSC 2.5\n'
+    $'*ESE 255;*SRE 32;FOO;*STB?;*ESR?;*CLS;*OPC;*OPC?;*WAI;*RST;*TST?\n'
+    $'FREQ? MIN;FREQ? MAX;:VOLT? DEF;:SYST:ERR:COUN?;:SYST:VERS?\n'
+    $'FREQ 1E400;FREQ 1E32001\nFREQ NAN\n\x01\xff\nBITC "10""1"\n'
+)
+i=0
+for s in "${scpi_seeds[@]}"; do
+    printf '\x40\x07%s' "$s" > "$out/seeds-scpi/seed$i"
+    printf '\x08\x03%s' "$s" > "$out/seeds-scpi/short-lines$i"
+    printf '\xc0\x05%s' "$s" > "$out/seeds-scpi/refusing$i"
+    i=$((i + 1))
+done
 echo "== fuzz targets built in $out"

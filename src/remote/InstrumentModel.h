@@ -1,0 +1,132 @@
+#pragma once
+
+// The generator as the remote interface sees it: plain getters and setters over its
+// settings, one per setting, in the units and steps of the front panel. The SCPI
+// interpreter drives nothing else; the program implements it over its one controller, so
+// that a remote change takes the same path as the window's, and the tests over a plain
+// record (MemoryInstrument).
+//
+// The interpreter checks every value against the ranges below before it calls a setter;
+// a setter may still refuse (a sound device that fails, a setting the generator cannot
+// take in its present state) with an error for the queue, and then leaves the setting as
+// it was. Every call comes from the thread that runs the interpreter.
+
+#include "ScpiError.h"
+#include "SynthTypes.h"
+
+#include <cstdint>
+#include <span>
+
+namespace vellox::remote {
+
+// The two tones: F1 (SOURce1) and F2 (SOURce2).
+enum class Tone : uint8_t { F1 = 1, F2 = 2 };
+
+// The sweep of F1: the "Sweep F1" options "Man", "Lin" and "Log".
+enum class SweepMode : uint8_t { Manual, Linear, Logarithmic };
+
+// How the buffer is computed: to the letter of the written formulas, or in double
+// precision with the phase from the frame index.
+enum class Synthesis : uint8_t { Exact, Precise };
+enum class Dither : uint8_t { None, Tpdf };
+enum class SampleFormat : uint8_t { S16, S24, F32 };
+
+// The level spinners' steps: 0 dB at 0 down to -45 dB at 15, 3 dB a step.
+inline constexpr int MinLevelStep = 0;
+inline constexpr int MaxLevelStep = 15;
+inline constexpr int LevelStepDb = 3;
+// The noise spinner's steps: 10 % each, 0..100 %.
+inline constexpr int MaxNoiseStep = 10;
+inline constexpr int StartNoiseStep = 0;
+// The duty spinner, in per cent.
+inline constexpr int MinDutyPercent = 1;
+inline constexpr int MaxDutyPercent = 100;
+// The phase of the right channel against the left, whole degrees.
+inline constexpr int MaxPhaseDegrees = 359;
+
+// An integer setting's range and its start value.
+struct IntRange {
+    int32_t min = 0;
+    int32_t max = 0;
+    int32_t start = 0;
+};
+
+class InstrumentModel {
+public:
+    virtual ~InstrumentModel() = default;
+
+    // Every setting to its start value and the output stopped, as one change.
+    virtual SetResult reset() = 0;
+
+    // F1 or F2 in Hz, MinFrequency..MaxFrequency.
+    virtual int16_t frequency(Tone tone) const = 0;
+    virtual SetResult setFrequency(Tone tone, int16_t hz) = 0;
+
+    virtual WaveformIndex waveform() const = 0;
+    virtual SetResult setWaveform(WaveformIndex waveform) = 0;
+
+    virtual ChannelModeValue channelMode() const = 0;
+    virtual SetResult setChannelMode(ChannelModeValue mode) = 0;
+
+    // The level spinner's step, MinLevelStep..MaxLevelStep, and the linear factor in force
+    // (Level1, Level2), which at start is 1/sqrt(2) beside step 1.
+    virtual int levelStep(Tone tone) const = 0;
+    virtual float levelFactor(Tone tone) const = 0;
+    virtual SetResult setLevelStep(Tone tone, int step) = 0;
+
+    // The noise spinner's step, 0..MaxNoiseStep.
+    virtual int noiseStep() const = 0;
+    virtual SetResult setNoiseStep(int step) = 0;
+
+    // The duty spinner, MinDutyPercent..MaxDutyPercent.
+    virtual int dutyPercent() const = 0;
+    virtual SetResult setDutyPercent(int percent) = 0;
+
+    // Frames per second: one of sampleRates(), which lists the rates offered in
+    // ascending order.
+    virtual int32_t sampleRate() const = 0;
+    virtual std::span<const int32_t> sampleRates() const = 0;
+    virtual SetResult setSampleRate(int32_t rate) = 0;
+
+    virtual SweepMode sweepMode() const = 0;
+    virtual SetResult setSweepMode(SweepMode mode) = 0;
+
+    // The bit pattern, the bit length and the repetition time. The interpreter passes only
+    // settings that the bit-code dialog's rules take without a message.
+    virtual const Module1& bitCode() const = 0;
+    virtual SetResult setBitCode(const Module1& settings) = 0;
+
+    // "Start" (true) and "Stop" (false).
+    virtual bool outputOn() const = 0;
+    virtual SetResult setOutput(bool on) = 0;
+
+    virtual Synthesis synthesis() const = 0;
+    virtual SetResult setSynthesis(Synthesis synthesis) = 0;
+
+    virtual Dither dither() const = 0;
+    virtual SetResult setDither(Dither dither) = 0;
+
+    virtual SampleFormat sampleFormat() const = 0;
+    virtual SetResult setSampleFormat(SampleFormat format) = 0;
+
+    // The right channel's phase against the left, 0..MaxPhaseDegrees.
+    virtual int phaseDegrees() const = 0;
+    virtual SetResult setPhaseDegrees(int degrees) = 0;
+
+    // The output latency in milliseconds, within latencyRange().
+    virtual int32_t latencyMs() const = 0;
+    virtual IntRange latencyRange() const = 0;
+    virtual SetResult setLatencyMs(int32_t ms) = 0;
+
+    // The peak-to-peak voltage of a full-level sine (level step 0) at the output, which
+    // the user measures and tells; volts, MinFullScaleVpp..MaxFullScaleVpp. Not a setting
+    // of the signal: reset() leaves it.
+    virtual double fullScaleVpp() const = 0;
+    virtual SetResult setFullScaleVpp(double vpp) = 0;
+};
+
+inline constexpr double StartFullScaleVpp = 2.0;
+inline constexpr double MinFullScaleVpp = 0.001;
+inline constexpr double MaxFullScaleVpp = 1000.0;
+
+} // namespace vellox::remote
