@@ -52,7 +52,7 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
     : QWidget(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint)
-    , m_sound(std::make_unique<audio::SoundObjects>(backend))
+    , m_generator(backend)
     , m_endProgram([] { QCoreApplication::exit(0); })
     , m_backend(backend)
 {
@@ -138,18 +138,16 @@ void FormGen::connectHandlers()
 
 void FormGen::Form_Load()
 {
-    setStartValues(m_state, m_module1);
-    m_samples.forget(); // Samples was re-created
+    m_generator.loadStartValues();
     Text1->setText(qs(plainNumber(int(StartFrequency1))));
     Text2->setText(qs(plainNumber(int(StartFrequency2))));
     DrawMarcajeFrecventa1();
     DrawMarcajeFrecventa2();
     try {
-        m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
+        m_generator.openSound();
     } catch (const std::exception&) {
         // Without a usable device the window still starts, silent; "Start" opens the
         // device from scratch and reports again if it still fails.
-        m_sound->ReleaseSound();
         reportFailure();
     }
 }
@@ -160,14 +158,13 @@ void FormGen::watchDevice()
     // the user has read it, never as a second box over the first.
     if (m_reporting || m_ended)
         return;
-    const std::optional<std::string> lost = m_backend.lostDevice();
-    if (!lost || !m_sound->hasSoundDevice())
+    const std::optional<std::string> lost = m_generator.watchDevice();
+    if (!lost)
         return;
     // The window no longer plays: no buffer, no sweep restarting into nothing. Start opens
     // the device afresh, on the default one if the chosen device is gone.
     setTimerInterval(Timer1, 0);
     setTimerInterval(Timer2, 0);
-    m_sound->ReleaseSound();
     const std::string note = deviceGoneNote();
     m_reporting = true;
     showMessage(this,
@@ -288,31 +285,17 @@ void FormGen::Play_Click()
     if (m_launching)
         return;
     bool scaleDrawn = false;
-    // The sound that plays goes on until the new buffer takes over from it, so that the
-    // change is a cross-fade rather than a fade to silence and back.
-    m_sound->beginRestart();
+    Picture1->Cls();
     try {
-        Picture1->Cls();
-        m_sound->ReleaseSound();
-        m_samples.setAside(m_state.Samples);
-        m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
-        m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
-        DrawMarcajeFrecventa1();
-        scaleDrawn = true;
-        SynthesizeSignal();
-        setTimerInterval(Timer1, SweepTickMs);
-        const int32_t byteCount
-            = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate);
-        // The write must stay inside Samples; the dialog's limits keep it there, and a
-        // count beyond them is refused like any other failure rather than read past the end.
-        if (byteCount < 0 || size_t(byteCount) > m_state.Samples.size() * sizeof(int16_t))
-            throw std::range_error("buffer byte count beyond the samples");
-        m_sound->SetSignalPhase(signalPhaseOf(m_state));
-        m_sound->WriteBuffer(0, byteCount, m_state.Samples.data(), 0);
-        m_sound->Play(1);
-        m_sound->endRestart();
+        m_generator.restart({ [&] {
+                                 DrawMarcajeFrecventa1();
+                                 scaleDrawn = true;
+                             },
+            [&] {
+                DrawTimeView();
+                setTimerInterval(Timer1, SweepTickMs);
+            } });
     } catch (const std::exception& e) {
-        m_sound->endRestart(); // nothing new plays: the old sound ends, as released
         // The F1 scale was cleared first; a failure before it was drawn again would leave
         // the strip blank while F1 still holds its frequency.
         if (!scaleDrawn)
@@ -327,7 +310,7 @@ void FormGen::Stop_Click()
     // A device that refuses to stop is reported like a failed start; an exception must
     // not leave the click handler, where it would end the program.
     try {
-        m_sound->Stop();
+        m_generator.stop();
     } catch (const std::exception&) {
         reportFailure();
     }
@@ -384,19 +367,12 @@ void FormGen::Timer2_Timer()
 void FormGen::changeSampleRate(int32_t rate)
 {
     setTimerInterval(Timer1, 0);
-    m_state.SampleRate = rate;
-    m_samples.setAside(m_state.Samples);
-    // With no device open (after a failed start) the rate is only recorded: the next
-    // Play opens the device at it.
-    if (m_sound->hasSoundDevice()) {
-        try {
-            m_sound->RecreateSoundBuffer(m_state.SampleRate, m_module1.RepetitiveTime);
-        } catch (const std::exception&) {
-            // Reported like Play's failure; the next Play opens everything afresh.
-            reportFailure();
-        }
+    try {
+        m_generator.setSampleRate(rate);
+    } catch (const std::exception&) {
+        // Reported like Play's failure; the next Play opens everything afresh.
+        reportFailure();
     }
-    m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
     setTimerInterval(Timer2, RateSettleMs);
 }
 
@@ -502,6 +478,8 @@ void FormGen::frequencyChanged(FrequencyFrame& frame)
 void FormGen::levelChanged(FrequencyFrame& frame)
 {
     frame.takeLevel();
+    m_generator.setLevelStep(
+        &frame == &m_frame1 ? 1 : 2, (&frame == &m_frame1 ? UpDown2 : UpDown4)->value());
     Play_Click();
 }
 
@@ -525,13 +503,14 @@ void FormGen::UpDown4_Change()
 void FormGen::UpDown5_Change()
 {
     Label2->setText(qs(noiseCaption(UpDown5->value())));
-    m_state.NoiseLevel = noiseLevel(UpDown5->value());
+    m_generator.setNoiseStep(UpDown5->value());
     Play_Click();
 }
 
 void FormGen::UpDown7_Change()
 {
     Label3->setText(qs(dutyCaption(UpDown7->value())));
+    m_generator.setDutyPercent(UpDown7->value());
     Play_Click();
 }
 
@@ -602,16 +581,13 @@ void FormGen::Option6_Click()
 
 void FormGen::SynthesizeSignal()
 {
-    const PhaseSteps steps = m_samples.synthesize(
-        synthSettings(m_state, UpDown7->value()), m_module1, m_random, m_state.Samples);
-    m_state.PhaseStep1 = steps.PhaseStep1;
-    m_state.PhaseStep2 = steps.PhaseStep2;
+    m_generator.synthesize();
     DrawTimeView();
 }
 
 FormGen::DrawnTimeView FormGen::timeViewInputs() const
 {
-    return { m_samples.samplesId(), m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
+    return { m_generator.samplesId(), m_state.TimeViewSpan, m_state.Waveform, m_state.ChannelMode,
         m_state.Frequency1, m_state.Frequency2, m_module1.BitLength, Picture3->generation(),
         Picture3->current(), Picture3->foreColor().rgb(), Picture3->drawWidth(),
         int(Picture3->drawMode()), int(Picture3->drawStyle()) };

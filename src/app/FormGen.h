@@ -7,10 +7,9 @@
 #include "CommandLine.h"
 #include "FormGenUi.h"
 #include "FrequencyFrame.h"
+#include "Generator.h"
 #include "GeneratorState.h"
-#include "SampleCache.h"
 #include "SynthTypes.h"
-#include "UniformSource.h"
 
 #include <QPointF>
 #include <QRgb>
@@ -140,6 +139,7 @@ public:
     const Module1& module1() const { return m_module1; }
     Module1& module1() { return m_module1; }
     const audio::SoundObjects& sound() const { return *m_sound; }
+    Generator& generator() { return m_generator; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -161,15 +161,17 @@ private:
     void levelChanged(FrequencyFrame& frame);
     void setChannelMode(int16_t mode);
 
-    GeneratorState m_state;
-    Module1 m_module1;
+    // The settings, the sound and the buffer: the window's handlers change them through
+    // the generator, which the other faces (--play, the remote server) share.
+    Generator m_generator;
+    GeneratorState& m_state = m_generator.state();
+    Module1& m_module1 = m_generator.module1();
+    audio::SoundObjects* const m_sound = &m_generator.sound();
     // The F1 and F2 frames with their scales, over the state's fields of each.
     FrequencyFrame m_frame1 { F1Controls, ScaleStyle::f1(),
         { m_state.Frequency1, m_state.Marker1X, m_state.Level1 } };
     FrequencyFrame m_frame2 { F2Controls, ScaleStyle::f2(),
         { m_state.Frequency2, m_state.Marker2X, m_state.Level2 } };
-    UniformSource m_random;
-    std::unique_ptr<audio::SoundObjects> m_sound;
     std::function<void()> m_endProgram;
     audio::SoundBackend& m_backend;
     std::function<void(const std::string&)> m_rememberDevice;
@@ -180,10 +182,6 @@ private:
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
     // Asks the sound layer every DeviceWatchMs whether the device that plays has gone away.
     QTimer* m_deviceWatch = nullptr;
-
-    // The buffers of Samples worth taking again: Play and a rate change set Samples aside
-    // before they overwrite it.
-    SampleCache m_samples;
 
     // What the time view shows: redrawing the same samples with the same labels and span
     // on an untouched Picture3 would give the same pixels and leave the same pen, so it is

@@ -133,6 +133,9 @@ private slots:
         setMessageHandler([&](QWidget*, const QString& text) { messages << text; });
         audio::SdlSoundBackend backend;
         backend.setFadeMilliseconds(fadeMs);
+        // Periods of 10 ms, as long as a sweep step: each step is its own transition, so
+        // that the abrupt hand-over shows a click for nearly every one.
+        backend.setLatencyMilliseconds(20);
         QFile::remove(path);
         size_t sweepFrom = 0, sweepTo = 0;
         {

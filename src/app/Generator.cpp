@@ -1,0 +1,143 @@
+#include "Generator.h"
+
+#include "ControlCaptions.h"
+#include "SignalPhase.h"
+#include "SoundBackend.h"
+#include "SoundObjects.h"
+
+#include <stdexcept>
+
+namespace vellox {
+
+Generator::Generator(audio::SoundBackend& backend)
+    : m_backend(backend)
+    , m_sound(std::make_unique<audio::SoundObjects>(backend))
+{
+}
+
+Generator::~Generator() = default;
+
+void Generator::loadStartValues()
+{
+    setStartValues(m_state, m_module1);
+    m_steps = PanelSteps {};
+    m_samples.forget(); // Samples was re-created
+    m_playing = false;
+}
+
+void Generator::openSound()
+{
+    try {
+        m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
+    } catch (...) {
+        m_sound->ReleaseSound();
+        throw;
+    }
+}
+
+void Generator::setLevelStep(int tone, int step)
+{
+    if (tone == 1) {
+        m_steps.level1 = step;
+        m_state.Level1 = levelFactor(step);
+    } else {
+        m_steps.level2 = step;
+        m_state.Level2 = levelFactor(step);
+    }
+}
+
+void Generator::setNoiseStep(int step)
+{
+    m_steps.noise = step;
+    m_state.NoiseLevel = noiseLevel(step);
+}
+
+void Generator::setDutyPercent(int percent)
+{
+    m_steps.dutyPercent = percent;
+}
+
+void Generator::restart(const RestartHooks& hooks)
+{
+    // The sound that plays goes on until the new buffer takes over from it, so that the
+    // change is a cross-fade rather than a fade to silence and back.
+    m_playing = false;
+    m_sound->beginRestart();
+    try {
+        m_sound->ReleaseSound();
+        m_samples.setAside(m_state.Samples);
+        m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
+        m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
+        if (hooks.opened)
+            hooks.opened();
+        synthesize();
+        if (hooks.synthesized)
+            hooks.synthesized();
+        const int32_t byteCount
+            = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate);
+        // The write must stay inside Samples; the dialog's limits keep it there, and a
+        // count beyond them is refused like any other failure rather than read past the end.
+        if (byteCount < 0 || size_t(byteCount) > m_state.Samples.size() * sizeof(int16_t))
+            throw std::range_error("buffer byte count beyond the samples");
+        m_sound->SetSignalPhase(signalPhaseOf(m_state));
+        m_sound->WriteBuffer(0, byteCount, m_state.Samples.data(), 0);
+        m_sound->Play(1);
+    } catch (...) {
+        m_sound->endRestart(); // nothing new plays: the old sound ends, as released
+        throw;
+    }
+    m_sound->endRestart();
+    m_playing = true;
+}
+
+void Generator::stop()
+{
+    m_sound->Stop();
+    m_playing = false;
+}
+
+void Generator::synthesize()
+{
+    const PhaseSteps steps = m_samples.synthesize(
+        synthSettings(m_state, m_steps.dutyPercent), m_module1, m_random, m_state.Samples);
+    m_state.PhaseStep1 = steps.PhaseStep1;
+    m_state.PhaseStep2 = steps.PhaseStep2;
+}
+
+void Generator::setSampleRate(int32_t rate)
+{
+    m_playing = false;
+    m_state.SampleRate = rate;
+    m_samples.setAside(m_state.Samples);
+    // Sized whatever happens to the buffer below: the time view reads it.
+    struct Resize {
+        Generator& g;
+        ~Resize()
+        {
+            g.m_state.Samples.assign(
+                playSampleCount(g.m_module1.RepetitiveTime, g.m_state.SampleRate), 0);
+        }
+    } resize { *this };
+    // With no device open (after a failed start) the rate is only recorded: the next
+    // restart opens the device at it.
+    if (m_sound->hasSoundDevice())
+        m_sound->RecreateSoundBuffer(m_state.SampleRate, m_module1.RepetitiveTime);
+}
+
+int16_t Generator::nextSweepFrequency() const
+{
+    return ::vellox::nextSweepFrequency(m_state.SweepMode, m_state.Frequency1);
+}
+
+std::optional<std::string> Generator::watchDevice()
+{
+    std::optional<std::string> lost = m_backend.lostDevice();
+    if (lost && m_sound->hasSoundDevice()) {
+        m_sound->ReleaseSound();
+        m_playing = false;
+        return lost;
+    }
+    return std::nullopt;
+}
+
+} // namespace vellox
