@@ -38,7 +38,7 @@ done
 [ -x "$formgen_test" ] || fail "no window test program at $formgen_test"
 
 mirror=${VELLOX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-python3 - "$mirror" << 'EOF' || skip "Debian's registry ($mirror) cannot be reached"
+python3 - "$mirror" 2> /dev/null << 'EOF' || skip "Debian's registry ($mirror) cannot be reached"
 import sys, urllib.request
 urllib.request.urlopen(sys.argv[1] + "/dists/bookworm/InRelease", timeout=30).read(64)
 EOF
