@@ -8,6 +8,7 @@
 #include "NumberText.h"
 #include "PictureBox.h"
 #include "ProgramIcon.h"
+#include "ProgramLook.h"
 #include "TimeView.h"
 #include "UpDown.h"
 
@@ -44,6 +45,25 @@ namespace {
         return QString::fromStdString(text);
     }
 
+    // The program's own palette, not the desktop's: the faces here are fixed light colours,
+    // and what the toolkit draws itself (caption text, spinner and slider faces) must suit
+    // them whatever scheme the desktop has.
+    QPalette formPalette()
+    {
+        QPalette palette = programPalette();
+        palette.setColor(QPalette::Window, WindowGrey);
+        return palette;
+    }
+
+    // Every control takes the palette itself, before any style sheet of its own: a widget
+    // under a style sheet starts from the application's palette, not from its parent's,
+    // and a style sheet builds on the palette the widget has when it is set.
+    template <class Widget> Widget* withFormPalette(Widget* widget)
+    {
+        widget->setPalette(formPalette());
+        return widget;
+    }
+
     QFont pixelFont(int pixels, bool bold = false)
     {
         QFont font(QStringLiteral("Arial"));
@@ -68,7 +88,7 @@ namespace {
     QPushButton* makeButton(
         QWidget* parent, const char* name, const QString& caption, QColor face, QRect geometry)
     {
-        auto* button = new QPushButton(caption, parent);
+        auto* button = withFormPalette(new QPushButton(caption, parent));
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(pixelFont(11));
         // Graphical buttons show their face colour; a style sheet is the portable way.
@@ -86,7 +106,7 @@ namespace {
     QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption,
         std::optional<QColor> background, QRect geometry)
     {
-        auto* frame = new QGroupBox(caption, parent);
+        auto* frame = withFormPalette(new QGroupBox(caption, parent));
         frame->setObjectName(QString::fromLatin1(name));
         frame->setFont(pixelFont(11));
         const QString back = background
@@ -105,7 +125,7 @@ namespace {
     QRadioButton* makeOption(QWidget* parent, const QString& name, const QString& caption,
         QRect geometry, std::optional<QColor> background = std::nullopt)
     {
-        auto* option = new QRadioButton(caption, parent);
+        auto* option = withFormPalette(new QRadioButton(caption, parent));
         option->setObjectName(name);
         option->setFont(pixelFont(11));
         // A style sheet, not the palette: the frame's own style sheet would override it.
@@ -119,7 +139,7 @@ namespace {
     QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry,
         QFont font = pixelFont(11))
     {
-        auto* label = new QLabel(caption, parent);
+        auto* label = withFormPalette(new QLabel(caption, parent));
         label->setObjectName(QString::fromLatin1(name));
         label->setFont(font);
         label->setGeometry(geometry);
@@ -129,7 +149,7 @@ namespace {
     UpDown* makeUpDown(
         QWidget* parent, const char* name, int minimum, int maximum, int start, QRect geometry)
     {
-        auto* spinner = new UpDown(parent);
+        auto* spinner = withFormPalette(new UpDown(parent));
         spinner->setObjectName(QString::fromLatin1(name));
         spinner->setRange(minimum, maximum);
         spinner->setSingleStep(1);
@@ -161,7 +181,7 @@ namespace {
 
     QFrame* makeShape(QWidget* parent, const char* name, QRect geometry)
     {
-        auto* shape = new QFrame(parent);
+        auto* shape = withFormPalette(new QFrame(parent));
         shape->setObjectName(QString::fromLatin1(name));
         shape->setFrameShape(QFrame::Box);
         shape->setFrameShadow(QFrame::Plain);
@@ -205,7 +225,7 @@ namespace {
         f.frame = makeFrame(form, look.frameName, QString::fromLatin1(look.caption),
             look.background, QRect(look.left, FrameTop, 131, FrameHeight));
         // Both boxes start with F1's digits; Form_Load writes each frame's own.
-        f.text = new QLineEdit(qs(plainNumber(int(StartFrequency1))), f.frame);
+        f.text = withFormPalette(new QLineEdit(qs(plainNumber(int(StartFrequency1))), f.frame));
         f.text->setObjectName(QString::fromLatin1(look.textName));
         f.text->setFont(entryFont());
         f.text->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background-color: black; "
@@ -232,9 +252,7 @@ void FormGenUi::setupUi(QWidget* FormGen)
     FormGen->setWindowIcon(programIcon());
     FormGen->setFixedSize(ClientWidth, ClientHeight);
     FormGen->setAutoFillBackground(true);
-    QPalette palette = FormGen->palette();
-    palette.setColor(QPalette::Window, WindowGrey);
-    FormGen->setPalette(palette);
+    FormGen->setPalette(formPalette());
 
     // The two scales across the whole width.
     Picture1 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, FormGen);
@@ -351,10 +369,10 @@ void FormGenUi::setupUi(QWidget* FormGen)
         { WaveNoise, "W Noise", QRect(66, row2, 63, 17) },
         { WaveTriangle, "Triangle", QRect(130, row2, 62, 17) },
         { WavePwm, "PWM", QRect(198, row1, 48, 17) },
-        { WaveStairsFalling, "Stairs", QRect(272, row1, 48, 17) },
+        { WaveStairsFalling, "Stairs", QRect(270, row1, 51, 17) },
         { WaveBitCode, "Bit Code", QRect(344, row1, 66, 17) },
         { WaveBitTwoTone, "Bit Two-Tone Code", QRect(344, row2, 115, 17) },
-        { WaveStairsRising, "Stairs", QRect(272, row2, 48, 17) },
+        { WaveStairsRising, "Stairs", QRect(270, row2, 51, 17) },
     };
     static_assert(std::size(waves) == WaveformCount, "one option per waveform");
     for (const WaveOption& w : waves)
@@ -363,11 +381,11 @@ void FormGenUi::setupUi(QWidget* FormGen)
     Option1[WaveSine]->setChecked(true);
     UpDown7 = makeUpDown(Frame1, "UpDown7", 1, 100, StartDutyPercent, QRect(248, 12, 16, 36));
     Label3 = makeLabel(Frame1, "Label3", QStringLiteral("rap=50%"), QRect(198, row2 + 2, 50, 14));
-    Picture4 = new QLabel(Frame1);
+    Picture4 = withFormPalette(new QLabel(Frame1));
     Picture4->setObjectName(QStringLiteral("Picture4"));
     Picture4->setPixmap(rampIcon(true));
     Picture4->setGeometry(321, row1, 17, 17);
-    Picture5 = new QLabel(Frame1);
+    Picture5 = withFormPalette(new QLabel(Frame1));
     Picture5->setObjectName(QStringLiteral("Picture5"));
     Picture5->setPixmap(rampIcon(false));
     Picture5->setGeometry(321, row2, 17, 17);

@@ -2,6 +2,7 @@
 
 #include "NumberText.h"
 #include "ProgramIcon.h"
+#include "ProgramLook.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -51,6 +52,8 @@ frmAboutGen::frmAboutGen(QWidget* parent)
     setWindowTitle(QStringLiteral(" Korvane Vellox"));
     setWindowIcon(programIcon());
     setModal(true);
+    // A dialog is a window of its own and takes no palette from the main window.
+    setPalette(programPalette());
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(8.25);
     setFont(font);

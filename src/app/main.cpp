@@ -7,6 +7,7 @@
 #include "LaunchSettings.h"
 #include "Preferences.h"
 #include "ProgramIcon.h"
+#include "ProgramLook.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
 
@@ -110,6 +111,7 @@ int playWithoutWindow(const LaunchOptions& options)
 int openWindow(int argc, char* argv[], const LaunchOptions& options)
 {
     QApplication app(argc, argv);
+    vellox::applyProgramLook();
     QApplication::setApplicationName(QStringLiteral("Korvane Vellox"));
     QApplication::setWindowIcon(vellox::programIcon());
 

@@ -2,6 +2,7 @@
 
 #include "BitCodeRules.h"
 #include "Messages.h"
+#include "ProgramLook.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -110,6 +111,8 @@ FormCode::FormCode(Module1& module1, QWidget* parent)
     setObjectName(QStringLiteral("FormCode"));
     setWindowTitle(QStringLiteral("Set Code Generator"));
     setModal(true);
+    // A dialog is a window of its own and takes no palette from the main window.
+    setPalette(programPalette());
     setFont(arial(9));
     setFixedSize(ClientWidth, ClientHeight);
 

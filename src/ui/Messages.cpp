@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include "ProgramLook.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -37,6 +39,8 @@ void showMessage(QWidget* parent, const QString& text, const QString& detail)
     if (!detail.isEmpty())
         box.setDetailedText(detail);
     box.setObjectName(QStringLiteral("MessageBox"));
+    // A window of its own: the main window's palette does not reach it.
+    box.setPalette(programPalette());
     box.setWindowIcon(QApplication::windowIcon());
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);

@@ -1,3 +1,4 @@
+#include "CaptionLook.h"
 #include "ProgramIcon.h"
 #include "frmAboutGen.h"
 
@@ -142,6 +143,21 @@ private slots:
         QLabel* disclaimer = label(box, "lblDisclaimer");
         QVERIFY(
             disclaimer->fontMetrics().horizontalAdvance(disclaimer->text()) <= disclaimer->width());
+    }
+
+    // Under a dark desktop scheme the box keeps the program's light faces and dark text.
+    void lightAndReadableUnderADarkPalette()
+    {
+        const QPalette desktop = QApplication::palette();
+        QApplication::setPalette(testing::darkDesktopPalette());
+        frmAboutGen box;
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const std::vector<testing::CaptionLook> looks = testing::captionLooks(&box);
+        QApplication::setPalette(desktop);
+        QCOMPARE(looks.size(), size_t(5));
+        const QStringList bad = testing::unreadableCaptions(looks, true);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
     }
 };
 

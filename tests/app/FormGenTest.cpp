@@ -4,6 +4,8 @@
 // what only the real tick does (they wait for ticks, never for a duration to be short).
 
 #include "FormGen.h"
+#include "CaptionLook.h"
+#include "ControlCaptions.h"
 #include "DialogAnswers.h"
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
@@ -12,6 +14,7 @@
 #include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
+#include "ProgramLook.h"
 #include "Rounding.h"
 #include "SoundObjects.h"
 #include "TimeView.h"
@@ -51,6 +54,13 @@ bool isColour(const QImage& image, int x, int y, QColor colour)
     return QColor(image.pixel(x, y)).rgb() == colour.rgb();
 }
 
+// Where the window's pictures go: this build folder, or VELLOX_GRAB_DIR (the pristine
+// system's test collects them from there).
+QString grabFolder()
+{
+    return qEnvironmentVariable("VELLOX_GRAB_DIR", QStringLiteral(VELLOX_TEST_OUTPUT_DIR));
+}
+
 } // namespace
 
 class FormGenTest : public QObject {
@@ -87,6 +97,9 @@ private:
     }
 
 private slots:
+    // As the program starts: its style, font substitutes and palette.
+    void initTestCase() { applyProgramLook(); }
+
     void init()
     {
         messages.clear();
@@ -101,6 +114,7 @@ private slots:
         window.reset();
         fake.reset();
         setMessageHandler(nullptr);
+        QApplication::setPalette(programPalette());
     }
 
     void startUpWindow()
@@ -1090,11 +1104,64 @@ private slots:
             countKind(*fake, Kind::Stop), 1); // the never-started buffer is stopped and released
     }
 
+    // Every caption fits its control in the font really in use, also the widest text each
+    // changing caption takes. Prints the tightest caption of each control.
+    void captionsFit()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QMap<QString, QStringList> more;
+        for (int v = 0; v <= 15; ++v)
+            for (const char* label : { "Label4", "Label5" })
+                more[QString::fromLatin1(label)] << QString::fromStdString(levelCaption(v));
+        for (int v = 0; v <= 10; ++v)
+            more[QStringLiteral("Label2")] << QString::fromStdString(noiseCaption(v));
+        for (int v = 1; v <= 100; ++v)
+            more[QStringLiteral("Label3")] << QString::fromStdString(dutyCaption(v));
+        const QString widestFrequency = QString::number(MaxFrequency);
+        more[QStringLiteral("Text1")] << widestFrequency;
+        more[QStringLiteral("Text2")] << widestFrequency;
+
+        QMap<QString, testing::CaptionFit> tightest;
+        QStringList cut;
+        for (const testing::CaptionFit& f : testing::measureCaptions(window.get(), more)) {
+            auto it = tightest.find(f.control);
+            if (it == tightest.end() || f.needed - f.available > it->needed - it->available)
+                tightest[f.control] = f;
+            if (!f.fits())
+                cut << testing::describe(f);
+        }
+        QVERIFY(tightest.size() > 40);
+        for (const testing::CaptionFit& f : tightest)
+            qInfo().noquote() << (f.fits() ? "fits:" : "CUT: ") << testing::describe(f);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+    }
+
+    // A dark desktop scheme set on the application before the window opens: every caption
+    // still reads on the face it stands on.
+    void captionsReadUnderADarkPalette()
+    {
+        window.reset();
+        QApplication::setPalette(testing::darkDesktopPalette());
+        makeWindow();
+        // Measured enabled too: greyed, it is exempt from the bar.
+        window->Command3->setEnabled(true);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const std::vector<testing::CaptionLook> looks = testing::captionLooks(window.get());
+        for (const testing::CaptionLook& c : looks)
+            qInfo().noquote() << c.line;
+        QVERIFY(looks.size() > 40);
+        QVERIFY(window->grab().save(grabFolder() + QStringLiteral("/formgen-dark-palette.png")));
+        const QStringList unreadable = testing::unreadableCaptions(looks);
+        QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(u'\n')));
+    }
+
     void grabs()
     {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        const QString dir = QStringLiteral(VELLOX_TEST_OUTPUT_DIR);
+        const QString dir = grabFolder();
         QVERIFY(window->grab().save(dir + QStringLiteral("/formgen-startup.png")));
         window->Option7->setChecked(true);
         window->Option1[5]->setChecked(true);

@@ -3,26 +3,84 @@
 #include "MessageCapture.h"
 #include "Messages.h"
 
-#include <QDesktopServices>
+#include <QApplication>
+#include <QPointer>
+#include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <QtTest>
 
 using namespace vellox;
 
-// Catches what QDesktopServices would hand to the desktop's viewer.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
+namespace {
+
+// A page where Help looks for it, and an opener that notes what it was given (in
+// <opener>.args), waits when `late`, and ends with `status`.
+struct Scene {
+    QTemporaryDir dir;
+    QString page;
+    QString opener;
+    QString args;
 };
+
+void writeScript(const QString& path, int status, bool late)
+{
+    QFile script(path);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n%1exit %2\n")
+                     .arg(late ? QStringLiteral("sleep 1\n") : QString())
+                     .arg(status)
+                     .toUtf8());
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+void makeScene(Scene& scene, int status, bool late)
+{
+    QVERIFY(scene.dir.isValid());
+    scene.page = scene.dir.filePath(QStringLiteral("generator.html"));
+    QVERIFY(QFile::copy(QStringLiteral(VELLOX_PROGRAM_DIR "/generator.html"), scene.page));
+    scene.opener = scene.dir.filePath(QStringLiteral("opener"));
+    scene.args = scene.opener + QStringLiteral(".args");
+    writeScript(scene.opener, status, late);
+}
+
+QStringList argumentsSeen(const QString& argsFile)
+{
+    QFile f(argsFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QList<QWidget*> viewers()
+{
+    QList<QWidget*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(HelpViewerName))
+            found << w;
+    return found;
+}
+
+// Waits (generously) for the opener to end and its end to be handled.
+void waitForEnd(QProcess* process)
+{
+    QVERIFY(process);
+    QPointer<QProcess> watched(process);
+    QTRY_VERIFY_WITH_TIMEOUT(watched.isNull(), 30000);
+}
+
+} // namespace
 
 class HelpTest : public QObject {
     Q_OBJECT
 
     QStringList m_messages;
+    const QStringList& messages() const { return m_messages; }
 
 private slots:
     void init()
@@ -30,7 +88,11 @@ private slots:
         m_messages.clear();
         vellox::testing::captureMessages(m_messages);
     }
-    void cleanup() { setMessageHandler(nullptr); }
+    void cleanup()
+    {
+        setMessageHandler(nullptr);
+        qDeleteAll(viewers());
+    }
 
     void windowsFolder_data()
     {
@@ -109,57 +171,103 @@ private slots:
         QCOMPARE(helpPagePath(folder), page);
     }
 
-    void opensThePageWithoutMessage()
+    // xdg-open starts, finds no viewer and says so by its status a moment later, as on a
+    // system without a browser: the page comes up in the program's own viewer, its links
+    // followed there.
+    void openerThatFailsLateShowsThePageInTheProgram()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QFile page(dir.filePath(QStringLiteral("generator.html")));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.close();
-        QList<QUrl> opened;
-        openHelpPage(nullptr, dir.path(), [&](const QUrl& url) {
-            opened << url;
-            return true;
-        });
-        QCOMPARE(opened, QList<QUrl> { QUrl::fromLocalFile(page.fileName()) });
-        QVERIFY(m_messages.isEmpty());
+        Scene scene;
+        makeScene(scene, 3, true);
+        QProcess* process = openHelpPage(nullptr, scene.dir.path(), scene.opener);
+        QVERIFY(process);
+        // The answer comes through the event loop, which has not run yet.
+        QVERIFY(viewers().isEmpty());
+        waitForEnd(process);
+        QCOMPARE(argumentsSeen(scene.args), QStringList { scene.page });
+        QCOMPARE(viewers().size(), 1);
+        QWidget* viewer = viewers().first();
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("Korvane Vellox - Help"));
+        auto* browser = viewer->findChild<QTextBrowser*>();
+        QVERIFY(browser);
+        QCOMPARE(browser->source(), QUrl::fromLocalFile(scene.page));
+        QVERIFY(browser->toPlainText().contains(QStringLiteral("Bit Two-Tone Code")));
+        QVERIFY(messages().isEmpty());
+
+        // A click on the contents' in-page link to the last section moves the view there.
+        QCOMPARE(browser->verticalScrollBar()->value(), 0);
+        QTextCursor link;
+        do
+            link = browser->document()->find(
+                QStringLiteral("About"), link, QTextDocument::FindCaseSensitively);
+        while (!link.isNull() && link.charFormat().anchorHref() != QStringLiteral("#about"));
+        QVERIFY(!link.isNull());
+        link.setPosition(link.selectionStart() + 1);
+        QTest::mouseClick(
+            browser->viewport(), Qt::LeftButton, {}, browser->cursorRect(link).center());
+        QTRY_VERIFY_WITH_TIMEOUT(browser->verticalScrollBar()->value() > 0, 10000);
+        QCOMPARE(browser->source().fileName(), QStringLiteral("generator.html"));
+        QCOMPARE(browser->source().fragment(), QStringLiteral("about"));
+
+        // Help again, failing again: the one viewer is raised, not a second one opened.
+        waitForEnd(openHelpPage(nullptr, scene.dir.path(), scene.opener));
+        QCOMPARE(viewers().size(), 1);
     }
 
-    void viewerFailureTellsWhereThePageLies()
+    // An opener that shows the page: nothing else appears, no message either.
+    void openerThatSucceedsShowsNothingElse()
     {
-        QTemporaryDir dir;
-        QFile page(dir.filePath(QStringLiteral("generator.html")));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.close();
-        openHelpPage(nullptr, dir.path(), [](const QUrl&) { return false; });
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY(m_messages.first().contains(page.fileName()));
+        Scene scene;
+        makeScene(scene, 0, true);
+        waitForEnd(openHelpPage(nullptr, scene.dir.path(), scene.opener));
+        QCOMPARE(argumentsSeen(scene.args), QStringList { scene.page });
+        QCoreApplication::processEvents();
+        QVERIFY(viewers().isEmpty());
+        QVERIFY(messages().isEmpty());
+    }
+
+    // No opener at all (xdg-utils is only recommended): the page is shown in the program.
+    void missingOpenerShowsThePageInTheProgram()
+    {
+        Scene scene;
+        makeScene(scene, 0, false);
+        QProcess* process
+            = openHelpPage(nullptr, scene.dir.path(), scene.dir.filePath(QStringLiteral("none")));
+        waitForEnd(process);
+        QCOMPARE(viewers().size(), 1);
+        QVERIFY(messages().isEmpty());
     }
 
     void missingPageTellsWhereItBelongs()
     {
-        QTemporaryDir dir;
-        bool called = false;
-        openHelpPage(nullptr, dir.path(), [&](const QUrl&) {
-            called = true;
-            return true;
-        });
-        QVERIFY(!called);
-        QCOMPARE(m_messages,
-            QStringList { helpNotOpenedMessage(dir.filePath(QStringLiteral("generator.html"))) });
+        Scene scene;
+        makeScene(scene, 0, false);
+        QVERIFY(QFile::remove(scene.page));
+        QCOMPARE(openHelpPage(nullptr, scene.dir.path(), scene.opener), nullptr);
+        QVERIFY(argumentsSeen(scene.args).isEmpty());
+        QVERIFY(viewers().isEmpty());
+        QCOMPARE(messages(), QStringList { helpNotOpenedMessage(scene.page) });
     }
 
-    // The real button path: the page next to this test program, handed to the desktop.
-    void openHelpUsesTheDesktopViewer()
+    // The real button path: xdg-open, found on the PATH, gets the page next to this test
+    // program.
+    void openHelpHandsThePageToXdgOpen()
     {
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString opener = bin.filePath(QString::fromLatin1(DesktopOpener));
+        writeScript(opener, 0, false);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
         openHelp(nullptr);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(catcher.urls,
-            QList<QUrl> { QUrl::fromLocalFile(
-                QCoreApplication::applicationDirPath() + QStringLiteral("/generator.html")) });
-        QVERIFY(m_messages.isEmpty());
+        qputenv("PATH", path);
+        QTRY_COMPARE_WITH_TIMEOUT(argumentsSeen(opener + QStringLiteral(".args")),
+            QStringList {
+                QCoreApplication::applicationDirPath() + QStringLiteral("/generator.html") },
+            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(qApp->findChildren<QProcess*>().isEmpty(), 30000);
+        QVERIFY(viewers().isEmpty());
+        QVERIFY(messages().isEmpty());
     }
 
     void pageIsBuiltNextToTheProgram()

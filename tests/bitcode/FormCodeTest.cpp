@@ -1,5 +1,6 @@
 #include "FormCode.h"
 #include "BitCodeRules.h"
+#include "CaptionLook.h"
 #include "MessageCapture.h"
 #include "Messages.h"
 
@@ -402,6 +403,22 @@ private slots:
         const QString path = QStringLiteral(VELLOX_TEST_OUTPUT_DIR "/FormCode.png");
         QVERIFY(dialog.grab().save(path));
         QCOMPARE(dialog.size(), QSize(440, 190));
+    }
+
+    // Under a dark desktop scheme the dialog keeps the program's light faces and dark text.
+    void lightAndReadableUnderADarkPalette()
+    {
+        const QPalette desktop = QApplication::palette();
+        QApplication::setPalette(testing::darkDesktopPalette());
+        Module1 m = startModule();
+        FormCode dialog(m);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const std::vector<testing::CaptionLook> looks = testing::captionLooks(&dialog);
+        QApplication::setPalette(desktop);
+        QVERIFY(looks.size() >= 6);
+        const QStringList bad = testing::unreadableCaptions(looks, true);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
     }
 };
 

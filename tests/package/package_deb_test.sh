@@ -55,7 +55,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
 [ "$(field Section)" = sound ] || fail "Section is '$(field Section)'"
 depends=$(field Depends)
-for lib in libqt6widgets6 libsdl2-2.0-0 qt6-qpa-plugins; do
+for lib in libqt6widgets6 libsdl2-2.0-0 qt6-qpa-plugins fonts-liberation; do
     [[ ", $depends" == *", $lib "* || ", $depends," == *", $lib,"* ]] \
         || fail "Depends lacks $lib: $depends"
 done

@@ -1,4 +1,5 @@
 #include "Messages.h"
+#include "CaptionLook.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -81,6 +82,32 @@ private slots:
         QCOMPARE(text, QStringLiteral("Hello"));
         QCOMPARE(buttons, 1);
         QVERIFY(buttonText.contains(QStringLiteral("OK")));
+    }
+
+    // Under a dark desktop scheme the real box keeps the program's light face and dark text.
+    void realBoxLightAndReadableUnderADarkPalette()
+    {
+        setMessageHandler(nullptr);
+        const QPalette desktop = QApplication::palette();
+        QApplication::setPalette(vellox::testing::darkDesktopPalette());
+        std::vector<vellox::testing::CaptionLook> looks;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            looks = vellox::testing::captionLooks(box);
+            box->button(QMessageBox::Ok)->click();
+        });
+        // If the box were not found the timer above would leave it open; close it late.
+        QTimer::singleShot(30000, [] {
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        });
+        showMessage(nullptr, QStringLiteral(" DirectX error, set data to properly value"));
+        QApplication::setPalette(desktop);
+        QVERIFY(looks.size() >= 2); // the text and OK
+        const QStringList bad = vellox::testing::unreadableCaptions(looks, true);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
     }
 };
 
