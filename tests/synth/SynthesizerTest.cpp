@@ -866,7 +866,7 @@ TEST(SynthesizeSignal, UnknownSelectorsLeaveTheLeftChannelSilentWithoutDraws)
 TEST(SynthesizeSignal, BrokenPreconditionsAreErrorsNotGarbage)
 {
     const std::function<void(SynthSettings&)> cases[] = {
-        [](SynthSettings& s) { s.SampleRate = 48000; }, [](SynthSettings& s) { s.SampleRate = 0; },
+        [](SynthSettings& s) { s.SampleRate = 47999; }, [](SynthSettings& s) { s.SampleRate = 0; },
         [](SynthSettings& s) { s.SampleRate = -98000; },
         [](SynthSettings& s) { s.Frequency1 = 19; }, [](SynthSettings& s) { s.Frequency1 = 0; },
         [](SynthSettings& s) { s.Frequency2 = 20001; },
