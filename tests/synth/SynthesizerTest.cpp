@@ -23,7 +23,7 @@ using vellox::UniformSource;
 namespace {
 
 constexpr uint64_t Seed = 20240601;
-const auto& Rates = vellox::SampleRates;
+const auto& Rates = vellox::PlayableRates; // the window's three and the sound card's own
 
 SynthSettings startSettings()
 {
