@@ -120,6 +120,15 @@ namespace {
             synthvector::sines(call.path, phases.data(), carriers.data(), n);
         }
 
+        // i mod P, counted, where the whole period P stands still (all but "PWM" FM).
+        constexpr bool countRemainder
+            = precise && usesWholePeriod(Wave) && !(Wave == WavePwm && Mode == ModeFm);
+        int32_t P = 1, m = 0;
+        if constexpr (countRemainder) {
+            P = wholePeriod(c.F1Period);
+            m = int32_t((2 * int64_t(k0)) % P);
+        }
+
         int32_t j1 = j1First, j2 = j2First;
         for (int32_t j = 0; j < n; ++j) {
             const int32_t k = k0 + j;
@@ -129,6 +138,12 @@ namespace {
                 precisePhases(t, j1, j2);
                 if constexpr (fm)
                     t.carrier = carriers[std::size_t(j)];
+                if constexpr (countRemainder) {
+                    t.wholeRemainder = m;
+                    m += 2;
+                    while (m >= P)
+                        m -= P;
+                }
             } else {
                 if constexpr (needsS1<Wave, Mode>())
                     t.s1 = std::sin(c.PhaseStep1 * double(t.i));

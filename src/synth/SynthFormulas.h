@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 namespace vellox {
 
@@ -51,6 +52,7 @@ namespace synthdetail {
         double theta1 = 0.0; // precise: 2*pi*j1/SampleRate, F1's phase in [0, 2*pi)
         double cycles1 = 0.0; // precise: j1/SampleRate, F1's cycles in [0, 1)
         double carrier = 0.0; // precise FM: the carrier's sine, sin(fmCarrierPhase)
+        int32_t wholeRemainder = -1; // precise, where F1Period stands still: i mod P, or -1
     };
 } // namespace synthdetail
 
@@ -70,11 +72,20 @@ namespace {
     constexpr int32_t ClipLimit = 32767; // -32768 never occurs in the buffer
     constexpr int32_t MaxBitSymbols = std::numeric_limits<int32_t>::max();
 
+    // std::nearbyint under the default rounding mode (nearest, halves to even), for |x| below
+    // 2^51: adding 1.5*2^52 leaves no bit below the units, and subtracting it back is exact.
+    // Beyond 2^51 every caller's value is out of int32 range either way. Written out because
+    // GCC calls libm's nearbyint on x86-64 without SSE4.1, once per value.
+    inline double nearestWhole(double x)
+    {
+        return (x + 6755399441055744.0) - 6755399441055744.0;
+    }
+
     // Nearest int32, halves to even; out of range or NaN is an arithmetic error, never a wrap.
     // Kept inline here (same contract as roundToInt32) because it runs twice per frame.
     inline int32_t int32Of(double value)
     {
-        const double r = std::nearbyint(value);
+        const double r = nearestWhole(value);
         if (!(r >= -2147483648.0 && r <= 2147483647.0))
             throw std::range_error("SynthesizeSignal: value out of range for int32");
         return static_cast<int32_t>(r);
@@ -130,9 +141,14 @@ namespace {
     }
 
     // -1 in the low (first) part of the pulse period, +1 in the high part.
+    // The precise synthesis compares F1Period*D > 100*m, the same inequality with one
+    // rounding instead of two (and no division).
     template <class Stored> inline int32_t pulseSign(const BasicContext<Stored>& c, int32_t m)
     {
-        return double(c.F1Period) * double(c.DutyPercent) / 100.0 > double(m) ? -1 : +1;
+        if constexpr (std::is_same_v<Stored, double>)
+            return c.F1Period * double(c.DutyPercent) > 100.0 * double(m) ? -1 : +1;
+        else
+            return double(c.F1Period) * double(c.DutyPercent) / 100.0 > double(m) ? -1 : +1;
     }
 
     // The waveforms whose formula takes P = int32(F1Period), the whole period (wholePeriod).
@@ -170,6 +186,7 @@ namespace {
         }
         static double sine1(const Context& c, const Instant& t) { return std::sin(phase1(c, t)); }
         static double carrier(const Instant&, double phase) { return std::sin(phase); }
+        static int32_t remainder(const Instant& t, int32_t P) { return t.i % P; }
     };
     struct ExactUnrounded : ExactNumbers {
         using Value = double;
@@ -197,6 +214,20 @@ namespace {
         static double sine1(const Ctx&, const Instant& t) { return t.s1; }
         // The engine takes the carrier's sines a block at a time, from fmCarrierPhase.
         static double carrier(const Instant& t, double) { return t.carrier; }
+        // i mod P: counted by the engine where the period stands still; else through a
+        // double quotient, which pipelines where the integer division does not: i < 2^31, so
+        // the rounded quotient never reaches the next integer, and every product and
+        // difference is exact.
+        static int32_t remainder(const Instant& t, int32_t P)
+        {
+            if (t.wholeRemainder >= 0)
+                return t.wholeRemainder;
+            const double di = double(t.i), dp = double(P);
+            const double q0 = di / dp;
+            double q = nearestWhole(q0);
+            q = q > q0 ? q - 1.0 : q;
+            return int32_t(di - q * dp);
+        }
     };
 
     // The waveforms whose FM carrier is a sine of fmCarrierPhase ("PWM" FM modulates its
@@ -246,7 +277,6 @@ namespace {
         using Stored = typename Num::Stored;
         const double L1 = c.Level1;
         const double L2 = c.Level2;
-        const int32_t i = t.i;
         const double s1 = t.s1;
         const double s2 = t.s2;
 
@@ -272,7 +302,7 @@ namespace {
         } else if constexpr (Wave == WavePwm && Mode == ModeFm) { // the period follows F2
             c.F1Period = Stored(double(c.F1Period) + L2 * s2);
             const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m = i % P;
+            const int32_t m = Num::remainder(t, P);
             const int32_t sigma = pulseSign(c, m);
             const double N = random.difference() * c.NoiseLevel;
             return Num::value(double(sigma) * K * (N + L1));
@@ -328,7 +358,7 @@ namespace {
                     shape = Stored(-1);
             } else {
                 const double x = Num::cycles1(c, t) - 25.0 / 100.0;
-                const double r = std::nearbyint(x);
+                const double r = nearestWhole(x);
                 shape = Stored(4.0 * std::fabs(x - r) - 1.0);
             }
             const double t = double(shape);
@@ -343,7 +373,7 @@ namespace {
                 return Num::value(K * (t * L1 * L2 * s2 + N));
         } else if constexpr (Wave == WavePwm) {
             const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m = i % P;
+            const int32_t m = Num::remainder(t, P);
             const double sigma = double(pulseSign(c, m));
             const double N = random.difference() * c.NoiseLevel;
             if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
@@ -357,7 +387,8 @@ namespace {
         } else if constexpr (Wave == WaveStairsFalling || Wave == WaveStairsRising) {
             // The "Stairs" ramps, in sample units.
             const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m = i % P; // 0..P-1; 40000*m stays below 2^31 for F1 >= 20 Hz
+            const int32_t m
+                = Num::remainder(t, P); // 0..P-1; 40000*m stays below 2^31 for F1 >= 20 Hz
             const double F1P = double(c.F1Period);
             const double slope = double(RampSpan * m) / F1P; // (40000*m)/F1Period
             const double N = random.difference() * c.NoiseLevel;
