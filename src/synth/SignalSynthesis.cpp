@@ -20,6 +20,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vellox {
 
 namespace {
@@ -96,9 +100,14 @@ namespace {
             j += step;
             j -= j >= rate ? rate : 0;
         };
+        // Only the sines the formulas read: each is a load from a table of up to 1.5 MB.
+        constexpr bool loadS1 = needsS1<Wave, Mode>() || Wave == WaveBitTwoTone;
+        constexpr bool loadS2 = needsS2<Wave, Mode>() || fm;
         const auto precisePhases = [&](Instant& t, int32_t j1, int32_t j2) {
-            t.s1 = call.table[j1];
-            t.s2 = call.table[j2];
+            if constexpr (loadS1)
+                t.s1 = call.table[j1];
+            if constexpr (loadS2)
+                t.s2 = call.table[j2];
             if constexpr (Wave == WaveTriangle && !fm)
                 t.cycles1 = double(j1) * call.cyclesPerStep;
         };
@@ -129,6 +138,9 @@ namespace {
             m = int32_t((2 * int64_t(k0)) % P);
         }
 
+        const int64_t bitFrames = c.BitPeriod / 2;
+        int64_t intoBit = isBitCode(Wave) ? int64_t(k0) % bitFrames : 0;
+
         int32_t j1 = j1First, j2 = j2First;
         for (int32_t j = 0; j < n; ++j) {
             const int32_t k = k0 + j;
@@ -150,9 +162,11 @@ namespace {
                 if constexpr (needsS2<Wave, Mode>())
                     t.s2 = std::sin(c.PhaseStep2 * double(t.i));
             }
-            if constexpr (isBitCode(Wave)) {
-                if (int64_t(t.i) % c.BitPeriod == 0)
+            if constexpr (isBitCode(Wave)) { // i mod 2*BitFrames == 0, counted
+                if (intoBit == 0)
                     ++c.BitCounter;
+                if (++intoBit == bitFrames)
+                    intoBit = 0;
             }
             TakenDraws draws { k < call.active ? call.noise[k] : 0.0 };
             values[2 * j] = double(leftValueOf<Wave, Mode, Num>(c, draws, t));
@@ -305,48 +319,6 @@ namespace {
         return value;
     }
 
-    // Triangular dither of +-1 step: the difference of two uniform draws of 16 bits each,
-    // four of them from each 64-bit draw: one frame's left and right.
-    class TpdfSource {
-    public:
-        explicit TpdfSource(uint64_t seed)
-            : m_engine(seed)
-        {
-        }
-        void frame(double* d)
-        {
-            const uint64_t r = m_engine();
-            const auto part = [r](int k) { return double((r >> (16 * k)) & 0xffffu); };
-            d[0] = (part(0) - part(1)) * (1.0 / 65536.0);
-            d[1] = (part(2) - part(3)) * (1.0 / 65536.0);
-        }
-
-    private:
-        std::mt19937_64 m_engine;
-    };
-
-    // Two values at a time in GCC's generic vectors: SSE2 on any x86-64, NEON on arm64.
-    typedef double V2D __attribute__((vector_size(16)));
-    typedef int32_t V2I __attribute__((vector_size(8)));
-    typedef int16_t V2S __attribute__((vector_size(4)));
-    typedef float V2F __attribute__((vector_size(8)));
-
-    inline V2D load2(const double* p)
-    {
-        V2D v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    // Clipped to +-limit (NaN to +limit), then rounded to the nearest integer, halves to even
-    // (the default rounding mode): 1.5*2^52 pushes the fraction out.
-    inline V2D roundedClipped2(V2D v, double limit)
-    {
-        const V2D top = V2D {} + limit;
-        v = v < top ? v : top;
-        v = v > -top ? v : -top;
-        const V2D shift = V2D {} + 6755399441055744.0;
-        return (v + shift) - shift;
-    }
     inline double roundedClipped(double v, double limit)
     {
         v = v < limit ? v : limit;
@@ -354,96 +326,104 @@ namespace {
         return (v + 6755399441055744.0) - 6755399441055744.0;
     }
 
+    inline float floatClipped(double v)
+    {
+        double x = v * F32Scale;
+        x = x < 1.0 ? x : 1.0;
+        x = x > -1.0 ? x : -1.0;
+        return float(x);
+    }
+
+    // count values, already scaled to the format's step (f32: the 16-bit step), rounded to
+    // the nearest integer (halves to even), clipped and stored little-endian.
+    template <SampleFormat Format>
+    void storeValues(uint8_t* at, int32_t count, const double* values)
+    {
+        constexpr std::size_t bytes = Format == SampleFormat::S16 ? 2 : 4;
+        int32_t v = 0;
+#if defined(__SSE2__)
+        // SSE2, which every x86-64 has: clipping by min and max, rounding by the conversion
+        // itself (the default rounding mode), four values a step.
+        for (; v + 4 <= count; v += 4, at += 4 * bytes) {
+            __m128d a = _mm_loadu_pd(values + v);
+            __m128d b = _mm_loadu_pd(values + v + 2);
+            if constexpr (Format == SampleFormat::F32) {
+                const __m128d scale = _mm_set1_pd(F32Scale), one = _mm_set1_pd(1.0),
+                              minusOne = _mm_set1_pd(-1.0);
+                a = _mm_max_pd(_mm_min_pd(_mm_mul_pd(a, scale), one), minusOne);
+                b = _mm_max_pd(_mm_min_pd(_mm_mul_pd(b, scale), one), minusOne);
+                const __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(a), _mm_cvtpd_ps(b));
+                _mm_storeu_ps(reinterpret_cast<float*>(static_cast<void*>(at)), f);
+            } else {
+                const double limit = Format == SampleFormat::S16 ? 32767.0 : double(S24Clip);
+                const __m128d top = _mm_set1_pd(limit), bottom = _mm_set1_pd(-limit);
+                a = _mm_max_pd(_mm_min_pd(a, top), bottom);
+                b = _mm_max_pd(_mm_min_pd(b, top), bottom);
+                const __m128i r = _mm_unpacklo_epi64(_mm_cvtpd_epi32(a), _mm_cvtpd_epi32(b));
+                if constexpr (Format == SampleFormat::S16)
+                    _mm_storel_epi64(
+                        static_cast<__m128i*>(static_cast<void*>(at)), _mm_packs_epi32(r, r));
+                else
+                    _mm_storeu_si128(
+                        static_cast<__m128i*>(static_cast<void*>(at)), _mm_slli_epi32(r, 8));
+            }
+        }
+#endif
+        for (; v < count; ++v, at += bytes) {
+            if constexpr (Format == SampleFormat::S16)
+                storeLittle(at, int16_t(roundedClipped(values[v], 32767.0)));
+            else if constexpr (Format == SampleFormat::S24)
+                storeLittle(at, uint32_t(int32_t(roundedClipped(values[v], double(S24Clip)))) << 8);
+            else
+                storeLittle(at, floatClipped(values[v]));
+        }
+    }
+
     // Rounds and stores the interleaved values of n frames at frame k0, in the format of `out`.
+    // The dither is triangular, +-1 step: the difference of two uniform draws of its own
+    // source (seeded with options.ditherSeed), one per value, drawn in bulk for the buffer.
     class FormatSink {
     public:
-        FormatSink(const SignalOptions& options, SignalBuffer& out)
+        FormatSink(const SignalOptions& options, SignalBuffer& out, int32_t frames)
             : m_format(options.format)
-            , m_dither(options.dither == Dither::Tpdf && options.format != SampleFormat::F32)
-            , m_source(options.ditherSeed)
             , m_out(out)
         {
+            if (options.dither == Dither::Tpdf && options.format != SampleFormat::F32) {
+                thread_local std::vector<double> scratch;
+                scratch.resize(2 * std::size_t(frames));
+                UniformSource source(options.ditherSeed);
+                synthvector::drawDifferences(
+                    synthpath::activePath(), source, scratch.data(), 2 * frames);
+                m_dither = scratch.data();
+            }
         }
 
         void operator()(int32_t k0, int32_t n, const double* values)
         {
             uint8_t* at
                 = m_out.bytes.data() + std::size_t(k0) * std::size_t(bytesPerFrame(m_format));
-            if (m_dither) {
-                for (int32_t j = 0; j < n; ++j)
-                    m_source.frame(m_dithered.data() + 2 * j);
+            const double scale = m_format == SampleFormat::S24 ? S24Scale : 1.0;
+            if (m_dither != nullptr || scale != 1.0) {
+                const double* d = m_dither != nullptr ? m_dither + 2 * std::ptrdiff_t(k0) : nullptr;
                 for (int32_t v = 0; v < 2 * n; ++v)
-                    m_dithered[std::size_t(v)]
-                        += m_format == SampleFormat::S24 ? values[v] * S24Scale : values[v];
-                values = m_dithered.data();
-            } else if (m_format == SampleFormat::S24) {
-                for (int32_t v = 0; v < 2 * n; ++v)
-                    m_dithered[std::size_t(v)] = values[v] * S24Scale;
-                values = m_dithered.data();
+                    m_scaled[std::size_t(v)] = values[v] * scale + (d != nullptr ? d[v] : 0.0);
+                values = m_scaled.data();
             }
             switch (m_format) {
             case SampleFormat::S16:
-                return store<SampleFormat::S16>(at, 2 * n, values);
+                return storeValues<SampleFormat::S16>(at, 2 * n, values);
             case SampleFormat::S24:
-                return store<SampleFormat::S24>(at, 2 * n, values);
+                return storeValues<SampleFormat::S24>(at, 2 * n, values);
             case SampleFormat::F32:
-                return store<SampleFormat::F32>(at, 2 * n, values);
+                return storeValues<SampleFormat::F32>(at, 2 * n, values);
             }
         }
 
     private:
-        // count values, already scaled to the format's step (f32: to the 16-bit step).
-        template <SampleFormat Format>
-        static void store(uint8_t* at, int32_t count, const double* values)
-        {
-            constexpr std::size_t bytes = Format == SampleFormat::S16 ? 2 : 4;
-            int32_t v = 0;
-            if constexpr (std::endian::native == std::endian::little) {
-                for (; v + 2 <= count; v += 2, at += 2 * bytes) {
-                    const V2D x = load2(values + v);
-                    if constexpr (Format == SampleFormat::S16) {
-                        const V2S r = __builtin_convertvector(
-                            __builtin_convertvector(roundedClipped2(x, 32767.0), V2I), V2S);
-                        std::memcpy(at, &r, sizeof r);
-                    } else if constexpr (Format == SampleFormat::S24) {
-                        const V2I r
-                            = __builtin_convertvector(roundedClipped2(x, double(S24Clip)), V2I);
-                        const V2I shifted = r * 256; // the 24 bits on top: within int32
-                        std::memcpy(at, &shifted, sizeof shifted);
-                    } else {
-                        V2D f = x * F32Scale;
-                        const V2D one = V2D {} + 1.0;
-                        f = f < one ? f : one;
-                        f = f > -one ? f : -one;
-                        const V2F r = __builtin_convertvector(f, V2F);
-                        std::memcpy(at, &r, sizeof r);
-                    }
-                }
-            }
-            for (; v < count; ++v, at += bytes) {
-                if constexpr (Format == SampleFormat::S16)
-                    storeLittle(at, int16_t(roundedClipped(values[v], 32767.0)));
-                else if constexpr (Format == SampleFormat::S24)
-                    storeLittle(
-                        at, uint32_t(int32_t(roundedClipped(values[v], double(S24Clip)))) << 8);
-                else
-                    storeLittle(at, f32(values[v]));
-            }
-        }
-
-        static float f32(double v)
-        {
-            double x = v * F32Scale;
-            x = x < 1.0 ? x : 1.0;
-            x = x > -1.0 ? x : -1.0;
-            return float(x);
-        }
-
         SampleFormat m_format;
-        bool m_dither;
-        TpdfSource m_source;
         SignalBuffer& m_out;
-        std::array<double, 2 * Block> m_dithered {};
+        const double* m_dither = nullptr;
+        std::array<double, 2 * Block> m_scaled {};
     };
 
     // The exact 16-bit buffer is made by the 16-bit engines (vector where the CPU has it).
@@ -479,7 +459,7 @@ PhaseSteps SynthesizeFrames(const SynthSettings& settings, const Module1& module
             storeLittle(out.bytes.data() + 2 * v, values[v]);
         return steps;
     }
-    return eachBlockOf(settings, module1, options, random, FormatSink(options, out));
+    return eachBlockOf(settings, module1, options, random, FormatSink(options, out, frames));
 }
 
 void samples16(const SignalBuffer& buffer, std::vector<int16_t>& samples)
