@@ -146,7 +146,12 @@ namespace {
     template <class Stored> inline int32_t pulseSign(const BasicContext<Stored>& c, int32_t m)
     {
         if constexpr (std::is_same_v<Stored, double>)
-            return c.F1Period * double(c.DutyPercent) > 100.0 * double(m) ? -1 : +1;
+            // Without a branch: in "PWM" FM the period moves every frame and m with it, so the
+            // side of the pulse is close to random from frame to frame.
+            return 1
+                - 2
+                * int32_t(__builtin_expect_with_probability(
+                    c.F1Period * double(c.DutyPercent) > 100.0 * double(m), true, 0.5));
         else
             return double(c.F1Period) * double(c.DutyPercent) / 100.0 > double(m) ? -1 : +1;
     }
@@ -215,18 +220,16 @@ namespace {
         // The engine takes the carrier's sines a block at a time, from fmCarrierPhase.
         static double carrier(const Instant& t, double) { return t.carrier; }
         // i mod P: counted by the engine where the period stands still; else through a
-        // double quotient, which pipelines where the integer division does not: i < 2^31, so
-        // the rounded quotient never reaches the next integer, and every product and
-        // difference is exact.
+        // double quotient, which pipelines where the integer division does not. For
+        // 0 <= i < 2^31 and P >= 1 the exact quotient lies at least 1/P below the next
+        // integer, farther than its rounding moves it, so truncating it gives the integer
+        // quotient.
         static int32_t remainder(const Instant& t, int32_t P)
         {
             if (t.wholeRemainder >= 0)
                 return t.wholeRemainder;
-            const double di = double(t.i), dp = double(P);
-            const double q0 = di / dp;
-            double q = nearestWhole(q0);
-            q = q > q0 ? q - 1.0 : q;
-            return int32_t(di - q * dp);
+            const int32_t q = int32_t(double(t.i) / double(P));
+            return t.i - q * P;
         }
     };
 
