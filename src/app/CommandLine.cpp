@@ -63,7 +63,7 @@ namespace {
             "none (the default) or tpdf: triangular dither of +-1 step of the sample format "
             "(s16, s24; f32 is not dithered)." },
         { "sample-format", "NAME",
-            "s16 (the default), s24 or f32: the samples of --render and of the sound device." },
+            "s16 (the default), s24 or f32: the samples of --render (--play plays s16)." },
         { "phase", "DEG",
             "Phase of the right channel against the left, 0..359 degrees, where both carry the "
             "same frequency (modes 1 and 2; mode 6 with F1 = F2)." },
@@ -337,6 +337,20 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     } else if (play) {
         o.mode = LaunchOptions::Mode::Play;
     }
+    // The window takes none of the signal's options yet, and --play plays 16 bits: until
+    // they do, these go where they act.
+    if (o.mode == LaunchOptions::Mode::Window
+        && (o.synthesis || o.dither || o.sampleFormat || o.phase))
+        return fail(QStringLiteral("%1: --synthesis, --dither, --sample-format and --phase go "
+                                   "with --render or --play")
+                        .arg(QLatin1String(ProgramName))
+                        .toStdString());
+    if (o.mode == LaunchOptions::Mode::Play && o.sampleFormat
+        && *o.sampleFormat != SampleFormat::S16)
+        return fail(
+            QStringLiteral("%1: --play plays s16; --sample-format %2 goes with --render")
+                .arg(QLatin1String(ProgramName), QLatin1String(sampleFormatName(*o.sampleFormat)))
+                .toStdString());
     // The window's rate options are one per entry of SampleRates; until it can show another
     // rate, the others go with --render and --play only.
     if (o.rate && !isSampleRate(*o.rate) && o.mode == LaunchOptions::Mode::Window)

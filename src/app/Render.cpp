@@ -78,7 +78,15 @@ std::vector<int16_t> loopFrames(const HeadlessSettings& settings, UniformSource&
 {
     const GeneratorState& s = settings.state;
     std::vector<int16_t> samples;
-    SynthesizeSignal(synthSettings(s, settings.dutyPercent), settings.module1, random, samples);
+    if (settings.signal == SignalOptions {}) {
+        SynthesizeSignal(synthSettings(s, settings.dutyPercent), settings.module1, random, samples);
+    } else {
+        // The synthesis, dither and phase asked for, in 16 bits (the view of s16 is its bytes).
+        SignalBuffer frames;
+        SynthesizeFrames(synthSettings(s, settings.dutyPercent), settings.module1, settings.signal,
+            random, frames);
+        samples16(frames, samples);
+    }
     const int32_t bytes = audio::bufferByteCount(settings.module1.RepetitiveTime, s.SampleRate);
     const size_t values = size_t(bytes / 4) * 2;
     if (values == 0 || values > samples.size())

@@ -14,7 +14,8 @@ namespace vellox {
 
 // The frames the device loops for these settings, interleaved: the buffer Play_Click
 // writes (RepetitiveTime x 4 x SampleRate bytes), whole frames only, as the device plays
-// them. Throws std::exception on a synthesis failure.
+// them, in 16 bits (the synthesis, dither and phase of settings.signal; its sample format
+// is loopSignal's). Throws std::exception on a synthesis failure.
 std::vector<int16_t> loopFrames(const HeadlessSettings& settings, UniformSource& random);
 
 // The same loop in the sample format, synthesis, dither and phase of settings.signal: the

@@ -80,22 +80,25 @@ TEST(CommandLine, GoodAndBadLines)
             [](const LaunchOptions& o) { return o.mode == Mode::Play && o.rate == 48000; } },
         { { "--rate", "96000" }, "--rate 96000 goes with --render or --play", nullptr },
         { { "--synthesis", "precise", "--dither", "tpdf", "--sample-format", "s24", "--phase",
-              "359" },
+              "359", "--render", "a.flac", "--seconds", "1" },
             "",
             [](const LaunchOptions& o) {
                 return o.synthesis == Synthesis::Precise && o.dither == Dither::Tpdf
                     && o.sampleFormat == SampleFormat::S24 && o.phase == 359 && o.hasSettings();
             } },
-        { { "--synthesis", "exact", "--dither", "none", "--sample-format", "f32", "--phase", "0" },
+        { { "--synthesis", "exact", "--dither", "none", "--sample-format", "s16", "--phase", "0",
+              "--play" },
             "",
             [](const LaunchOptions& o) {
                 return o.synthesis == Synthesis::Exact && o.dither == Dither::None
-                    && o.sampleFormat == SampleFormat::F32 && o.phase == 0;
+                    && o.sampleFormat == SampleFormat::S16 && o.phase == 0;
             } },
         { { "--synthesis", "Precise" }, "--synthesis takes exact or precise, not", nullptr },
         { { "--dither", "rpdf" }, "--dither takes none or tpdf", nullptr },
         { { "--sample-format", "s32" }, "--sample-format takes s16, s24 or f32", nullptr },
         { { "--phase", "360" }, "--phase takes 0..359 (degrees)", nullptr },
+        { { "--phase", "90" }, "--phase go with --render or --play", nullptr },
+        { { "--play", "--sample-format", "f32" }, "--play plays s16", nullptr },
         { { "--phase", "-1" }, "--phase takes 0..359", nullptr },
         { { "--render", "a.flac", "--seconds", "1", "--sample-format", "f32" },
             "FLAC holds no float", nullptr },
@@ -202,6 +205,15 @@ TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
     EXPECT_EQ(hs.signal.phaseDegrees, 90);
     EXPECT_EQ(hs.signal.ditherSeed, DefaultDitherSeed);
     EXPECT_EQ(hs.state.SampleRate, 96000);
+
+    // --play's 16-bit loop is the rendered s16 loop, byte for byte, dither and phase included.
+    HeadlessSettings s16 = hs;
+    s16.signal.format = SampleFormat::S16;
+    UniformSource first(1), second(1);
+    const std::vector<int16_t> played = loopFrames(s16, first);
+    const SignalBuffer rendered = loopSignal(s16, second);
+    ASSERT_EQ(played.size() * 2, rendered.bytes.size());
+    EXPECT_EQ(std::memcmp(played.data(), rendered.bytes.data(), rendered.bytes.size()), 0);
 }
 
 // ---- the program ------------------------------------------------------------------------
