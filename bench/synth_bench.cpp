@@ -4,6 +4,8 @@
 // medians: the machine is shared, single runs are noisy. Select a rate or a case with
 // --benchmark_filter, e.g. 'rate:192000/waveform:1/mode:5'.
 // VELLOX_SYNTH_SCALAR=1 in the environment times the exact scalar path alone.
+// BM_Precise times the precise synthesis into 16-bit frames (SynthesizeFrames), the same
+// cases; BM_PreciseFormats the precise sine in every sample format, with and without dither.
 
 #include "Synthesizer.h"
 
@@ -37,16 +39,67 @@ void BM_SynthesizeSignal(benchmark::State& state)
         state.iterations() * int64_t(vellox::filledFrames(s.SampleRate))); // frames
 }
 
+void BM_Precise(benchmark::State& state)
+{
+    vellox::SynthSettings s = vellox::startSynthSettings();
+    s.SampleRate = int32_t(state.range(0));
+    s.NoiseLevel = 0.5f;
+    s.Waveform = int16_t(state.range(1));
+    s.ChannelMode = int16_t(state.range(2));
+    const vellox::Module1 m = vellox::startModule1();
+    vellox::SignalOptions o;
+    o.synthesis = vellox::Synthesis::Precise;
+
+    vellox::UniformSource random(1);
+    vellox::SignalBuffer frames;
+    for (auto _ : state) {
+        vellox::SynthesizeFrames(s, m, o, random, frames);
+        benchmark::DoNotOptimize(frames.bytes.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(vellox::filledFrames(s.SampleRate)));
+}
+
+void BM_PreciseFormats(benchmark::State& state)
+{
+    vellox::SynthSettings s = vellox::startSynthSettings();
+    s.SampleRate = int32_t(state.range(0));
+    const vellox::Module1 m = vellox::startModule1();
+    vellox::SignalOptions o;
+    o.synthesis = vellox::Synthesis::Precise;
+    o.format = vellox::SampleFormat(state.range(1));
+    o.dither = vellox::Dither(state.range(2));
+
+    vellox::UniformSource random(1);
+    vellox::SignalBuffer frames;
+    for (auto _ : state) {
+        vellox::SynthesizeFrames(s, m, o, random, frames);
+        benchmark::DoNotOptimize(frames.bytes.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(vellox::filledFrames(s.SampleRate)));
+}
+
+void formatCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({ "rate", "format", "dither" });
+    for (int64_t format = 0; format < int64_t(vellox::SampleFormatNames.size()); ++format)
+        for (int64_t dither = 0; dither < int64_t(vellox::DitherNames.size()); ++dither)
+            b->Args({ 192000, format, dither });
+}
+
 void allCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({ "rate", "waveform", "mode" });
-    for (const int32_t rate : vellox::SampleRates)
+    for (const int32_t rate : vellox::PlayableRates)
         for (int64_t wave = 0; wave < vellox::WaveformCount; ++wave)
             for (int64_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode)
                 b->Args({ rate, wave, mode });
 }
 
 BENCHMARK(BM_SynthesizeSignal)->Apply(allCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
+BENCHMARK(BM_Precise)->Apply(allCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
+BENCHMARK(BM_PreciseFormats)->Apply(formatCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // synth-dump: writes one synthesized sample buffer as raw little-endian int16, for
 // inspecting the engine's output with other tools (sox, numpy, a hex viewer).
 
+#include "SynthPath.h"
 #include "Synthesizer.h"
 
 #include <charconv>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -51,7 +53,7 @@ little-endian, no header. Defaults are the generator's start values.
 
   --out FILE        output file; "-" (the default) writes to standard output
 )";
-    text += "  --rate N          sample rate: " + sampleRateList() + " (" + n(StartSampleRate)
+    text += "  --rate N          sample rate: " + playableRateList() + " (" + n(StartSampleRate)
         + ")\n";
     text += "  --f1 N            F1 in Hz, " + frequencies + " (" + n(StartFrequency1) + ")\n";
     text += "  --f2 N            F2 in Hz, " + frequencies + " (" + n(StartFrequency2) + ")\n";
@@ -69,7 +71,17 @@ little-endian, no header. Defaults are the generator's start values.
     text += std::string("  --bitcode TEXT    bit pattern (") + StartBitCode + "); '' is empty\n";
     text += R"(  --bitlength S     seconds per bit, at least one frame at the rate (0.001)
   --seed N          seed of the noise source, unsigned integer (1)
+  --synthesis NAME  exact or precise (exact)
+  --dither NAME     none or tpdf (none)
+  --sample-format F s16, s24 or f32 (s16)
+  --phase DEG       the right channel's phase, 0..359 (0)
+  --dither-seed N   seed of the dither's source, unsigned integer
+  --values          write the values before their rounding instead: 2*rate float64 (left,
+                    right), little-endian, on the 16-bit scale
   --help            this text
+
+With any of --synthesis, --dither, --sample-format, --phase or --dither-seed the output is
+the device's frames instead: rate frames in the sample format, no final zero.
 
 Numbers use the period as decimal point and must parse in full (no trailing text).
 When two flags set the same value (--level1 and --level1-step) the later one wins.
@@ -84,6 +96,9 @@ struct Options {
     uint64_t seed = 1;
     std::string out = "-";
     bool help = false;
+    vellox::SignalOptions signal;
+    bool frames = false; // the device's frames (SynthesizeFrames) instead of Samples
+    bool values = false; // the values before rounding
 };
 
 // Whole-string parses; locale-independent (std::from_chars).
@@ -126,6 +141,10 @@ std::string parseArguments(int argc, char** argv, Options& o)
             o.help = true;
             continue;
         }
+        if (flag == "--values") {
+            o.values = true;
+            continue;
+        }
         if (a + 1 >= argc)
             return "missing value or unknown flag: " + std::string(flag);
         const std::string_view value = argv[++a];
@@ -138,7 +157,7 @@ std::string parseArguments(int argc, char** argv, Options& o)
                 return bad;
             o.out = std::string(value);
         } else if (flag == "--rate") {
-            if (!parseInteger(value, 0, 1000000, n) || !vellox::isSampleRate(int32_t(n)))
+            if (!parseInteger(value, 0, 1000000, n) || !vellox::isPlayableRate(int32_t(n)))
                 return bad;
             o.settings.SampleRate = int32_t(n);
         } else if (flag == "--f1" || flag == "--f2") {
@@ -181,12 +200,40 @@ std::string parseArguments(int argc, char** argv, Options& o)
             if (!parseDecimal(value, 0.0, 3600.0, x) || float(x) <= 0.0f)
                 return bad;
             o.module1.BitLength = float(x);
-        } else if (flag == "--seed") {
+        } else if (flag == "--seed" || flag == "--dither-seed") {
             uint64_t s = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), s);
             if (value.empty() || ec != std::errc() || end != value.data() + value.size())
                 return bad;
-            o.seed = s;
+            if (flag == "--seed") {
+                o.seed = s;
+            } else {
+                o.signal.ditherSeed = s;
+                o.frames = true;
+            }
+        } else if (flag == "--synthesis") {
+            const auto v = vellox::parseSynthesis(value);
+            if (!v)
+                return bad;
+            o.signal.synthesis = *v;
+            o.frames = true;
+        } else if (flag == "--dither") {
+            const auto v = vellox::parseDither(value);
+            if (!v)
+                return bad;
+            o.signal.dither = *v;
+            o.frames = true;
+        } else if (flag == "--sample-format") {
+            const auto v = vellox::parseSampleFormat(value);
+            if (!v)
+                return bad;
+            o.signal.format = *v;
+            o.frames = true;
+        } else if (flag == "--phase") {
+            if (!parseInteger(value, 0, vellox::MaxPhaseDegrees, n))
+                return bad;
+            o.signal.phaseDegrees = int32_t(n);
+            o.frames = true;
         } else {
             return "unknown flag: " + std::string(flag);
         }
@@ -246,20 +293,34 @@ int main(int argc, char** argv)
     }
 
     std::vector<int16_t> samples;
+    std::vector<unsigned char> bytes;
     try {
         vellox::UniformSource random(o.seed);
-        vellox::SynthesizeSignal(o.settings, o.module1, random, samples);
+        if (o.values) {
+            std::vector<double> values;
+            vellox::synthpath::signalValues(o.settings, o.module1, o.signal, random, values);
+            for (const double v : values) {
+                uint64_t u = 0;
+                std::memcpy(&u, &v, sizeof u);
+                for (int b = 0; b < 8; ++b)
+                    bytes.push_back(static_cast<unsigned char>((u >> (8 * b)) & 0xFFu));
+            }
+        } else if (o.frames) {
+            vellox::SignalBuffer frames;
+            vellox::SynthesizeFrames(o.settings, o.module1, o.signal, random, frames);
+            bytes.assign(frames.bytes.begin(), frames.bytes.end());
+        } else {
+            vellox::SynthesizeSignal(o.settings, o.module1, random, samples);
+            bytes.reserve(samples.size() * 2);
+            for (const int16_t s : samples) {
+                const auto u = uint16_t(s);
+                bytes.push_back(static_cast<unsigned char>(u & 0xFFu));
+                bytes.push_back(static_cast<unsigned char>(u >> 8));
+            }
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "synth-dump: synthesis failed: %s\n", e.what());
         return 1;
-    }
-
-    std::vector<unsigned char> bytes;
-    bytes.reserve(samples.size() * 2);
-    for (const int16_t s : samples) {
-        const auto u = uint16_t(s);
-        bytes.push_back(static_cast<unsigned char>(u & 0xFFu));
-        bytes.push_back(static_cast<unsigned char>(u >> 8));
     }
 
     const bool ok = o.out == "-" ? writeAll(STDOUT_FILENO, bytes) : writeFile(o.out, bytes);

@@ -52,11 +52,22 @@ namespace {
         { "level2", "STEP", "Level of F2: 0..15, 3 dB each." },
         { "noise", "STEP", "Noise on the left channel: 0..10, 10 % each." },
         { "duty", "PCT", "Duty of the PWM waveform in percent, 1..100." },
-        { "rate", "HZ", "Sample rate: 44100, 98000 or 192000." },
+        { "rate", "HZ", "Sample rate: 44100, 48000, 96000, 98000 or 192000." },
         { "sweep", "MODE", "Sweep of F1: man, lin or log." },
         { "bitcode", "BITS", "The bit pattern of the bit codes, of 0 and 1." },
         { "bitlength", "US", "Length of one bit in microseconds, 20..1000000." },
         { "reptime", "MS", "Repetition time (the length of the loop) in ms, 1..1000." },
+        { "synthesis", "NAME",
+            "exact (the formulas as written, the default) or precise (double precision, the "
+            "phase from the frame index: the cleanest tone)." },
+        { "dither", "NAME",
+            "none (the default) or tpdf: triangular dither of +-1 step of the sample format "
+            "(s16, s24; f32 is not dithered)." },
+        { "sample-format", "NAME",
+            "s16 (the default), s24 or f32: the samples of --render (--play plays s16)." },
+        { "phase", "DEG",
+            "Phase of the right channel against the left, 0..359 degrees, where both carry the "
+            "same frequency (modes 1 and 2; mode 6 with F1 = F2)." },
         { "fade-ms", "N", "Length of the click-free transitions in ms, 0..100 (0 = abrupt)." },
         { "latency", "MS",
             "Sound held ahead by the sound server, in ms, 4..500 (60 by default): less answers "
@@ -65,8 +76,8 @@ namespace {
         { "device", "NAME", "Play on this output device (see --list-devices)." },
         { "list-devices", "", "Print the playback devices, one per line, and exit." },
         { "render", "FILE",
-            "Write the signal to FILE (.wav or .flac, 16-bit) instead of opening the window; "
-            "needs --seconds." },
+            "Write the signal to FILE (.wav or .flac; 16-bit, 24-bit with --sample-format s24, "
+            "WAV float with f32) instead of opening the window; needs --seconds." },
         { "play", "",
             "Play without a window, until --seconds have passed or the program is "
             "interrupted (Ctrl+C, SIGTERM)." },
@@ -116,7 +127,7 @@ namespace {
 bool LaunchOptions::hasSettings() const
 {
     return f1 || f2 || waveform || channelMode || level1 || level2 || noise || duty || rate || sweep
-        || bitCode || bitLengthUs || repetitionMs;
+        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
 }
 
 const char* waveformFlagName(int waveform)
@@ -223,7 +234,27 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         || !ranged("duty", MinDuty, MaxDuty, " (%)", o.duty)
         || !ranged("fade-ms", 0, MaxFadeMs, " (ms)", o.fadeMs)
         || !ranged("latency", audio::SdlSoundBackend::MinLatencyMs,
-            audio::SdlSoundBackend::MaxLatencyMs, " (ms)", o.latencyMs))
+            audio::SdlSoundBackend::MaxLatencyMs, " (ms)", o.latencyMs)
+        || !ranged("phase", 0, MaxPhaseDegrees, " (degrees)", o.phase))
+        return result;
+
+    // A name from one of the shared lists (SignalOptions.h).
+    auto choice
+        = [&](const char* flag, auto parse, const std::string& accepted, auto& into) -> bool {
+        const QString name = QLatin1String(flag);
+        if (!parser.isSet(name))
+            return true;
+        const QString text = parser.value(name);
+        into = parse(text.toStdString());
+        if (!into) {
+            result.error = takesError(flag, QString::fromStdString(accepted), text);
+            return false;
+        }
+        return true;
+    };
+    if (!choice("synthesis", parseSynthesis, synthesisList(), o.synthesis)
+        || !choice("dither", parseDither, ditherList(), o.dither)
+        || !choice("sample-format", parseSampleFormat, sampleFormatList(), o.sampleFormat))
         return result;
 
     if (parser.isSet(QStringLiteral("waveform"))) {
@@ -246,9 +277,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(QStringLiteral("rate"))) {
         const QString text = parser.value(QStringLiteral("rate"));
         const auto v = integer(text);
-        if (!v || !isSampleRate(*v))
-            return fail(takesError(
-                "rate", QString::fromStdString(sampleRateList()) + QStringLiteral(" (Hz)"), text));
+        if (!v || !isPlayableRate(*v))
+            return fail(takesError("rate",
+                QString::fromStdString(playableRateList()) + QStringLiteral(" (Hz)"), text));
         o.rate = v;
     }
     if (parser.isSet(QStringLiteral("bitcode"))) {
@@ -298,6 +329,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (!isRenderableName(o.renderFile))
             return fail(takesError("render", QStringLiteral("a file name ending in .wav or .flac"),
                 QString::fromStdString(o.renderFile)));
+        if (o.sampleFormat == SampleFormat::F32
+            && QString::fromStdString(o.renderFile)
+                   .endsWith(QLatin1String(".flac"), Qt::CaseInsensitive))
+            return fail(QStringLiteral(
+                "%1: --sample-format f32 goes with .wav: FLAC holds no float samples")
+                            .arg(QLatin1String(ProgramName))
+                            .toStdString());
         if (!o.seconds)
             return fail(QStringLiteral("%1: --render needs --seconds")
                             .arg(QLatin1String(ProgramName))
@@ -305,6 +343,29 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     } else if (play) {
         o.mode = LaunchOptions::Mode::Play;
     }
+    // The window takes none of the signal's options yet, and --play plays 16 bits: until
+    // they do, these go where they act.
+    if (o.mode == LaunchOptions::Mode::Window
+        && (o.synthesis || o.dither || o.sampleFormat || o.phase))
+        return fail(QStringLiteral("%1: --synthesis, --dither, --sample-format and --phase go "
+                                   "with --render or --play")
+                        .arg(QLatin1String(ProgramName))
+                        .toStdString());
+    if (o.mode == LaunchOptions::Mode::Play && o.sampleFormat
+        && *o.sampleFormat != SampleFormat::S16)
+        return fail(
+            QStringLiteral("%1: --play plays s16; --sample-format %2 goes with --render")
+                .arg(QLatin1String(ProgramName), QLatin1String(sampleFormatName(*o.sampleFormat)))
+                .toStdString());
+    // The window's rate options are one per entry of SampleRates; until it can show another
+    // rate, the others go with --render and --play only.
+    if (o.rate && !isSampleRate(*o.rate) && o.mode == LaunchOptions::Mode::Window)
+        return fail(
+            QStringLiteral("%1: --rate %2 goes with --render or --play; the window offers %3")
+                .arg(QLatin1String(ProgramName))
+                .arg(*o.rate)
+                .arg(QString::fromStdString(sampleRateList()))
+                .toStdString());
     return result;
 }
 

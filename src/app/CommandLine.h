@@ -5,6 +5,8 @@
 // Parsing is separate from acting on it, so that every good and bad command line can be
 // checked with a table, and a bad one ends before any window or device opens.
 
+#include "SignalOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,12 +29,18 @@ struct LaunchOptions {
     std::optional<int> level2;
     std::optional<int> noise; // noise spinner steps, 10 % each
     std::optional<int> duty; // percent
-    std::optional<int> rate; // Hz
+    std::optional<int> rate; // Hz, one of PlayableRates
     std::optional<int> sweep; // 0 "Man", 1 "Lin", 2 "Log"
     // The bit-code dialog's three boxes, as typed: its rules and messages apply.
     std::optional<std::string> bitCode;
     std::optional<std::string> bitLengthUs;
     std::optional<std::string> repetitionMs;
+
+    // How the buffer is made and laid out (SignalOptions): empty leaves the default.
+    std::optional<Synthesis> synthesis;
+    std::optional<Dither> dither;
+    std::optional<SampleFormat> sampleFormat;
+    std::optional<int> phase; // degrees, 0..MaxPhaseDegrees
 
     std::optional<int> fadeMs; // the click-free transition; 0 = abrupt
     std::optional<int> latencyMs; // what the sound server holds ahead

@@ -49,6 +49,14 @@ HeadlessSettings headlessSettings(const LaunchOptions& options, std::vector<std:
         s.SweepMode = *options.sweep == 1 ? SweepLinear
             : *options.sweep == 2         ? SweepLogaritmic
                                           : SweepManual;
+    if (options.synthesis)
+        h.signal.synthesis = *options.synthesis;
+    if (options.dither)
+        h.signal.dither = *options.dither;
+    if (options.sampleFormat)
+        h.signal.format = *options.sampleFormat;
+    if (options.phase)
+        h.signal.phaseDegrees = *options.phase;
     h.module1 = bitCodeFromCommandLine(options, h.module1, messages);
     return h;
 }

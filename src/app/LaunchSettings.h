@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "GeneratorState.h"
+#include "SignalOptions.h"
 #include "SynthTypes.h"
 
 #include <string>
@@ -17,6 +18,7 @@ struct HeadlessSettings {
     GeneratorState state;
     Module1 module1;
     int32_t dutyPercent = 50;
+    SignalOptions signal; // synthesis, dither, sample format, phase
 };
 
 // `messages` receives what the bit-code dialog would show for the boxes given, in order.

@@ -10,19 +10,34 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace vellox {
 
 namespace {
 
-    int formatOf(const std::string& path)
+    // The file type of the name's extension, or 0.
+    int containerOf(const std::string& path)
     {
         const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
         if (suffix == QLatin1String("wav"))
-            return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+            return SF_FORMAT_WAV;
         if (suffix == QLatin1String("flac"))
-            return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+            return SF_FORMAT_FLAC;
+        return 0;
+    }
+
+    int subtypeOf(SampleFormat format)
+    {
+        switch (format) {
+        case SampleFormat::S16:
+            return SF_FORMAT_PCM_16;
+        case SampleFormat::S24:
+            return SF_FORMAT_PCM_24;
+        case SampleFormat::F32:
+            return SF_FORMAT_FLOAT;
+        }
         return 0;
     }
 
@@ -56,14 +71,22 @@ namespace {
 
 bool isRenderableName(const std::string& path)
 {
-    return formatOf(path) != 0;
+    return containerOf(path) != 0;
 }
 
 std::vector<int16_t> loopFrames(const HeadlessSettings& settings, UniformSource& random)
 {
     const GeneratorState& s = settings.state;
     std::vector<int16_t> samples;
-    SynthesizeSignal(synthSettings(s, settings.dutyPercent), settings.module1, random, samples);
+    if (settings.signal == SignalOptions {}) {
+        SynthesizeSignal(synthSettings(s, settings.dutyPercent), settings.module1, random, samples);
+    } else {
+        // The synthesis, dither and phase asked for, in 16 bits (the view of s16 is its bytes).
+        SignalBuffer frames;
+        SynthesizeFrames(synthSettings(s, settings.dutyPercent), settings.module1, settings.signal,
+            random, frames);
+        samples16(frames, samples);
+    }
     const int32_t bytes = audio::bufferByteCount(settings.module1.RepetitiveTime, s.SampleRate);
     const size_t values = size_t(bytes / 4) * 2;
     if (values == 0 || values > samples.size())
@@ -72,13 +95,30 @@ std::vector<int16_t> loopFrames(const HeadlessSettings& settings, UniformSource&
     return samples;
 }
 
-std::string writeLoopFile(
-    const std::string& path, const std::vector<int16_t>& loop, int32_t rate, double seconds)
+SignalBuffer loopSignal(const HeadlessSettings& settings, UniformSource& random)
 {
-    const int format = formatOf(path);
-    if (format == 0)
+    const GeneratorState& s = settings.state;
+    SignalBuffer buffer;
+    SynthesizeFrames(
+        synthSettings(s, settings.dutyPercent), settings.module1, settings.signal, random, buffer);
+    const int32_t bytes = audio::bufferByteCount(settings.module1.RepetitiveTime, s.SampleRate);
+    const std::size_t frames = std::size_t(bytes / 4);
+    if (frames == 0 || frames > std::size_t(buffer.frames()))
+        throw std::range_error("the loop holds no whole frame");
+    buffer.bytes.resize(frames * std::size_t(bytesPerFrame(buffer.format)));
+    return buffer;
+}
+
+std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, double seconds)
+{
+    const int container = containerOf(path);
+    if (container == 0)
         return "cannot write " + path + ": the name must end in .wav or .flac";
-    if (loop.size() < 2 || rate <= 0 || !(seconds > 0))
+    if (container == SF_FORMAT_FLAC && loop.format == SampleFormat::F32)
+        return "cannot write " + path + ": FLAC holds no float samples; use .wav for f32";
+    const sf_count_t loopFrames = sf_count_t(loop.frames());
+    const int32_t rate = loop.sampleRate;
+    if (loopFrames < 1 || rate <= 0 || !(seconds > 0))
         return "nothing to write";
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly))
@@ -87,17 +127,62 @@ std::string writeLoopFile(
     SF_INFO info {};
     info.samplerate = rate;
     info.channels = 2;
-    info.format = format;
+    info.format = container | subtypeOf(loop.format);
     SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &file);
     if (sound == nullptr)
         return "cannot write " + path + ": " + sf_strerror(nullptr);
+    // Floats go to the file as they are: no clipping or normalisation by libsndfile.
+    sf_command(sound, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_FALSE);
 
-    const sf_count_t loopFrames = sf_count_t(loop.size() / 2);
+    // The loop's bytes as the host's numbers for libsndfile's int16, int32 (the 24 bits on
+    // top, as PCM_24 takes them) and float writers.
+    const std::size_t values = std::size_t(2 * loopFrames);
+    std::vector<int16_t> shorts;
+    std::vector<int32_t> ints;
+    std::vector<float> floats;
+    const uint8_t* bytes = loop.bytes.data();
+    const auto little = [bytes](std::size_t v, std::size_t width) {
+        uint32_t u = 0;
+        for (std::size_t b = 0; b < width; ++b)
+            u |= uint32_t(bytes[v * width + b]) << (8 * b);
+        return u;
+    };
+    switch (loop.format) {
+    case SampleFormat::S16:
+        shorts.resize(values);
+        for (std::size_t v = 0; v < values; ++v)
+            shorts[v] = int16_t(uint16_t(little(v, 2)));
+        break;
+    case SampleFormat::S24:
+        ints.resize(values);
+        for (std::size_t v = 0; v < values; ++v)
+            ints[v] = int32_t(little(v, 4));
+        break;
+    case SampleFormat::F32:
+        floats.resize(values);
+        for (std::size_t v = 0; v < values; ++v) {
+            const uint32_t u = little(v, 4);
+            std::memcpy(&floats[v], &u, sizeof u);
+        }
+        break;
+    }
+
     sf_count_t left = sf_count_t(std::llround(seconds * double(rate)));
     bool ok = true;
     while (left > 0 && ok) {
         const sf_count_t n = std::min(left, loopFrames);
-        ok = sf_writef_short(sound, loop.data(), n) == n;
+        switch (loop.format) {
+        case SampleFormat::S16:
+            ok = sf_writef_short(sound, shorts.data(), n) == n;
+            break;
+        case SampleFormat::S24:
+            ok = sf_writef_int(sound, ints.data(), n) == n;
+            break;
+        case SampleFormat::F32:
+            ok = sf_writef_float(sound, floats.data(), n) == n;
+            break;
+        }
         left -= n;
     }
     const std::string soundError = ok ? std::string() : sf_strerror(sound);
@@ -110,6 +195,21 @@ std::string writeLoopFile(
     if (!file.commit())
         return "cannot write " + path + ": " + file.errorString().toStdString();
     return {};
+}
+
+std::string writeLoopFile(
+    const std::string& path, const std::vector<int16_t>& loop, int32_t rate, double seconds)
+{
+    SignalBuffer buffer;
+    buffer.format = SampleFormat::S16;
+    buffer.sampleRate = rate;
+    buffer.bytes.resize(2 * (loop.size() / 2) * 2);
+    for (std::size_t v = 0; v < 2 * (loop.size() / 2); ++v) {
+        const uint16_t u = uint16_t(loop[v]);
+        buffer.bytes[2 * v] = uint8_t(u & 0xffu);
+        buffer.bytes[2 * v + 1] = uint8_t(u >> 8);
+    }
+    return writeLoopFile(path, buffer, seconds);
 }
 
 } // namespace vellox

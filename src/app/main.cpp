@@ -75,9 +75,8 @@ int render(const LaunchOptions& options)
     printMessages(messages);
     try {
         vellox::UniformSource random;
-        const std::vector<int16_t> loop = vellox::loopFrames(settings, random);
-        const std::string error = vellox::writeLoopFile(
-            options.renderFile, loop, settings.state.SampleRate, *options.seconds);
+        const vellox::SignalBuffer loop = vellox::loopSignal(settings, random);
+        const std::string error = vellox::writeLoopFile(options.renderFile, loop, *options.seconds);
         if (!error.empty()) {
             printError(error);
             return 1;

@@ -3,7 +3,12 @@
 // Which engine SynthesizeSignal runs, for tests and benchmarks. Internal to vellox_synth
 // and its tests; the program itself never calls these.
 
+#include "SignalOptions.h"
+#include "SynthTypes.h"
+#include "UniformSource.h"
+
 #include <cstdint>
+#include <vector>
 
 namespace vellox::synthpath {
 
@@ -41,5 +46,11 @@ Stats lastStats();
 // - boundScale: multiplies every error bound by 2^boundScale; large values make every value
 //   fall back, which exercises the fallback path on every sample.
 void setTestHooks(double sinePerturbation, int boundScale);
+
+// The values SynthesizeFrames rounds: 2*SampleRate doubles on the 16-bit scale (left at
+// even indices), before the format's scale, dither, rounding and clipping. Draws from `random`
+// as SynthesizeFrames does.
+PhaseSteps signalValues(const SynthSettings& settings, const Module1& module1,
+    const SignalOptions& options, UniformSource& random, std::vector<double>& values);
 
 } // namespace vellox::synthpath

@@ -53,6 +53,58 @@ inline std::string sampleRateList()
 
 static_assert(isSampleRate(StartSampleRate));
 
+// Rates the synthesis, the render and the command line take beside SampleRates: the sound
+// card's own (most devices and desktop sound servers run at 48000 or 96000). The window's
+// rate options stay one per entry of SampleRates; these are set elsewhere.
+inline constexpr std::array ExtraSampleRates { 48000, 96000 };
+
+// Every rate a buffer can be made at, ascending.
+inline constexpr std::array PlayableRates { 44100, 48000, 96000, 98000, 192000 };
+
+constexpr bool isPlayableRate(int32_t rate)
+{
+    for (const int32_t r : PlayableRates)
+        if (r == rate)
+            return true;
+    return false;
+}
+
+// "44100, 48000, 96000, 98000 or 192000".
+inline std::string playableRateList()
+{
+    std::string text;
+    for (std::size_t i = 0; i < PlayableRates.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == PlayableRates.size() ? " or " : ", ";
+        text += std::to_string(PlayableRates[i]);
+    }
+    return text;
+}
+
+// PlayableRates is SampleRates and ExtraSampleRates together, each rate once; and every
+// playable rate is a multiple of 4 (the precise synthesis takes a cosine a quarter turn
+// along its sine table).
+constexpr bool playableRatesAreTheUnion()
+{
+    std::size_t found = 0;
+    for (const int32_t r : PlayableRates) {
+        bool inOne = false;
+        for (const int32_t s : SampleRates)
+            inOne = inOne || s == r;
+        for (const int32_t e : ExtraSampleRates) {
+            if (e == r && inOne)
+                return false;
+            inOne = inOne || e == r;
+        }
+        found += inOne ? 1 : 0;
+        if (r % 4 != 0)
+            return false;
+    }
+    return found == PlayableRates.size()
+        && PlayableRates.size() == SampleRates.size() + ExtraSampleRates.size();
+}
+static_assert(playableRatesAreTheUnion());
+
 // ---- frequencies ---------------------------------------------------------------------
 
 // Every frequency field (F1, F2) stays within MinFrequency..MaxFrequency Hz.
@@ -182,7 +234,7 @@ inline constexpr int32_t StartDutyPercent = 50;
 
 // The fields of the generator state that the synthesis reads, with their stored widths.
 struct SynthSettings {
-    int32_t SampleRate = StartSampleRate; // one of SampleRates, frames per second
+    int32_t SampleRate = StartSampleRate; // one of PlayableRates, frames per second
     int16_t Frequency1 = StartFrequency1; // Hz, MinFrequency..MaxFrequency
     int16_t Frequency2 = StartFrequency2; // Hz, MinFrequency..MaxFrequency
     float Pi = 0.0f; // 4*atan(1) stored as float32

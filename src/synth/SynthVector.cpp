@@ -351,6 +351,28 @@ namespace synthvector {
         return true;
     }
 
+    void drawDifferences(Path path, UniformSource& random, double* d, int32_t n)
+    {
+        if (path == Path::Avx512)
+            avx512::drawDifferences(random, d, n);
+        else if (path == Path::Avx2)
+            avx2::drawDifferences(random, d, n);
+        else
+            for (int32_t k = 0; k < n; ++k)
+                d[k] = drawDifference(random);
+    }
+
+    void sines(Path path, const double* x, double* out, int32_t n)
+    {
+        if (path == Path::Avx512)
+            avx512::sineOf(x, out, n);
+        else if (path == Path::Avx2)
+            avx2::sineOf(x, out, n);
+        else
+            for (int32_t k = 0; k < n; ++k)
+                out[k] = std::sin(x[k]);
+    }
+
 } // namespace synthvector
 
 namespace synthpath {

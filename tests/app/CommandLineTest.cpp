@@ -73,8 +73,35 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--duty", "101" }, "--duty takes 1..100 (%)", nullptr },
         { { "--rate", "192000", "--sweep", "log" }, "",
             [](const LaunchOptions& o) { return o.rate == 192000 && o.sweep == 2; } },
-        { { "--rate", "48000" }, "--rate takes 44100, 98000 or 192000 (Hz), not \"48000\"",
-            nullptr },
+        { { "--rate", "47999" },
+            "--rate takes 44100, 48000, 96000, 98000 or 192000 (Hz), not \"47999\"", nullptr },
+        // The sound card's own rates, without a window until it offers them.
+        { { "--play", "--rate", "48000" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Play && o.rate == 48000; } },
+        { { "--rate", "96000" }, "--rate 96000 goes with --render or --play", nullptr },
+        { { "--synthesis", "precise", "--dither", "tpdf", "--sample-format", "s24", "--phase",
+              "359", "--render", "a.flac", "--seconds", "1" },
+            "",
+            [](const LaunchOptions& o) {
+                return o.synthesis == Synthesis::Precise && o.dither == Dither::Tpdf
+                    && o.sampleFormat == SampleFormat::S24 && o.phase == 359 && o.hasSettings();
+            } },
+        { { "--synthesis", "exact", "--dither", "none", "--sample-format", "s16", "--phase", "0",
+              "--play" },
+            "",
+            [](const LaunchOptions& o) {
+                return o.synthesis == Synthesis::Exact && o.dither == Dither::None
+                    && o.sampleFormat == SampleFormat::S16 && o.phase == 0;
+            } },
+        { { "--synthesis", "Precise" }, "--synthesis takes exact or precise, not", nullptr },
+        { { "--dither", "rpdf" }, "--dither takes none or tpdf", nullptr },
+        { { "--sample-format", "s32" }, "--sample-format takes s16, s24 or f32", nullptr },
+        { { "--phase", "360" }, "--phase takes 0..359 (degrees)", nullptr },
+        { { "--phase", "90" }, "--phase go with --render or --play", nullptr },
+        { { "--play", "--sample-format", "f32" }, "--play plays s16", nullptr },
+        { { "--phase", "-1" }, "--phase takes 0..359", nullptr },
+        { { "--render", "a.flac", "--seconds", "1", "--sample-format", "f32" },
+            "FLAC holds no float", nullptr },
         { { "--sweep", "up" }, "--sweep takes man, lin or log", nullptr },
         { { "--bitcode", "0110", "--bitlength", "250", "--reptime", " 40" }, "",
             [](const LaunchOptions& o) {
@@ -168,6 +195,27 @@ TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Value Repetitive Time is 1mS to 1000 mS ");
     EXPECT_EQ(h.module1.RepetitiveTime, 1.0f);
+    EXPECT_EQ(h.signal, SignalOptions {}); // nothing asked: the buffer of before
+
+    const auto signal = parse({ "--synthesis", "precise", "--dither", "tpdf", "--sample-format",
+        "f32", "--phase", "90", "--render", "a.wav", "--seconds", "1", "--rate", "96000" });
+    ASSERT_EQ(signal.error, "");
+    const HeadlessSettings hs = headlessSettings(signal.options, messages);
+    EXPECT_EQ(hs.signal.synthesis, Synthesis::Precise);
+    EXPECT_EQ(hs.signal.dither, Dither::Tpdf);
+    EXPECT_EQ(hs.signal.format, SampleFormat::F32);
+    EXPECT_EQ(hs.signal.phaseDegrees, 90);
+    EXPECT_EQ(hs.signal.ditherSeed, DefaultDitherSeed);
+    EXPECT_EQ(hs.state.SampleRate, 96000);
+
+    // --play's 16-bit loop is the rendered s16 loop, byte for byte, dither and phase included.
+    HeadlessSettings s16 = hs;
+    s16.signal.format = SampleFormat::S16;
+    UniformSource first(1), second(1);
+    const std::vector<int16_t> played = loopFrames(s16, first);
+    const SignalBuffer rendered = loopSignal(s16, second);
+    ASSERT_EQ(played.size() * 2, rendered.bytes.size());
+    EXPECT_EQ(std::memcmp(played.data(), rendered.bytes.data(), rendered.bytes.size()), 0);
 }
 
 // ---- the program ------------------------------------------------------------------------
@@ -209,7 +257,8 @@ TEST(Program, ExitStatusAndOutput)
     } rows[] = {
         { { "--version" }, 0, "vellox 2.29.1411\n", "" },
         { { "--help" }, 0, "--render FILE", "" },
-        { { "--rate", "48000" }, 2, "", "vellox: --rate takes 44100, 98000 or 192000" },
+        { { "--rate", "47999" }, 2, "",
+            "vellox: --rate takes 44100, 48000, 96000, 98000 or 192000" },
         { { "--nonsense" }, 2, "", "vellox: Unknown option 'nonsense'." },
         { { "--render", "/nonexistent-dir/x.wav", "--seconds", "1" }, 1, "",
             "vellox: cannot write /nonexistent-dir/x.wav" },
@@ -283,6 +332,81 @@ TEST(Program, RenderWritesTheLoopRepeated)
         ASSERT_EQ(loop.size(), size_t(rate / 4) * 2);
         for (size_t i = 0; i < got.size(); ++i)
             ASSERT_EQ(got[i], loop[i % loop.size()]) << "value " << i;
+    }
+}
+
+// --render in 24-bit (WAV and FLAC) and float (WAV): the samples in the file are the loop's
+// frames of SynthesizeFrames unchanged, at the sound card's own rates too.
+TEST(Program, RenderWritesTheOtherFormatsUnchanged)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        const char* rate;
+        const char* name;
+        const char* format;
+        int type;
+        int subtype;
+        int bits; // as soxi tells
+    } rows[] = {
+        { "48000", "a.wav", "s24", SF_FORMAT_WAV, SF_FORMAT_PCM_24, 24 },
+        { "96000", "b.flac", "s24", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, 24 },
+        { "44100", "c.wav", "f32", SF_FORMAT_WAV, SF_FORMAT_FLOAT, 32 },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir.filePath(QLatin1String(row.name));
+        const QStringList arguments { "--render", path, "--seconds", "0.6", "--rate", row.rate,
+            "--f1", "1001", "--waveform", "sine", "--reptime", "250", "--synthesis", "precise",
+            "--dither", "tpdf", "--phase", "90", "--sample-format", row.format };
+        const ProgramRun run = runProgram(arguments);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+        SF_INFO info {};
+        SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        const int rate = QString::fromLatin1(row.rate).toInt();
+        EXPECT_EQ(info.samplerate, rate);
+        EXPECT_EQ(info.channels, 2);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, row.type);
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, row.subtype);
+        EXPECT_EQ(info.frames, sf_count_t(std::llround(0.6 * rate)));
+        QProcess soxi;
+        soxi.start(QStringLiteral("soxi"), { QStringLiteral("-b"), path });
+        ASSERT_TRUE(soxi.waitForFinished(10000));
+        EXPECT_EQ(QString::fromLatin1(soxi.readAllStandardOutput()).trimmed().toInt(), row.bits);
+
+        std::vector<std::string> messages;
+        const HeadlessSettings settings
+            = headlessSettings(parse(arguments.mid(4)).options, messages);
+        UniformSource random(1);
+        const SignalBuffer loop = loopSignal(settings, random);
+        ASSERT_EQ(loop.frames(), rate / 4);
+        const size_t values = size_t(info.frames) * 2;
+        const size_t loopValues = size_t(loop.frames()) * 2;
+        const auto loopWord = [&](size_t v) {
+            uint32_t u = 0;
+            std::memcpy(&u, loop.bytes.data() + 4 * (v % loopValues), 4);
+            return u;
+        };
+        if (row.subtype == SF_FORMAT_FLOAT) {
+            std::vector<float> got(values);
+            EXPECT_EQ(sf_readf_float(file, got.data(), info.frames), info.frames);
+            for (size_t v = 0; v < values; ++v) {
+                float want;
+                const uint32_t u = loopWord(v);
+                std::memcpy(&want, &u, 4);
+                ASSERT_EQ(got[v], want) << "value " << v;
+            }
+        } else {
+            std::vector<int32_t> got(values);
+            EXPECT_EQ(sf_readf_int(file, got.data(), info.frames), info.frames);
+            for (size_t v = 0; v < values; ++v) {
+                ASSERT_EQ(uint32_t(got[v]), loopWord(v)) << "value " << v;
+                ASSERT_EQ(got[v] & 0xff, 0) << "value " << v;
+            }
+        }
+        sf_close(file);
     }
 }
 

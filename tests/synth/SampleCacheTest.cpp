@@ -17,6 +17,7 @@
 
 using vellox::Module1;
 using vellox::SampleCache;
+using vellox::SignalOptions;
 using vellox::SynthSettings;
 using vellox::UniformSource;
 
@@ -41,11 +42,17 @@ template <class T, std::size_t N = 1> constexpr std::size_t fieldCount()
         return N - 1;
 }
 
-std::vector<int16_t> fresh(const SynthSettings& s, const Module1& m)
+std::vector<int16_t> fresh(const SynthSettings& s, const Module1& m, const SignalOptions& o = {})
 {
     UniformSource random(1);
     std::vector<int16_t> samples;
-    vellox::SynthesizeSignal(s, m, random, samples);
+    if (o == SignalOptions {}) {
+        vellox::SynthesizeSignal(s, m, random, samples);
+    } else {
+        vellox::SignalBuffer frames;
+        vellox::SynthesizeFrames(s, m, o, random, frames);
+        vellox::samples16(frames, samples);
+    }
     return samples;
 }
 
@@ -60,29 +67,43 @@ bool marked(const std::vector<int16_t>& samples)
 
 struct FieldChange {
     const char* field;
-    std::function<void(SynthSettings&, Module1&)> change;
+    std::function<void(SynthSettings&, Module1&, SignalOptions&)> change;
 };
 
 // One change per field of the cache's inputs, each to a value the synthesis accepts.
 const FieldChange FieldChanges[] = {
-    { "SampleRate", [](SynthSettings& s, Module1&) { s.SampleRate = 44100; } },
-    { "Frequency1", [](SynthSettings& s, Module1&) { s.Frequency1 = 1001; } },
-    { "Frequency2", [](SynthSettings& s, Module1&) { s.Frequency2 = 101; } },
-    { "Pi", [](SynthSettings& s, Module1&) { s.Pi = std::nextafter(s.Pi, 4.0f); } },
-    { "Level1", [](SynthSettings& s, Module1&) { s.Level1 = 0.5f; } },
-    { "Level2", [](SynthSettings& s, Module1&) { s.Level2 = 0.5f; } },
+    { "SampleRate", [](SynthSettings& s, Module1&, SignalOptions&) { s.SampleRate = 44100; } },
+    { "Frequency1", [](SynthSettings& s, Module1&, SignalOptions&) { s.Frequency1 = 1001; } },
+    { "Frequency2", [](SynthSettings& s, Module1&, SignalOptions&) { s.Frequency2 = 101; } },
+    { "Pi", [](SynthSettings& s, Module1&, SignalOptions&) { s.Pi = std::nextafter(s.Pi, 4.0f); } },
+    { "Level1", [](SynthSettings& s, Module1&, SignalOptions&) { s.Level1 = 0.5f; } },
+    { "Level2", [](SynthSettings& s, Module1&, SignalOptions&) { s.Level2 = 0.5f; } },
     // The buffer made at noise 0 is kept; noise in the next settings must not take it.
-    { "NoiseLevel", [](SynthSettings& s, Module1&) { s.NoiseLevel = 0.1f; } },
-    { "Waveform", [](SynthSettings& s, Module1&) { s.Waveform = vellox::WaveSquare; } },
-    { "ChannelMode", [](SynthSettings& s, Module1&) { s.ChannelMode = vellox::ModeF1PlusF2; } },
-    { "DutyPercent", [](SynthSettings& s, Module1&) { s.DutyPercent = 49; } },
-    { "BitCode", [](SynthSettings&, Module1& m) { m.BitCode = "1"; } },
-    { "RepetitiveTime", [](SynthSettings&, Module1& m) { m.RepetitiveTime = 0.5f; } },
-    { "BitLength", [](SynthSettings&, Module1& m) { m.BitLength = 0.002f; } },
+    { "NoiseLevel", [](SynthSettings& s, Module1&, SignalOptions&) { s.NoiseLevel = 0.1f; } },
+    { "Waveform",
+        [](SynthSettings& s, Module1&, SignalOptions&) { s.Waveform = vellox::WaveSquare; } },
+    { "ChannelMode",
+        [](SynthSettings& s, Module1&, SignalOptions&) { s.ChannelMode = vellox::ModeF1PlusF2; } },
+    { "DutyPercent", [](SynthSettings& s, Module1&, SignalOptions&) { s.DutyPercent = 49; } },
+    { "BitCode", [](SynthSettings&, Module1& m, SignalOptions&) { m.BitCode = "1"; } },
+    { "RepetitiveTime",
+        [](SynthSettings&, Module1& m, SignalOptions&) { m.RepetitiveTime = 0.5f; } },
+    { "BitLength", [](SynthSettings&, Module1& m, SignalOptions&) { m.BitLength = 0.002f; } },
+    { "synthesis",
+        [](SynthSettings&, Module1&, SignalOptions& o) {
+            o.synthesis = vellox::Synthesis::Precise;
+        } },
+    { "dither",
+        [](SynthSettings&, Module1&, SignalOptions& o) { o.dither = vellox::Dither::Tpdf; } },
+    { "format",
+        [](SynthSettings&, Module1&, SignalOptions& o) { o.format = vellox::SampleFormat::S24; } },
+    { "phaseDegrees", [](SynthSettings&, Module1&, SignalOptions& o) { o.phaseDegrees = 90; } },
+    { "ditherSeed", [](SynthSettings&, Module1&, SignalOptions& o) { o.ditherSeed = 2; } },
 };
 
-// A field added to either struct needs its row above.
-static_assert(fieldCount<SynthSettings>() + fieldCount<Module1>() == std::size(FieldChanges));
+// A field added to any of the structs needs its row above.
+static_assert(fieldCount<SynthSettings>() + fieldCount<Module1>() + fieldCount<SignalOptions>()
+    == std::size(FieldChanges));
 
 } // namespace
 
@@ -109,17 +130,18 @@ TEST(SampleCache, EveryFieldOfTheInputsCounts)
         std::vector<int16_t> samples;
         SynthSettings s = vellox::startSynthSettings();
         Module1 m = vellox::startModule1();
-        cache.synthesize(s, m, random, samples);
+        SignalOptions o;
+        cache.synthesize(s, m, o, random, samples);
         mark(samples);
         cache.setAside(samples); // the spare is compared as well
-        cache.synthesize(s, m, random, samples);
+        cache.synthesize(s, m, o, random, samples);
         ASSERT_TRUE(marked(samples)) << "the same inputs were not taken again";
 
-        c.change(s, m);
-        cache.synthesize(s, m, random, samples);
+        c.change(s, m, o);
+        cache.synthesize(s, m, o, random, samples);
         EXPECT_FALSE(marked(samples)) << "a buffer of other inputs was taken";
         if (s.NoiseLevel == 0.0f) {
-            EXPECT_EQ(samples, fresh(s, m));
+            EXPECT_EQ(samples, fresh(s, m, o));
         }
     }
 }

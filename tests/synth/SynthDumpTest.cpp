@@ -97,7 +97,7 @@ std::vector<int16_t> expected(
 TEST_F(SynthDump, BadFlagsExitWithStatus2AndWriteNothing)
 {
     const std::vector<std::vector<std::string>> cases = {
-        { "--rate", "48000" },
+        { "--rate", "47999" },
         { "--rate", "98000.0" },
         { "--rate", "" },
         { "--rate" },

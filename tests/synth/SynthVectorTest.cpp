@@ -25,7 +25,7 @@ using synthpath::Path;
 namespace {
 
 constexpr uint64_t Seed = 77001;
-const auto& Rates = vellox::SampleRates;
+const auto& Rates = vellox::PlayableRates; // the window's three and the sound card's own
 const Path Paths[] = { Path::Scalar, Path::Avx2, Path::Avx512 };
 
 const char* nameOf(Path p)

@@ -23,7 +23,7 @@ using vellox::UniformSource;
 namespace {
 
 constexpr uint64_t Seed = 20240601;
-const auto& Rates = vellox::SampleRates;
+const auto& Rates = vellox::PlayableRates; // the window's three and the sound card's own
 
 SynthSettings startSettings()
 {
@@ -866,7 +866,7 @@ TEST(SynthesizeSignal, UnknownSelectorsLeaveTheLeftChannelSilentWithoutDraws)
 TEST(SynthesizeSignal, BrokenPreconditionsAreErrorsNotGarbage)
 {
     const std::function<void(SynthSettings&)> cases[] = {
-        [](SynthSettings& s) { s.SampleRate = 48000; }, [](SynthSettings& s) { s.SampleRate = 0; },
+        [](SynthSettings& s) { s.SampleRate = 47999; }, [](SynthSettings& s) { s.SampleRate = 0; },
         [](SynthSettings& s) { s.SampleRate = -98000; },
         [](SynthSettings& s) { s.Frequency1 = 19; }, [](SynthSettings& s) { s.Frequency1 = 0; },
         [](SynthSettings& s) { s.Frequency2 = 20001; },

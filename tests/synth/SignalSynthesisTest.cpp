@@ -1,0 +1,310 @@
+// The general synthesis (SynthesizeFrames): the default is the 16-bit buffer byte for byte,
+// the unrounded exact formulas round to it, the formats keep the level and lay the bytes out
+// as the device takes them, the dither is triangular and reproducible, the phase turns the
+// right channel exactly where it means something, and the precise synthesis follows its
+// formulas within 1e-9 of a 16-bit step. The independent reading of the precise formulas
+// over every waveform and mode is tests/crosscheck/synth_reference.py.
+
+#include "SynthPath.h"
+#include "Synthesizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+using namespace vellox;
+
+namespace {
+
+constexpr uint64_t Seed = 7;
+
+SynthSettings settingsAt(int32_t rate, int wave, int mode)
+{
+    SynthSettings s = startSynthSettings();
+    s.SampleRate = rate;
+    s.Frequency1 = 1001;
+    s.Frequency2 = 97;
+    s.Waveform = int16_t(wave);
+    s.ChannelMode = int16_t(mode);
+    return s;
+}
+
+SignalBuffer frames(const SynthSettings& s, const SignalOptions& o, uint64_t seed = Seed)
+{
+    UniformSource random(seed);
+    SignalBuffer b;
+    SynthesizeFrames(s, startModule1(), o, random, b);
+    return b;
+}
+
+std::vector<double> values(const SynthSettings& s, const SignalOptions& o, uint64_t seed = Seed)
+{
+    UniformSource random(seed);
+    std::vector<double> v;
+    synthpath::signalValues(s, startModule1(), o, random, v);
+    return v;
+}
+
+template <class T> T word(const SignalBuffer& b, std::size_t v)
+{
+    T x;
+    std::memcpy(&x, b.bytes.data() + v * sizeof(T), sizeof(T));
+    return x;
+}
+
+double roundClip(double v, double limit)
+{
+    return std::fmax(-limit, std::fmin(limit, std::nearbyint(v)));
+}
+
+SignalOptions precise()
+{
+    SignalOptions o;
+    o.synthesis = Synthesis::Precise;
+    return o;
+}
+
+} // namespace
+
+// The contract with the device: the default options give Samples' bytes and the same draws,
+// for every waveform and mode, noise included.
+TEST(SynthesizeFrames, DefaultIsTheSamplesBytesAndDraws)
+{
+    for (const int32_t rate : { 44100, 48000 })
+        for (int wave = 0; wave < WaveformCount; ++wave)
+            for (int mode = ModeF1Both; mode < ModeEnd; ++mode) {
+                SCOPED_TRACE(testing::Message() << rate << " " << wave << "/" << mode);
+                SynthSettings s = settingsAt(rate, wave, mode);
+                s.NoiseLevel = 0.3f;
+                UniformSource a(Seed), b(Seed);
+                std::vector<int16_t> samples;
+                SynthesizeSignal(s, startModule1(), a, samples);
+                SignalBuffer buffer;
+                SynthesizeFrames(s, startModule1(), SignalOptions {}, b, buffer);
+                ASSERT_EQ(buffer.frames(), rate);
+                ASSERT_EQ(buffer.bytes.size(), 4 * std::size_t(rate));
+                ASSERT_EQ(std::memcmp(buffer.bytes.data(), samples.data(), buffer.bytes.size()), 0);
+                EXPECT_EQ(a.next(), b.next());
+            }
+}
+
+// The general path evaluates the very formulas of the 16-bit engines: rounded, its exact
+// values are the buffer, draws included.
+TEST(SynthesizeFrames, ExactValuesRoundToTheExactBuffer)
+{
+    for (int wave = 0; wave < WaveformCount; ++wave)
+        for (int mode = ModeF1Both; mode < ModeEnd; ++mode) {
+            SCOPED_TRACE(testing::Message() << wave << "/" << mode);
+            SynthSettings s = settingsAt(44100, wave, mode);
+            s.NoiseLevel = 0.5f;
+            s.Level1 = 1.0f; // clipping in AM
+            s.Level2 = 1.0f;
+            UniformSource random(Seed);
+            std::vector<int16_t> samples;
+            SynthesizeSignal(s, startModule1(), random, samples);
+            const std::vector<double> v = values(s, SignalOptions {});
+            for (std::size_t i = 0; i < v.size(); ++i)
+                ASSERT_EQ(roundClip(v[i], 32767.0), samples[i]) << "value " << i;
+        }
+}
+
+// One tone, one level in every format; each format rounds and clips at its own word length.
+TEST(SynthesizeFrames, FormatsKeepTheLevelAndTheLayout)
+{
+    const struct {
+        int wave, mode;
+        float level;
+    } rows[] = {
+        { WaveSine, ModeF1Both, startLevel() },
+        { WaveSine, ModeAm, 1.0f }, // the envelope reaches twice full level: clipped
+        { WaveStairsRising, ModeF1PlusF2, 1.0f }, // the ramp and F2 sum to twice full level
+    };
+    for (const SignalOptions base : { SignalOptions {}, precise() })
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message()
+                << synthesisName(base.synthesis) << " " << row.wave << "/" << row.mode);
+            SynthSettings s = settingsAt(48000, row.wave, row.mode);
+            s.Level1 = s.Level2 = row.level;
+            const std::vector<double> v = values(s, base);
+            SignalOptions o = base;
+            o.format = SampleFormat::S16;
+            const SignalBuffer b16 = frames(s, o);
+            o.format = SampleFormat::S24;
+            const SignalBuffer b24 = frames(s, o);
+            o.format = SampleFormat::F32;
+            const SignalBuffer b32 = frames(s, o);
+            ASSERT_EQ(b24.bytes.size(), 8 * std::size_t(48000));
+            ASSERT_EQ(b32.bytes.size(), 8 * std::size_t(48000));
+            bool clipped = false;
+            for (std::size_t i = 0; i < v.size(); ++i) {
+                ASSERT_EQ(word<int16_t>(b16, i), roundClip(v[i], 32767.0)) << i;
+                const int32_t s24 = word<int32_t>(b24, i);
+                ASSERT_EQ(s24 & 0xff, 0) << i;
+                ASSERT_EQ(s24 / 256, roundClip(v[i] * 256.0, 8388607.0)) << i;
+                const float f = word<float>(b32, i);
+                ASSERT_EQ(f, float(std::fmax(-1.0, std::fmin(1.0, v[i] / 32768.0)))) << i;
+                clipped = clipped || std::fabs(v[i]) > 32768.0;
+            }
+            EXPECT_EQ(clipped, row.level == 1.0f);
+
+            // The 16-bit view of each is within half a step of the 16-bit buffer.
+            for (const SignalBuffer* b : { &b16, &b24, &b32 }) {
+                std::vector<int16_t> view;
+                samples16(*b, view);
+                ASSERT_EQ(view.size(), 2 * std::size_t(48000) + 1);
+                EXPECT_EQ(view.back(), 0);
+                for (std::size_t i = 0; i + 1 < view.size(); ++i)
+                    ASSERT_LE(std::abs(int(view[i]) - int(word<int16_t>(b16, i))), 1) << i;
+            }
+        }
+}
+
+// Triangular dither of +-1 step: its error (the rounded value less the unrounded one) lies
+// within 1.5 steps, has mean 0 and the variance of TPDF plus rounding (1/6 + 1/12). The same
+// seed gives the same bytes; float is not dithered.
+TEST(SynthesizeFrames, TpdfDitherIsTriangularAndSeeded)
+{
+    const SynthSettings s = settingsAt(96000, WaveSine, ModeF1Both);
+    for (const SampleFormat format : { SampleFormat::S16, SampleFormat::S24 }) {
+        SCOPED_TRACE(sampleFormatName(format));
+        SignalOptions o = precise();
+        o.format = format;
+        const std::vector<double> v = values(s, o);
+        const SignalBuffer plain = frames(s, o);
+        o.dither = Dither::Tpdf;
+        const SignalBuffer dithered = frames(s, o);
+        EXPECT_EQ(frames(s, o).bytes, dithered.bytes);
+        SignalOptions other = o;
+        other.ditherSeed = o.ditherSeed + 1;
+        EXPECT_NE(frames(s, other).bytes, dithered.bytes);
+
+        const double scale = format == SampleFormat::S24 ? 256.0 : 1.0;
+        double sum = 0.0, squares = 0.0, worstPlain = 0.0, worst = 0.0;
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const double got = format == SampleFormat::S24 ? word<int32_t>(dithered, i) / 256
+                                                           : word<int16_t>(dithered, i);
+            const double rounded = format == SampleFormat::S24 ? word<int32_t>(plain, i) / 256
+                                                               : word<int16_t>(plain, i);
+            const double e = got - v[i] * scale;
+            sum += e;
+            squares += e * e;
+            worst = std::fmax(worst, std::fabs(e));
+            worstPlain = std::fmax(worstPlain, std::fabs(rounded - v[i] * scale));
+        }
+        const double n = double(v.size());
+        EXPECT_LE(worstPlain, 0.5);
+        EXPECT_LT(worst, 1.5);
+        EXPECT_GT(worst, 1.0);
+        EXPECT_NEAR(sum / n, 0.0, 0.01);
+        EXPECT_NEAR(squares / n, 0.25, 0.01);
+    }
+    SignalOptions f = precise();
+    f.format = SampleFormat::F32;
+    const SignalBuffer plain = frames(s, f);
+    f.dither = Dither::Tpdf;
+    EXPECT_EQ(frames(s, f).bytes, plain.bytes);
+}
+
+// The phase turns the right channel's sine where phaseApplies says, and nowhere else; the left
+// channel never moves, and 0 degrees is the buffer of before in both syntheses.
+TEST(SynthesizeFrames, PhaseTurnsTheRightChannelWhereItApplies)
+{
+    const struct {
+        int wave, mode, f2;
+        bool applies;
+    } rows[] = {
+        { WaveSine, ModeF1Both, 97, true },
+        { WaveSquare, ModeF1Both, 97, true },
+        { WaveStairsFalling, ModeF1PlusF2, 97, true },
+        { WaveSine, ModeStereo, 1001, true }, // F1 = F2
+        { WaveSine, ModeStereo, 97, false },
+        { WaveSine, ModeAm, 97, false },
+        { WaveTriangle, ModeFm, 97, false },
+        { WaveNoise, ModeF1Both, 97, false },
+        { WaveBitTwoTone, ModeF1Both, 97, false },
+    };
+    constexpr int32_t Rate = 44100;
+    constexpr int Degrees = 123;
+    const double phi = 2.0 * std::numbers::pi * Degrees / 360.0;
+    for (const SignalOptions base : { SignalOptions {}, precise() })
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message()
+                << synthesisName(base.synthesis) << " " << row.wave << "/" << row.mode);
+            SynthSettings s = settingsAt(Rate, row.wave, row.mode);
+            s.Frequency2 = int16_t(row.f2);
+            EXPECT_EQ(phaseApplies(row.wave, row.mode, s.Frequency1, s.Frequency2), row.applies);
+            SignalOptions turned = base;
+            turned.phaseDegrees = Degrees;
+            const SignalBuffer zero = frames(s, base);
+            const SignalBuffer b = frames(s, turned);
+            if (base.synthesis == Synthesis::Precise) {
+                SignalOptions explicitZero = base;
+                explicitZero.phaseDegrees = 0;
+                EXPECT_EQ(frames(s, explicitZero).bytes, zero.bytes);
+            }
+            if (!row.applies) {
+                EXPECT_EQ(b.bytes, zero.bytes);
+                continue;
+            }
+            const bool f1 = row.mode == ModeF1Both;
+            const int f = f1 ? s.Frequency1 : s.Frequency2;
+            const double level = double(f1 ? s.Level1 : s.Level2);
+            const float step = float(double(float(f)) * double(s.Pi) / double(Rate));
+            int moved = 0;
+            for (int32_t k = 0; k < Rate; ++k) {
+                ASSERT_EQ(
+                    word<int16_t>(b, 2 * std::size_t(k)), word<int16_t>(zero, 2 * std::size_t(k)));
+                double want;
+                if (base.synthesis == Synthesis::Exact) {
+                    want = std::nearbyint(
+                        std::sin(double(step) * double(2 * k) + phi) * 20000.0 * level);
+                } else {
+                    const long double turn = (long double)((int64_t(f) * k) % Rate) / Rate;
+                    want = std::nearbyint(double(
+                        std::sin(2.0L * std::numbers::pi_v<long double> * turn + (long double)phi)
+                        * 20000.0L * (long double)level));
+                }
+                ASSERT_EQ(word<int16_t>(b, 2 * std::size_t(k) + 1), want) << "frame " << k;
+                moved += word<int16_t>(b, 2 * std::size_t(k) + 1)
+                    != word<int16_t>(zero, 2 * std::size_t(k) + 1);
+            }
+            EXPECT_GT(moved, Rate / 2);
+        }
+}
+
+// The precise synthesis against a long double reading of three formulas, at every playable
+// rate: the sine on both channels, F1 + F2, and FM, where the phase is 2*pi*((F*k) mod R)/R.
+// Within 1e-9 of a 16-bit step (double's own error is about 1e-11 there).
+TEST(SynthesizeFrames, PreciseFollowsItsFormulas)
+{
+    using L = long double;
+    const L twoPi = 2.0L * std::numbers::pi_v<long double>;
+    for (const int32_t rate : PlayableRates)
+        for (const int mode : { ModeF1Both, ModeF1PlusF2, ModeFm }) {
+            SCOPED_TRACE(testing::Message() << rate << " mode " << mode);
+            SynthSettings s = settingsAt(rate, WaveSine, mode);
+            s.Frequency1 = 19999;
+            s.Level2 = 1.0f;
+            const std::vector<double> v = values(s, precise());
+            const L L1 = s.Level1, L2 = s.Level2;
+            double worst = 0.0;
+            for (int32_t k = 0; k < rate; ++k) {
+                const L t1 = twoPi * L((int64_t(s.Frequency1) * k) % rate) / L(rate);
+                const L t2 = twoPi * L((int64_t(s.Frequency2) * k) % rate) / L(rate);
+                const L s1 = std::sin(t1), s2 = std::sin(t2);
+                L left = 20000.0L * L1 * s1;
+                if (mode == ModeF1PlusF2)
+                    left += 20000.0L * L2 * s2;
+                if (mode == ModeFm)
+                    left = 20000.0L * L1 * std::sin(t1 + L2 * s2);
+                const L right = 20000.0L * (mode == ModeF1Both ? L1 * s1 : L2 * s2);
+                worst = std::fmax(worst, double(std::fabs(L(v[2 * std::size_t(k)]) - left)));
+                worst = std::fmax(worst, double(std::fabs(L(v[2 * std::size_t(k) + 1]) - right)));
+            }
+            EXPECT_LT(worst, 1e-9);
+        }
+}
