@@ -78,9 +78,11 @@ namespace synthvector {
             double TriF = 0.0; // the triangle's cycles per index, promoted
             double Pd = 1.0; // the whole period P (PWM and the ramps), as double
             double pulseThreshold = 0.0; // F1Period*D/100: PWM is low where it exceeds m
+            double duty = 50.0; // D, the duty in percent
             int32_t activeFrames = 0; // frames whose left formula runs (bit codes: the bits)
             double activeIndexEnd = 0.0; // 2*activeFrames: the first silent index
             int32_t bitFrames = 1;
+            const char* bitSymbols = nullptr; // BitCode: symbol k is bitSymbols[k-1]
             std::array<double, 10> bitAmplitude {}; // "Bit Code": (20000 - 40000*v)*Level1
             double perturbation = 0.0;
             Bounds bounds;
@@ -121,7 +123,7 @@ namespace synthvector {
             int32_t bit = k0 / s.bitFrames;
             int32_t into = k0 % s.bitFrames;
             for (int32_t j = 0; j < taken; ++j) {
-                const int32_t v = symbolValue(s.c->BitSymbols[bit]);
+                const int32_t v = symbolValue(s.bitSymbols[bit]);
                 if constexpr (Wave == WaveBitCode)
                     aux[j] = s.bitAmplitude[std::size_t(v)];
                 else
@@ -330,6 +332,8 @@ namespace synthvector {
         if (usesWholePeriod(wave))
             s.Pd = double(wholePeriod(c.F1Period));
         s.pulseThreshold = double(c.F1Period) * double(c.DutyPercent) / 100.0;
+        s.duty = double(c.DutyPercent);
+        s.bitSymbols = c.BitSymbols;
         s.activeFrames = frames;
         if (isBitCode(wave)) {
             s.bitFrames = int32_t(c.BitPeriod / 2);
