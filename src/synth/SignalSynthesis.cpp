@@ -1,6 +1,8 @@
 // The general synthesis: the exact formulas unrounded and the precise synthesis, in blocks,
 // then the sample format's rounding with its dither. The formulas are leftValueOf
-// (SynthFormulas.h), the same as the 16-bit engines'; only the numbers differ.
+// (SynthFormulas.h), the same as the 16-bit engines'; only the numbers differ. Where the CPU
+// has the vector engine's lanes, the precise blocks and the rounding run there (SynthVector.h),
+// to the same values and bytes.
 
 #include "SynthCall.h"
 #include "SynthFormulas.h"
@@ -13,6 +15,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <numbers>
 #include <random>
@@ -29,9 +32,9 @@ namespace vellox {
 namespace {
 
     using synthdetail::Instant;
-    using PreciseContext = synthdetail::BasicContext<double>;
+    using synthvector::BlockCall;
 
-    constexpr int32_t Block = 512; // frames computed before they are rounded and stored
+    constexpr int32_t Block = synthvector::BlockFrames;
     constexpr double TwoPi = 2.0 * std::numbers::pi;
 
     // sin(2*pi*j/rate) for j = 0..rate-1, one table per playable rate, made at its first use
@@ -62,26 +65,10 @@ namespace {
         return tables[index].data();
     }
 
-    // Per-call values of the general loop.
-    struct Call {
-        int32_t rate = 0;
-        int32_t frames = 0;
-        int32_t f1 = 0, f2 = 0; // Hz
-        const double* table = nullptr; // precise: sineTable(rate)
-        double radiansPerStep = 0.0; // precise: 2*pi/rate, the phase of j = 1
-        double cyclesPerStep = 0.0; // precise: 1/rate
-        bool phased = false; // the right channel's sine is turned by the phase
-        double phase = 0.0; // radians
-        double cosPhase = 1.0, sinPhase = 0.0;
-        const double* noise = nullptr; // the draws' differences of frames 0..active-1
-        int32_t active = 0;
-        synthpath::Path path = synthpath::Path::Scalar;
-    };
-
     // The left and right values of frames k0 .. k0+n-1 on the 16-bit scale, unrounded.
     template <int Wave, int Mode, class Num>
-    void blockValues(synthdetail::BasicContext<typename Num::Stored>& context, const Call& call,
-        int32_t k0, int32_t n, double* values)
+    void blockValues(synthdetail::BasicContext<typename Num::Stored>& context,
+        const BlockCall& call, int32_t k0, int32_t n, double* values)
     {
         // A copy the stores to `values` cannot alias, so that it stays in registers; what runs
         // on from frame to frame goes back at the end.
@@ -195,8 +182,8 @@ namespace {
     }
 
     template <class Num>
-    using BlockFn = void (*)(
-        synthdetail::BasicContext<typename Num::Stored>&, const Call&, int32_t, int32_t, double*);
+    using BlockFn = void (*)(synthdetail::BasicContext<typename Num::Stored>&, const BlockCall&,
+        int32_t, int32_t, double*);
 
     // Row w: waveform w (row WaveformCount: any unknown one); column m: mode m (column 0: any
     // mode outside 1..6), as the 16-bit engine's table.
@@ -230,11 +217,14 @@ namespace {
         return frames;
     }
 
+    // Room for the noise differences of every frame, and zeros for the lanes past the last.
     double* noiseScratch(std::size_t frames)
     {
+        constexpr std::size_t pad = synthvector::MaxLanes;
         thread_local std::vector<double> scratch;
-        if (scratch.size() < frames)
-            scratch.resize(frames);
+        if (scratch.size() < frames + pad)
+            scratch.resize(frames + pad);
+        std::fill_n(scratch.begin() + std::ptrdiff_t(frames), pad, 0.0);
         return scratch.data();
     }
 
@@ -250,7 +240,7 @@ namespace {
         synthdetail::BasicContext<typename Num::Stored> c;
         const PhaseSteps steps = synthdetail::prepareContext(settings, module1, c);
 
-        Call call;
+        BlockCall call;
         call.rate = settings.SampleRate;
         call.frames = filledFrames(call.rate);
         call.f1 = settings.Frequency1;
@@ -271,6 +261,16 @@ namespace {
         double* const noise = noiseScratch(std::size_t(call.frames));
         synthvector::drawDifferences(call.path, random, noise, call.active);
         call.noise = noise;
+
+        if constexpr (std::is_same_v<Num, PreciseNumbers>) {
+            using Sink = std::remove_reference_t<Take>;
+            const synthvector::BlockSink sink { static_cast<void*>(std::addressof(take)),
+                [](void* self, int32_t k0, int32_t n, const double* values) {
+                    (*static_cast<Sink*>(self))(k0, n, values);
+                } };
+            if (synthvector::preciseBlocks(c, call, settings.Waveform, settings.ChannelMode, sink))
+                return steps;
+        }
 
         static constexpr auto table = blockTable<Num>(std::make_index_sequence<Rows> {});
         const std::size_t row = isWaveform(settings.Waveform) ? std::size_t(settings.Waveform)
@@ -387,13 +387,13 @@ namespace {
         FormatSink(const SignalOptions& options, SignalBuffer& out, int32_t frames)
             : m_format(options.format)
             , m_out(out)
+            , m_path(synthpath::activePath())
         {
             if (options.dither == Dither::Tpdf && options.format != SampleFormat::F32) {
                 thread_local std::vector<double> scratch;
                 scratch.resize(2 * std::size_t(frames));
                 UniformSource source(options.ditherSeed);
-                synthvector::drawDifferences(
-                    synthpath::activePath(), source, scratch.data(), 2 * frames);
+                synthvector::drawDifferences(m_path, source, scratch.data(), 2 * frames);
                 m_dither = scratch.data();
             }
         }
@@ -403,8 +403,10 @@ namespace {
             uint8_t* at
                 = m_out.bytes.data() + std::size_t(k0) * std::size_t(bytesPerFrame(m_format));
             const double scale = m_format == SampleFormat::S24 ? S24Scale : 1.0;
+            const double* d = m_dither != nullptr ? m_dither + 2 * std::ptrdiff_t(k0) : nullptr;
+            if (synthvector::storeValues(m_path, m_format, at, 2 * n, values, d, scale))
+                return;
             if (m_dither != nullptr || scale != 1.0) {
-                const double* d = m_dither != nullptr ? m_dither + 2 * std::ptrdiff_t(k0) : nullptr;
                 for (int32_t v = 0; v < 2 * n; ++v)
                     m_scaled[std::size_t(v)] = values[v] * scale + (d != nullptr ? d[v] : 0.0);
                 values = m_scaled.data();
@@ -422,6 +424,7 @@ namespace {
     private:
         SampleFormat m_format;
         SignalBuffer& m_out;
+        synthpath::Path m_path;
         const double* m_dither = nullptr;
         std::array<double, 2 * Block> m_scaled {};
     };

@@ -1,6 +1,7 @@
 // The stand-in for the vector engine on processors other than x86-64: the scalar path alone.
 // SynthesizeSignal then runs its scalar loops, which are complete and exact by construction;
-// the other syntheses draw their noise and take their sines one at a time.
+// the other syntheses run their scalar loops too, drawing their noise and taking their sines
+// one at a time.
 
 #include "SynthVector.h"
 
@@ -58,6 +59,18 @@ namespace synthvector {
     {
         for (int32_t k = 0; k < n; ++k)
             d[k] = drawDifference(random);
+    }
+
+    bool preciseBlocks(
+        synthdetail::BasicContext<double>&, const BlockCall&, int, int, const BlockSink&)
+    {
+        return false;
+    }
+
+    bool storeValues(
+        synthpath::Path, SampleFormat, uint8_t*, int32_t, const double*, const double*, double)
+    {
+        return false;
     }
 
     void sines(synthpath::Path, const double* x, double* out, int32_t n)

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <utility>
@@ -53,7 +54,6 @@ namespace synthvector {
 
         using synthpath::Stats;
 
-        constexpr int32_t BlockFrames = 512; // frames per block of noise differences
         constexpr double SineBound = 0x1p-40; // E: |vector sin(x) - sin(x)|, see the top
 
         // How far a value computed from vector sines may lie from the scalar one.
@@ -69,15 +69,16 @@ namespace synthvector {
             double scale = 1.0; // the test hook's factor
         };
 
-        // Per-call values of the vector loops.
+        // Per-call values of the vector loops, exact and precise.
         struct Setup {
-            const Context* c = nullptr; // for the scalar fallback
+            const Context* c = nullptr; // exact: for the scalar fallback
             double L1 = 0.0, L2 = 0.0, NL = 0.0;
             double PS1 = 0.0, PS2 = 0.0; // the float32 phase steps, promoted
             double F1P = 0.0; // F1Period, promoted
             double TriF = 0.0; // the triangle's cycles per index, promoted
             double Pd = 1.0; // the whole period P (PWM and the ramps), as double
-            double pulseThreshold = 0.0; // F1Period*D/100: PWM is low where it exceeds m
+            double pulseThreshold = 0.0; // exact: F1Period*D/100, PWM is low where it exceeds m
+            double pulseProduct = 0.0; // precise: F1Period*D, PWM is low where it exceeds 100*m
             double duty = 50.0; // D, the duty in percent
             int32_t activeFrames = 0; // frames whose left formula runs (bit codes: the bits)
             double activeIndexEnd = 0.0; // 2*activeFrames: the first silent index
@@ -235,6 +236,37 @@ namespace synthvector {
             return bounds;
         }
 
+        // The bit codes' part of the setup, and the frames whose left formula runs.
+        template <class Stored>
+        void setBits(Setup& s, const synthdetail::BasicContext<Stored>& c, int32_t frames, int wave)
+        {
+            s.bitSymbols = c.BitSymbols;
+            s.activeFrames = frames;
+            if (isBitCode(wave)) {
+                s.bitFrames = int32_t(c.BitPeriod / 2);
+                const int64_t bits = int64_t(c.BitSymbolCount) * int64_t(s.bitFrames);
+                s.activeFrames = int32_t(std::min<int64_t>(frames, bits));
+                for (int32_t v = 0; v < 10; ++v)
+                    s.bitAmplitude[std::size_t(v)] = double(FullScale - RampSpan * v) * c.Level1;
+            }
+            s.activeIndexEnd = 2.0 * double(s.activeFrames);
+        }
+
+        Setup preciseSetup(const synthdetail::BasicContext<double>& c, int32_t frames, int wave)
+        {
+            Setup s;
+            s.L1 = c.Level1;
+            s.L2 = c.Level2;
+            s.NL = c.NoiseLevel;
+            s.F1P = c.F1Period;
+            if (usesWholePeriod(wave))
+                s.Pd = double(wholePeriod(c.F1Period));
+            s.pulseProduct = c.F1Period * double(c.DutyPercent);
+            s.duty = double(c.DutyPercent);
+            setBits(s, c, frames, wave);
+            return s;
+        }
+
         using synthpath::Path;
 
         // The noise differences of one call, every frame: kept per thread and grown as
@@ -269,6 +301,13 @@ namespace synthvector {
             {
                 return (VD)_ZGVdN4v_sin((__m256d)x);
             }
+            // The masked gather: GCC 12's plain one reads its own uninitialised source
+            // (-Wmaybe-uninitialized).
+            inline VD tableLanes(const double* table, VI j)
+            {
+                const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+                return (VD)_mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, (__m128i)j, all, 8);
+            }
             inline unsigned laneBits(VL m)
             {
                 return unsigned(_mm256_movemask_pd((__m256d)m));
@@ -294,6 +333,16 @@ namespace synthvector {
             {
                 return (VD)_ZGVeN8v_sin((__m512d)x);
             }
+            // The masked gather, as in AVX2. Without optimisation GCC 12's header hands the
+            // mask to its builtin as a plain char (-Wsign-conversion).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-conversion"
+            inline VD tableLanes(const double* table, VI j)
+            {
+                return (VD)_mm512_mask_i32gather_pd(
+                    _mm512_setzero_pd(), __mmask8(0xff), (__m256i)j, table, 8);
+            }
+#pragma GCC diagnostic pop
             inline unsigned laneBits(VL m)
             {
                 return unsigned(_mm512_movepi64_mask((__m512i)m));
@@ -333,16 +382,7 @@ namespace synthvector {
             s.Pd = double(wholePeriod(c.F1Period));
         s.pulseThreshold = double(c.F1Period) * double(c.DutyPercent) / 100.0;
         s.duty = double(c.DutyPercent);
-        s.bitSymbols = c.BitSymbols;
-        s.activeFrames = frames;
-        if (isBitCode(wave)) {
-            s.bitFrames = int32_t(c.BitPeriod / 2);
-            const int64_t bits = int64_t(c.BitSymbolCount) * int64_t(s.bitFrames);
-            s.activeFrames = int32_t(std::min<int64_t>(frames, bits));
-            for (int32_t v = 0; v < 10; ++v)
-                s.bitAmplitude[std::size_t(v)] = double(FullScale - RampSpan * v) * c.Level1;
-        }
-        s.activeIndexEnd = 2.0 * double(s.activeFrames);
+        setBits(s, c, frames, wave);
         s.perturbation = synthpath::g_hooks.sinePerturbation;
         s.bounds = boundsFor(c, mode, frames, synthpath::g_hooks.boundScale);
         s.halfMinusBound = 0.5 - s.bounds.value;
@@ -364,6 +404,33 @@ namespace synthvector {
         else
             for (int32_t k = 0; k < n; ++k)
                 d[k] = drawDifference(random);
+    }
+
+    bool preciseBlocks(synthdetail::BasicContext<double>& c, const BlockCall& call, int wave,
+        int mode, const BlockSink& sink)
+    {
+        // The lanes turn the right channel where phaseApplies, which excludes FM.
+        if (call.path == Path::Scalar || !isWaveform(wave) || !isChannelMode(mode)
+            || (call.phased && mode == ModeFm))
+            return false;
+        const Setup s = preciseSetup(c, call.frames, wave);
+        if (call.path == Path::Avx512)
+            avx512::precise(c, call, s, wave, mode, sink);
+        else
+            avx2::precise(c, call, s, wave, mode, sink);
+        return true;
+    }
+
+    bool storeValues(Path path, SampleFormat format, uint8_t* at, int32_t count,
+        const double* values, const double* dither, double scale)
+    {
+        if (path == Path::Avx512)
+            avx512::store(format, at, count, values, dither, scale);
+        else if (path == Path::Avx2)
+            avx2::store(format, at, count, values, dither, scale);
+        else
+            return false;
+        return true;
     }
 
     void sines(Path path, const double* x, double* out, int32_t n)
