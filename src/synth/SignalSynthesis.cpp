@@ -380,8 +380,9 @@ namespace {
     }
 
     // Rounds and stores the interleaved values of n frames at frame k0, in the format of `out`.
-    // The dither is triangular, +-1 step: the difference of two uniform draws of its own
-    // source (seeded with options.ditherSeed), one per value, drawn in bulk for the buffer.
+    // The dither is triangular, +-1 step: for each value the difference of two 16-bit uniforms,
+    // half a draw of its own source (seeded with options.ditherSeed; drawDither), drawn in
+    // bulk for the buffer.
     class FormatSink {
     public:
         FormatSink(const SignalOptions& options, SignalBuffer& out, int32_t frames)
@@ -393,7 +394,7 @@ namespace {
                 thread_local std::vector<double> scratch;
                 scratch.resize(2 * std::size_t(frames));
                 UniformSource source(options.ditherSeed);
-                synthvector::drawDifferences(m_path, source, scratch.data(), 2 * frames);
+                synthvector::drawDitherDifferences(m_path, source, scratch.data(), 2 * frames);
                 m_dither = scratch.data();
             }
         }

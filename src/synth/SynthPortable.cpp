@@ -61,6 +61,11 @@ namespace synthvector {
             d[k] = drawDifference(random);
     }
 
+    void drawDitherDifferences(synthpath::Path, UniformSource& random, double* d, int32_t n)
+    {
+        drawDither(random, d, n);
+    }
+
     bool preciseBlocks(
         synthdetail::BasicContext<double>&, const BlockCall&, int, int, const BlockSink&)
     {

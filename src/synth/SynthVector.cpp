@@ -406,6 +406,16 @@ namespace synthvector {
                 d[k] = drawDifference(random);
     }
 
+    void drawDitherDifferences(Path path, UniformSource& random, double* d, int32_t n)
+    {
+        if (path == Path::Avx512)
+            avx512::drawDitherDifferences(random, d, n);
+        else if (path == Path::Avx2)
+            avx2::drawDitherDifferences(random, d, n);
+        else
+            drawDither(random, d, n);
+    }
+
     bool preciseBlocks(synthdetail::BasicContext<double>& c, const BlockCall& call, int wave,
         int mode, const BlockSink& sink)
     {

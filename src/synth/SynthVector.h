@@ -22,6 +22,10 @@ bool synthesize(synthpath::Path path, synthdetail::Context& c, UniformSource& ra
 // Avx512, one draw at a time on Scalar.
 void drawDifferences(synthpath::Path path, UniformSource& random, double* d, int32_t n);
 
+// n dither values into d, two from each draw of the engine (drawDither, SynthFormulas.h), the
+// same values on every path; `random` is left where ceil(n/2) draws would leave it.
+void drawDitherDifferences(synthpath::Path path, UniformSource& random, double* d, int32_t n);
+
 // out[k] = sin(x[k]) for k < n: glibc's vector sine on Avx2 and Avx512 (within 4 ulp),
 // libm's sin on Scalar.
 void sines(synthpath::Path path, const double* x, double* out, int32_t n);

@@ -1,6 +1,7 @@
 // The vector engine against the plain reference on every path this CPU runs (the scalar
 // loops, AVX2, AVX-512), and its fallback: values it cannot prove exact are recomputed.
 
+#include "SynthVector.h"
 #include "SynthPath.h"
 #include "SynthReference.h"
 #include "Synthesizer.h"
@@ -430,6 +431,35 @@ TEST_F(PathTest, PreciseLanesEqualThePreciseLoop)
                 SCOPED_TRACE(std::string(nameOf(path)) + " " + vellox::sampleFormatName(format)
                     + " " + vellox::ditherName(dither));
                 EXPECT_TRUE(bytes(path) == want);
+            }
+        }
+    }
+}
+
+// The dither's bulk draws are its draws one at a time (drawDither) and leave the source where
+// as many draws would, from a fresh or a used source, around the 312 draws the bulk needs:
+// one seed dithers alike on every machine. A fault in their low bits would move a rounded sample
+// too rarely for a comparison of bytes to show it.
+TEST_F(PathTest, BulkDitherDrawsAreTheDrawsOneByOne)
+{
+    for (const Path path : { Path::Avx2, Path::Avx512 }) {
+        if (!synthpath::supported(path))
+            continue;
+        for (const int32_t n : { 1, 623, 624, 625, 1249, 96001 }) {
+            for (const int used : { 0, 5 }) {
+                SCOPED_TRACE(std::string(nameOf(path)) + " n " + std::to_string(n) + " used "
+                    + std::to_string(used));
+                UniformSource a(Seed), b(Seed);
+                for (int k = 0; k < used; ++k) {
+                    a.next();
+                    b.next();
+                }
+                const std::size_t count = std::size_t(n);
+                std::vector<double> want(count), got(count);
+                vellox::synthvector::drawDitherDifferences(Path::Scalar, a, want.data(), n);
+                vellox::synthvector::drawDitherDifferences(path, b, got.data(), n);
+                ASSERT_EQ(got, want);
+                EXPECT_EQ(nextDraws(a), nextDraws(b));
             }
         }
     }
