@@ -3,6 +3,7 @@
 // behind a failure, and the device remembered between runs. Recording sound backend,
 // offscreen.
 
+#include "DialogAnswers.h"
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormGen.h"
@@ -10,12 +11,14 @@
 #include "Preferences.h"
 #include "UpDown.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -173,7 +176,7 @@ private slots:
         std::unique_ptr<QMenu> menu(window->outputDeviceMenu());
         QCOMPARE(actionTexts(menu.get()),
             (QStringList { QStringLiteral("Default *"), QStringLiteral("USB Audio"),
-                QStringLiteral("HDMI") }));
+                QStringLiteral("HDMI"), QString(), QStringLiteral("Output settings...") }));
         fake->clearOps();
         menu->actions()[2]->trigger();
         QCOMPARE(window->outputDevice(), std::string("HDMI"));
@@ -223,6 +226,60 @@ private slots:
     }
 
     // The choice is kept where the platform keeps settings, for the next run.
+    // The "Output settings" of the menu: the precise synthesis in 24 bits at 48000 Hz with a
+    // phase; OK restarts the sound with them (32-bit frames at the new rate, no rate option
+    // checked, the tooltip naming the rate) and remembers them; Cancel changes nothing.
+    void outputSettingsDialog()
+    {
+        makeWindow();
+        std::vector<OutputSettings> remembered;
+        window->setRememberOutput([&](const OutputSettings& o) { remembered.push_back(o); });
+        window->Play_Click();
+        std::unique_ptr<QMenu> menu(window->outputDeviceMenu());
+        QAction* open = menu->findChild<QAction*>(QStringLiteral("OutputSettingsAction"));
+        QVERIFY(open);
+        QTimer::singleShot(0, [] {
+            auto* d = visibleTopLevel<OutputSettingsDialog>();
+            QVERIFY(d);
+            d->reject();
+        });
+        open->trigger();
+        QVERIFY(remembered.empty());
+        QCOMPARE(window->outputSettings(), OutputSettings {});
+
+        fake->clearOps();
+        QTimer::singleShot(0, [] {
+            auto* d = visibleTopLevel<OutputSettingsDialog>();
+            QVERIFY(d);
+            d->synthesis->setCurrentIndex(int(Synthesis::Precise));
+            d->sampleFormat->setCurrentIndex(int(SampleFormat::S24));
+            d->sampleRate->setCurrentIndex(d->sampleRate->findData(48000));
+            d->phase->setValue(90);
+            d->accept();
+        });
+        open->trigger();
+        QCOMPARE(remembered.size(), size_t(1));
+        QCOMPARE(remembered[0].signal.synthesis, Synthesis::Precise);
+        QCOMPARE(remembered[0].signal.format, SampleFormat::S24);
+        QCOMPARE(remembered[0].signal.phaseDegrees, 90);
+        QCOMPARE(remembered[0].sampleRate, 48000);
+        QCOMPARE(window->state().SampleRate, 48000);
+        for (QRadioButton* option : window->RateOption)
+            QVERIFY(!option->isChecked());
+        QVERIFY2(window->Frame7->toolTip().contains(QStringLiteral("48000 Hz")),
+            qPrintable(window->Frame7->toolTip()));
+        const audio::SoundOp* created = lastOp(*fake, Kind::CreateSoundBuffer);
+        QVERIFY(created);
+        QCOMPARE(created->desc.Format.SamplesPerSec, 48000);
+        QCOMPARE(int(created->desc.Format.BitsPerSample), 32);
+        QCOMPARE(created->desc.BufferBytes, 48000 * 8);
+        QVERIFY(fake->playingBuffer() != 0);
+        // The front panel's option takes the rate back to one it offers.
+        window->RateOption[0]->setChecked(true);
+        QCOMPARE(window->state().SampleRate, 44100);
+        QVERIFY(messages.isEmpty());
+    }
+
     void deviceIsRememberedBetweenRuns()
     {
         QStandardPaths::setTestModeEnabled(true);
@@ -230,6 +287,14 @@ private slots:
         QCOMPARE(rememberedOutputDevice(), std::string("HDMI"));
         rememberOutputDevice("");
         QCOMPARE(rememberedOutputDevice(), std::string());
+        OutputSettings output;
+        output.signal.dither = Dither::Tpdf;
+        output.sampleRate = 96000;
+        output.latencyMs = 120;
+        output.remoteOn = true;
+        output.remoteAddress = "0.0.0.0:6000";
+        rememberOutputSettings(output);
+        QCOMPARE(rememberedOutputSettings(), std::optional<OutputSettings>(output));
         QStandardPaths::setTestModeEnabled(false);
     }
 };
