@@ -17,7 +17,7 @@
 
 namespace vellox {
 
-std::optional<RemoteAddress> parseRemoteAddress(const std::string& text)
+std::optional<RemoteAddress> parseRemoteAddress(const std::string& text, bool anyPort)
 {
     RemoteAddress address { "127.0.0.1", 0 };
     std::string port = text;
@@ -29,8 +29,8 @@ std::optional<RemoteAddress> parseRemoteAddress(const std::string& text)
     }
     unsigned value = 0;
     const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (port.empty() || error != std::errc() || end != port.data() + port.size() || value < 1
-        || value > 65535)
+    if (port.empty() || error != std::errc() || end != port.data() + port.size()
+        || value < (anyPort ? 0U : 1U) || value > 65535)
         return std::nullopt;
     address.port = uint16_t(value);
     return address;

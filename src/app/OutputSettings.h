@@ -34,12 +34,12 @@ struct OutputSettings {
 };
 
 // A listening address from "[ADDRESS:]PORT": the host (127.0.0.1 when none is given) and the
-// port 1..65535; empty for anything else.
+// port 1..65535 (0 too with anyPort: a free one, for tests); empty for anything else.
 struct RemoteAddress {
     std::string host;
     uint16_t port = 0;
 };
-std::optional<RemoteAddress> parseRemoteAddress(const std::string& text);
+std::optional<RemoteAddress> parseRemoteAddress(const std::string& text, bool anyPort = false);
 
 class OutputSettingsDialog : public QDialog {
     Q_OBJECT

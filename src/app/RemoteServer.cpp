@@ -24,9 +24,7 @@ RemoteServer::~RemoteServer()
 std::string RemoteServer::listen(const std::string& text)
 {
     close();
-    const std::optional<RemoteAddress> address = text == "0"
-        ? std::optional<RemoteAddress>(RemoteAddress { "127.0.0.1", 0 })
-        : parseRemoteAddress(text);
+    const std::optional<RemoteAddress> address = parseRemoteAddress(text, true);
     if (!address)
         return "\"" + text + "\" is not [ADDRESS:]PORT with a port of 1 to 65535";
     QHostAddress host;
