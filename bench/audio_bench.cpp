@@ -4,6 +4,7 @@
 // rate). A rate change re-opens the SDL device and costs device periods; measured apart.
 // Run with --benchmark_repetitions=5 for medians.
 
+#include "Generator.h"
 #include "SdlSoundBackend.h"
 #include "SoundObjects.h"
 
@@ -80,17 +81,12 @@ void TransitionLatency(benchmark::State& state)
     const bool stop = state.range(0) == 1;
     SdlSoundBackend backend;
     backend.setLatencyMilliseconds(int(state.range(1)));
-    SoundObjects objects(backend);
-    const std::vector<int16_t> samples = startSamples();
-    const int32_t bytes = bufferByteCount(1.0f, 98000);
-    auto restart = [&] {
-        objects.beginRestart();
-        objects.ReleaseSound();
-        objects.InitSound(98000, 1.0f);
-        objects.WriteBuffer(0, bytes, samples.data(), 0);
-        objects.Play(1);
-        objects.endRestart();
-    };
+    // The window's own restart: the generator's, the sound objects bracketed by
+    // beginRestart and endRestart, the buffer synthesized (the cache takes it again).
+    vellox::Generator generator(backend);
+    generator.loadStartValues();
+    generator.openSound();
+    auto restart = [&] { generator.restart(); };
     auto takenUp = [&](uint64_t before) {
         while (backend.transitions() == before)
             std::this_thread::yield();
@@ -114,7 +110,7 @@ void TransitionLatency(benchmark::State& state)
         const uint64_t before = backend.transitions();
         const auto t0 = std::chrono::steady_clock::now();
         if (stop)
-            objects.Stop();
+            generator.stop();
         else
             restart();
         takenUp(before);

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "GeneratorState.h"
+#include "OutputSettings.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
 #include "SynthTypes.h"
@@ -64,7 +65,7 @@ namespace {
             "none (the default) or tpdf: triangular dither of +-1 step of the sample format "
             "(s16, s24; f32 is not dithered)." },
         { "sample-format", "NAME",
-            "s16 (the default), s24 or f32: the samples of --render (--play plays s16)." },
+            "s16 (the default), s24 or f32: the samples played or rendered." },
         { "phase", "DEG",
             "Phase of the right channel against the left, 0..359 degrees, where both carry the "
             "same frequency (modes 1 and 2; mode 6 with F1 = F2)." },
@@ -74,7 +75,13 @@ namespace {
             "a change sooner, more never runs dry on a busy machine." },
         { "start", "", "Start playing at once (the window)." },
         { "device", "NAME", "Play on this output device (see --list-devices)." },
-        { "list-devices", "", "Print the playback devices, one per line, and exit." },
+        { "remote", "[ADDRESS:]PORT",
+            "Answer SCPI commands (remote control, as bench instruments do) at PORT, on "
+            "127.0.0.1 unless an ADDRESS is given (5025 is the instruments' custom); with the "
+            "window or --play." },
+        { "list-devices", "",
+            "Print the playback devices, one per line (the name, a tab, the rate it runs at), "
+            "and exit." },
         { "render", "FILE",
             "Write the signal to FILE (.wav or .flac; 16-bit, 24-bit with --sample-format s24, "
             "WAV float with f32) instead of opening the window; needs --seconds." },
@@ -257,6 +264,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         || !choice("sample-format", parseSampleFormat, sampleFormatList(), o.sampleFormat))
         return result;
 
+    if (parser.isSet(QStringLiteral("remote"))) {
+        const QString text = parser.value(QStringLiteral("remote"));
+        if (!parseRemoteAddress(text.toStdString()))
+            return fail(takesError(
+                "remote", QStringLiteral("[ADDRESS:]PORT with a port of 1 to 65535"), text));
+        o.remote = text.toStdString();
+    }
     if (parser.isSet(QStringLiteral("waveform"))) {
         const QString text = parser.value(QStringLiteral("waveform"));
         o.waveform = named(text, WaveformFlags);
@@ -309,6 +323,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         return fail(QStringLiteral("%1: --render, --play and --list-devices exclude each other")
                         .arg(QLatin1String(ProgramName))
                         .toStdString());
+    if (o.remote && (render || list))
+        return fail(QStringLiteral("%1: --remote goes with the window or --play")
+                        .arg(QLatin1String(ProgramName))
+                        .toStdString());
     if (parser.isSet(QStringLiteral("seconds"))) {
         const QString text = parser.value(QStringLiteral("seconds"));
         const auto v = number(text);
@@ -343,29 +361,6 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     } else if (play) {
         o.mode = LaunchOptions::Mode::Play;
     }
-    // The window takes none of the signal's options yet, and --play plays 16 bits: until
-    // they do, these go where they act.
-    if (o.mode == LaunchOptions::Mode::Window
-        && (o.synthesis || o.dither || o.sampleFormat || o.phase))
-        return fail(QStringLiteral("%1: --synthesis, --dither, --sample-format and --phase go "
-                                   "with --render or --play")
-                        .arg(QLatin1String(ProgramName))
-                        .toStdString());
-    if (o.mode == LaunchOptions::Mode::Play && o.sampleFormat
-        && *o.sampleFormat != SampleFormat::S16)
-        return fail(
-            QStringLiteral("%1: --play plays s16; --sample-format %2 goes with --render")
-                .arg(QLatin1String(ProgramName), QLatin1String(sampleFormatName(*o.sampleFormat)))
-                .toStdString());
-    // The window's rate options are one per entry of SampleRates; until it can show another
-    // rate, the others go with --render and --play only.
-    if (o.rate && !isSampleRate(*o.rate) && o.mode == LaunchOptions::Mode::Window)
-        return fail(
-            QStringLiteral("%1: --rate %2 goes with --render or --play; the window offers %3")
-                .arg(QLatin1String(ProgramName))
-                .arg(*o.rate)
-                .arg(QString::fromStdString(sampleRateList()))
-                .toStdString());
     return result;
 }
 

@@ -249,8 +249,29 @@ void FormGen::Command3_Click()
     Play_Click();
 }
 
+FormGen::RemoteChange::RemoteChange(FormGen& window, bool holdSound)
+    : m_window(window)
+{
+    if (m_window.m_remoteChanges++ == 0) {
+        m_window.m_remoteFailure.clear();
+        m_window.m_soundHeld = holdSound && !m_window.m_generator.playing();
+    }
+}
+
+FormGen::RemoteChange::~RemoteChange()
+{
+    if (--m_window.m_remoteChanges == 0)
+        m_window.m_soundHeld = false;
+}
+
 void FormGen::reportFailure(const std::string& reason)
 {
+    if (m_remoteChanges > 0) {
+        // The command answers for it; a box would wait for a user who may not be there.
+        if (m_remoteFailure.empty())
+            m_remoteFailure = reason.empty() ? std::string("the sound device failed") : reason;
+        return;
+    }
     // The message keeps its text; what the sound layer said, and what to look at, go into
     // its details.
     QString detail = QString::fromStdString(reason);
@@ -286,6 +307,16 @@ void FormGen::Play_Click()
         return;
     bool scaleDrawn = false;
     Picture1->Cls();
+    if (m_soundHeld) {
+        // A remote change while the sound is off: everything but the sound.
+        DrawMarcajeFrecventa1();
+        try {
+            SynthesizeSignal();
+        } catch (const std::exception& e) {
+            reportFailure(e.what());
+        }
+        return;
+    }
     try {
         m_generator.restart({ [&] {
                                  DrawMarcajeFrecventa1();
@@ -528,7 +559,8 @@ void FormGen::Option1_Click(int Index)
     m_state.Waveform = int16_t(Index);
     Option9->setEnabled(enablesFmAndSetBit(Index));
     Command3->setEnabled(enablesFmAndSetBit(Index));
-    if (Index == WaveBitCode && !m_launching) // the command line gives the dialog's boxes
+    // The command line and the remote control give the dialog's boxes themselves.
+    if (Index == WaveBitCode && !m_launching && m_remoteChanges == 0)
         showFormCode();
     Play_Click();
 }

@@ -9,6 +9,7 @@
 #include "FrequencyFrame.h"
 #include "Generator.h"
 #include "GeneratorState.h"
+#include "OutputSettings.h"
 #include "SynthTypes.h"
 
 #include <QPointF>
@@ -66,6 +67,41 @@ public:
     {
         m_rememberDevice = std::move(remember);
     }
+
+    // The output settings (FormGenOutput.cpp): the dialog the "Settings" frame's menu opens,
+    // and the settings in force. applyOutputSettings takes them as the dialog's OK does: a
+    // new rate is shown in the frame (no option checked for a rate the frame does not
+    // offer), the latency goes to the sound layer, the remote control is switched, and a
+    // sound that played restarts with them. rememberOutput (if set) keeps them.
+    OutputSettings outputSettings() const;
+    void applyOutputSettings(const OutputSettings& settings, bool remember = true);
+    void showOutputSettings();
+    void setRememberOutput(std::function<void(const OutputSettings&)> remember)
+    {
+        m_rememberOutput = std::move(remember);
+    }
+    // Switches the remote control on (at an address "[ADDRESS:]PORT") or off; returns "" or
+    // the reason it cannot listen. Without it the dialog's remote control does nothing.
+    using RemoteSwitch = std::function<std::string(bool on, const std::string& address)>;
+    void setRemoteSwitch(RemoteSwitch remoteSwitch) { m_remoteSwitch = std::move(remoteSwitch); }
+
+    // A change from the remote control (WindowInstrument) runs inside one of these: it takes
+    // the front panel's path (handlers, captions, scales, spinners), but a sound that is off
+    // stays off (the restart draws and synthesizes without playing), no dialog opens, and a
+    // failure is kept for the command instead of shown in a box.
+    class RemoteChange {
+    public:
+        // holdSound: a sound that is off stays off (every change but Start and Stop).
+        RemoteChange(FormGen& window, bool holdSound);
+        ~RemoteChange();
+        RemoteChange(const RemoteChange&) = delete;
+        RemoteChange& operator=(const RemoteChange&) = delete;
+        // What failed during the change, "" when nothing did.
+        const std::string& failure() const { return m_window.m_remoteFailure; }
+
+    private:
+        FormGen& m_window;
+    };
 
     // Sets the controls from the command line as a user would, through their own handlers,
     // so that every label, scale and spinner agrees; no sound starts (but with `start`) and
@@ -152,6 +188,7 @@ private:
     void releaseAndEnd();
     void reportFailure(const std::string& reason = {});
     void showOutputDevice();
+    void showSampleRate();
     void startOnDevice(const std::string& deviceId);
     bool deviceListed(const std::string& deviceId);
     void setTimerInterval(QTimer* timer, int milliseconds);
@@ -175,6 +212,15 @@ private:
     std::function<void()> m_endProgram;
     audio::SoundBackend& m_backend;
     std::function<void(const std::string&)> m_rememberDevice;
+    std::function<void(const OutputSettings&)> m_rememberOutput;
+    RemoteSwitch m_remoteSwitch;
+    bool m_remoteOn = false;
+    int m_remoteChanges = 0; // RemoteChange brackets open
+    bool m_soundHeld = false; // a remote change with the sound off
+    std::string m_remoteFailure;
+    // The rate the output device runs at, as the sound layer told when the menu last asked.
+    std::optional<int32_t> m_deviceRateShown;
+    std::string m_remoteAddress = OutputSettings {}.remoteAddress;
     bool m_launching = false; // applyLaunchOptions runs: no restart, no dialog
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it

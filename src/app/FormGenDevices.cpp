@@ -57,9 +57,14 @@ const std::string& FormGen::outputDevice() const
 void FormGen::showOutputDevice()
 {
     const std::string& device = outputDevice();
-    Frame7->setToolTip(
-        QStringLiteral("Output device: %1 (right-click to choose)")
-            .arg(device.empty() ? DefaultDeviceName : QString::fromStdString(device)));
+    QString tip = QStringLiteral("Output device: %1 (right-click to choose it, or for the "
+                                 "Output settings)")
+                      .arg(device.empty() ? DefaultDeviceName : QString::fromStdString(device));
+    if (sampleRateIndex(m_state.SampleRate) == SampleRateCount)
+        tip += QStringLiteral("\nSample rate: %1 Hz (Output settings)").arg(m_state.SampleRate);
+    if (const std::optional<int32_t> rate = m_deviceRateShown)
+        tip += QStringLiteral("\nThe device runs at %1 Hz").arg(*rate);
+    Frame7->setToolTip(tip);
 }
 
 QMenu* FormGen::outputDeviceMenu()
@@ -84,6 +89,10 @@ QMenu* FormGen::outputDeviceMenu()
     }
     for (const std::string& name : devices)
         add(QString::fromStdString(name), name);
+    menu->addSeparator();
+    QAction* settings = menu->addAction(QStringLiteral("Output settings..."));
+    settings->setObjectName(QStringLiteral("OutputSettingsAction"));
+    connect(settings, &QAction::triggered, this, [this] { showOutputSettings(); });
     return menu;
 }
 

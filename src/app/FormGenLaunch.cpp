@@ -3,6 +3,7 @@
 #include "FormGen.h"
 
 #include "LaunchSettings.h"
+#include "OutputSettings.h"
 #include "UpDown.h"
 
 #include <QLineEdit>
@@ -15,8 +16,25 @@ std::vector<std::string> FormGen::applyLaunchOptions(const LaunchOptions& o)
     std::vector<std::string> messages;
     m_launching = true;
     const auto select = [](QRadioButton* option) { option->setChecked(true); };
-    if (o.rate)
+    // The output settings the command line names, over those in force (the remembered ones);
+    // the command line's are not remembered.
+    if (o.rate && sampleRateIndex(*o.rate) < SampleRateCount)
         select(RateOption[sampleRateIndex(*o.rate)]);
+    OutputSettings output = outputSettings();
+    if (o.rate)
+        output.sampleRate = *o.rate;
+    if (o.synthesis)
+        output.signal.synthesis = *o.synthesis;
+    if (o.dither)
+        output.signal.dither = *o.dither;
+    if (o.sampleFormat)
+        output.signal.format = *o.sampleFormat;
+    if (o.phase)
+        output.signal.phaseDegrees = *o.phase;
+    if (o.latencyMs)
+        output.latencyMs = *o.latencyMs;
+    if (output != outputSettings())
+        applyOutputSettings(output, false);
     // The mode before the waveform: "Modulation FM" is offered at start, and a waveform
     // chosen after it keeps it, as it does for a user who picks them in this order.
     if (o.channelMode) {

@@ -8,7 +8,9 @@
 
 #include "GeneratorState.h"
 #include "SampleCache.h"
+#include "SignalOptions.h"
 #include "SynthTypes.h"
+#include "Synthesizer.h"
 #include "UniformSource.h"
 
 #include <cstdint>
@@ -24,16 +26,6 @@ namespace audio {
     class SoundObjects;
 }
 
-// The front panel's spinners, as steps, where the state record keeps only what they give
-// (a level factor, a noise amount) or nothing (the duty).
-struct PanelSteps {
-    int level1 = 1; // UpDown2: 3 dB a step
-    int level2 = 1; // UpDown4
-    int noise = 0; // UpDown5: 10 % a step
-    int dutyPercent = 50; // UpDown7
-    bool operator==(const PanelSteps&) const = default;
-};
-
 class Generator {
 public:
     explicit Generator(audio::SoundBackend& backend);
@@ -46,6 +38,13 @@ public:
     Module1& module1() { return m_module1; }
     const Module1& module1() const { return m_module1; }
     const PanelSteps& steps() const { return m_steps; }
+    // How the buffer is made beyond the front panel's settings: the synthesis, the dither,
+    // the device's sample format and the right channel's phase. The next restart uses them.
+    const SignalOptions& signalOptions() const { return m_options; }
+    void setSignalOptions(const SignalOptions& options) { m_options = options; }
+    // The settings of a run without a window, taken as they are.
+    void adopt(const GeneratorState& state, const Module1& module1, const PanelSteps& steps,
+        const SignalOptions& options);
     audio::SoundObjects& sound() { return *m_sound; }
     const audio::SoundObjects& sound() const { return *m_sound; }
     audio::SoundBackend& backend() { return m_backend; }
@@ -81,7 +80,10 @@ public:
     // Recomputes Samples and the phase steps from the state (or takes them again).
     void synthesize();
     // Identifies what Samples holds: every new content gets a new id.
-    uint64_t samplesId() const { return m_samples.samplesId(); }
+    uint64_t samplesId() const;
+    // The frames the last restart wrote, in the device's format, when the options are not the
+    // defaults (with them, Samples is what plays).
+    const SignalBuffer& frames() const { return m_frames; }
 
     // A sample-rate option: the rate is set, a new stopped buffer replaces the old one at
     // once (when a device is open: without one the rate is only recorded) and Samples is
@@ -106,6 +108,12 @@ private:
     // The buffers of Samples worth taking again: restart and a rate change set Samples
     // aside before they overwrite it.
     SampleCache m_samples;
+    // With other options than the defaults, the device's frames and their cache; Samples is
+    // then their 16-bit view, for the time view.
+    SignalOptions m_options;
+    SignalBuffer m_frames;
+    SignalCache m_framesCache;
+    bool m_framesInSamples = false; // Samples holds the view of m_frames
     bool m_playing = false;
 };
 

@@ -36,6 +36,16 @@ struct GeneratorState {
     float Pi = 0.0f; // 4*atan(1) stored as float32
 };
 
+// The front panel's spinners, as steps, where the state record keeps only what they give
+// (a level factor, a noise amount) or nothing (the duty).
+struct PanelSteps {
+    int level1 = 1; // UpDown2: 3 dB a step
+    int level2 = 1; // UpDown4
+    int noise = 0; // UpDown5: 10 % a step
+    int dutyPercent = 50; // UpDown7
+    bool operator==(const PanelSteps&) const = default;
+};
+
 // The built-in start values of the state record and of the bit-code settings, set in
 // the order the window sets them when it loads (the text boxes, the scales and the
 // sound device are the window's part). Samples is sized to 0..SampleRate, all zero.

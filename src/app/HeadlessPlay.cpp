@@ -1,12 +1,16 @@
 #include "HeadlessPlay.h"
 
-#include "Render.h"
+#include "Generator.h"
+#include "GeneratorInstrument.h"
+#include "RemoteServer.h"
 #include "SdlSoundBackend.h"
 #include "SoundObjects.h"
 
-#include <chrono>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <csignal>
-#include <thread>
 
 namespace vellox {
 
@@ -45,64 +49,79 @@ namespace {
         struct sigaction m_oldTerm { };
     };
 
-    constexpr auto SweepTick = std::chrono::milliseconds(10);
+    constexpr int SweepTickMs = 10;
+    constexpr int WatchMs = 50; // the signals and the device
 
 } // namespace
 
-std::string playWithoutWindow(HeadlessSettings settings, audio::SdlSoundBackend& backend,
-    const std::string& deviceId, std::optional<double> seconds)
+std::string playWithoutWindow(const HeadlessSettings& settings, audio::SdlSoundBackend& backend,
+    const std::string& deviceId, std::optional<double> seconds, const std::string& remoteAddress)
 {
-    using Clock = std::chrono::steady_clock;
     const InterruptWatch watch;
-    audio::SoundObjects objects(backend);
-    objects.setDeviceId(deviceId);
-    UniformSource random;
-    GeneratorState& s = settings.state;
+    Generator generator(backend);
+    generator.sound().setDeviceId(deviceId);
+    generator.adopt(settings.state, settings.module1, settings.steps, settings.signal);
 
-    // As the window's Start: the old sound (if any) cross-fades into the new buffer.
-    auto restart = [&] {
-        const std::vector<int16_t> loop = loopFrames(settings, random);
-        objects.beginRestart();
-        try {
-            objects.ReleaseSound();
-            objects.InitSound(s.SampleRate, settings.module1.RepetitiveTime);
-            objects.SetSignalPhase(signalPhaseOf(s));
-            objects.WriteBuffer(0, int32_t(loop.size() * 2), loop.data(), 0);
-            objects.Play(1);
-        } catch (...) {
-            objects.endRestart();
-            throw;
-        }
-        objects.endRestart();
+    GeneratorInstrument instrument(generator);
+    RemoteServer server(instrument);
+    if (!remoteAddress.empty()) {
+        if (const std::string trouble = server.listen(remoteAddress); !trouble.empty())
+            return "the remote control cannot listen on " + remoteAddress + ": " + trouble;
+    }
+
+    std::string failure;
+    QEventLoop loop;
+    auto fail = [&](const std::string& reason) {
+        if (failure.empty())
+            failure = reason;
+        loop.quit();
     };
-
-    const Clock::time_point begin = Clock::now();
-    const Clock::time_point end = seconds ? begin
-            + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds))
-                                          : Clock::time_point::max();
     try {
-        restart();
-        Clock::time_point tick = begin + SweepTick;
-        while (!watch.interrupted() && Clock::now() < end) {
-            std::this_thread::sleep_until(std::min(tick, end));
-            if (const auto lost = backend.lostDevice())
-                return *lost;
-            if (Clock::now() >= tick) {
-                tick += SweepTick;
-                const int16_t next = nextSweepFrequency(s.SweepMode, s.Frequency1);
-                if (next != s.Frequency1) {
-                    s.Frequency1 = next;
-                    restart();
-                }
-            }
-        }
-        objects.Stop();
+        generator.restart();
     } catch (const std::exception& e) {
         return e.what();
     }
+
+    // The sweep steps while the sound plays, as the window's Timer1 does.
+    QTimer sweep;
+    sweep.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&sweep, &QTimer::timeout, [&] {
+        if (!generator.playing())
+            return;
+        const int16_t next = generator.nextSweepFrequency();
+        if (next == generator.state().Frequency1)
+            return;
+        generator.state().Frequency1 = next;
+        try {
+            generator.restart();
+        } catch (const std::exception& e) {
+            fail(e.what());
+        }
+    });
+    sweep.start(SweepTickMs);
+    QTimer watchTimer;
+    QObject::connect(&watchTimer, &QTimer::timeout, [&] {
+        if (watch.interrupted())
+            loop.quit();
+        else if (const auto lost = generator.watchDevice())
+            fail(*lost);
+    });
+    watchTimer.start(WatchMs);
+    if (seconds)
+        QTimer::singleShot(int(*seconds * 1000.0), &loop, &QEventLoop::quit);
+    loop.exec();
+
+    server.close();
+    try {
+        if (generator.playing())
+            generator.stop();
+    } catch (const std::exception& e) {
+        if (failure.empty())
+            failure = e.what();
+    }
     // The device fades out and closes with the backend; the objects go first.
-    objects.ReleaseSound();
-    return {};
+    generator.sound().ReleaseSound();
+    return failure;
 }
 
 } // namespace vellox

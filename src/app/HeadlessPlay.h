@@ -13,11 +13,14 @@ namespace audio {
     class SdlSoundBackend;
 }
 
-// Plays the settings on the device named deviceId ("" the default) until `seconds` have
-// passed, or without them until SIGINT or SIGTERM arrives; a sweep set in the settings
-// steps every 10 ms as in the window. Then the sound fades out and the device is released.
-// Returns "" or a one-line reason when the device fails.
-std::string playWithoutWindow(HeadlessSettings settings, audio::SdlSoundBackend& backend,
-    const std::string& deviceId, std::optional<double> seconds);
+// Plays the settings on the device named deviceId ("" the default) through the generator the
+// window uses, until `seconds` have passed, or without them until SIGINT or SIGTERM arrives;
+// a sweep set in the settings steps every 10 ms as in the window. With remoteAddress
+// ("[ADDRESS:]PORT"), the remote control answers there meanwhile. Then the sound fades out
+// and the device is released. Runs an event loop of its own: a QCoreApplication must exist.
+// Returns "" or a one-line reason when the device or the remote control fails.
+std::string playWithoutWindow(const HeadlessSettings& settings, audio::SdlSoundBackend& backend,
+    const std::string& deviceId, std::optional<double> seconds,
+    const std::string& remoteAddress = {});
 
 } // namespace vellox

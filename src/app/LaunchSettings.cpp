@@ -37,14 +37,22 @@ HeadlessSettings headlessSettings(const LaunchOptions& options, std::vector<std:
         s.Waveform = int16_t(*options.waveform);
     if (options.channelMode)
         s.ChannelMode = int16_t(*options.channelMode);
-    if (options.level1)
+    if (options.level1) {
         s.Level1 = levelFactor(*options.level1);
-    if (options.level2)
+        h.steps.level1 = *options.level1;
+    }
+    if (options.level2) {
         s.Level2 = levelFactor(*options.level2);
-    if (options.noise)
+        h.steps.level2 = *options.level2;
+    }
+    if (options.noise) {
         s.NoiseLevel = noiseLevel(*options.noise);
-    if (options.duty)
+        h.steps.noise = *options.noise;
+    }
+    if (options.duty) {
         h.dutyPercent = *options.duty;
+        h.steps.dutyPercent = *options.duty;
+    }
     if (options.sweep)
         s.SweepMode = *options.sweep == 1 ? SweepLinear
             : *options.sweep == 2         ? SweepLogaritmic

@@ -18,6 +18,7 @@ struct HeadlessSettings {
     GeneratorState state;
     Module1 module1;
     int32_t dutyPercent = 50;
+    PanelSteps steps; // the spinners' steps the settings came from (the duty among them)
     SignalOptions signal; // synthesis, dither, sample format, phase
 };
 

@@ -39,10 +39,74 @@ std::optional<int> rememberedLatency()
     return ms;
 }
 
-void rememberLatency(int milliseconds)
+namespace {
+    const QString SynthesisKey = QStringLiteral("output/synthesis");
+    const QString DitherKey = QStringLiteral("output/dither");
+    const QString FormatKey = QStringLiteral("output/sample-format");
+    const QString PhaseKey = QStringLiteral("output/phase");
+    const QString RateKey = QStringLiteral("output/rate");
+    const QString RemoteOnKey = QStringLiteral("remote/on");
+    const QString RemoteAddressKey = QStringLiteral("remote/address");
+
+    template <class Parse, class Into>
+    bool readName(const QSettings& settings, const QString& key, Parse parse, Into& into)
+    {
+        if (!settings.contains(key))
+            return false;
+        if (const auto value = parse(settings.value(key).toString().toStdString()))
+            into = *value;
+        return true;
+    }
+}
+
+std::optional<OutputSettings> rememberedOutputSettings()
+{
+    const QSettings settings = preferences();
+    OutputSettings o;
+    bool any = readName(settings, SynthesisKey, parseSynthesis, o.signal.synthesis);
+    any = readName(settings, DitherKey, parseDither, o.signal.dither) || any;
+    any = readName(settings, FormatKey, parseSampleFormat, o.signal.format) || any;
+    if (settings.contains(PhaseKey)) {
+        any = true;
+        bool ok = false;
+        const int degrees = settings.value(PhaseKey).toInt(&ok);
+        if (ok && isPhaseDegrees(degrees))
+            o.signal.phaseDegrees = degrees;
+    }
+    if (settings.contains(RateKey)) {
+        any = true;
+        bool ok = false;
+        const int rate = settings.value(RateKey).toInt(&ok);
+        if (ok && isPlayableRate(rate))
+            o.sampleRate = rate;
+    }
+    if (const auto latency = rememberedLatency()) {
+        any = true;
+        o.latencyMs = *latency;
+    }
+    if (settings.contains(RemoteOnKey)) {
+        any = true;
+        o.remoteOn = settings.value(RemoteOnKey).toBool();
+        const std::string address = settings.value(RemoteAddressKey).toString().toStdString();
+        if (parseRemoteAddress(address))
+            o.remoteAddress = address;
+        else
+            o.remoteOn = false;
+    }
+    return any ? std::optional<OutputSettings>(o) : std::nullopt;
+}
+
+void rememberOutputSettings(const OutputSettings& o)
 {
     QSettings settings = preferences();
-    settings.setValue(LatencyKey, milliseconds);
+    settings.setValue(SynthesisKey, QLatin1String(synthesisName(o.signal.synthesis)));
+    settings.setValue(DitherKey, QLatin1String(ditherName(o.signal.dither)));
+    settings.setValue(FormatKey, QLatin1String(sampleFormatName(o.signal.format)));
+    settings.setValue(PhaseKey, o.signal.phaseDegrees);
+    settings.setValue(RateKey, o.sampleRate);
+    settings.setValue(LatencyKey, o.latencyMs);
+    settings.setValue(RemoteOnKey, o.remoteOn);
+    settings.setValue(RemoteAddressKey, QString::fromStdString(o.remoteAddress));
     settings.sync();
 }
 

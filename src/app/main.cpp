@@ -8,8 +8,10 @@
 #include "Preferences.h"
 #include "ProgramIcon.h"
 #include "ProgramLook.h"
+#include "RemoteServer.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
+#include "WindowInstrument.h"
 
 #include <QApplication>
 
@@ -57,10 +59,17 @@ std::string chosenDevice(vellox::audio::SdlSoundBackend& backend, const LaunchOp
 
 int listDevices()
 {
+    // One line a device: its name as --device takes it, a tab, and the rate it runs at (the
+    // sound server resamples every other rate), where the driver tells.
     vellox::audio::SdlSoundBackend backend;
     try {
-        for (const std::string& name : backend.playbackDevices())
-            std::printf("%s\n", name.c_str());
+        for (const std::string& name : backend.playbackDevices()) {
+            const std::optional<int32_t> rate = backend.deviceRate(name);
+            if (rate)
+                std::printf("%s\t%d Hz\n", name.c_str(), int(*rate));
+            else
+                std::printf("%s\t\n", name.c_str());
+        }
     } catch (const vellox::audio::SoundError& e) {
         printError(e.what());
         return 1;
@@ -88,8 +97,10 @@ int render(const LaunchOptions& options)
     return 0;
 }
 
-int playWithoutWindow(const LaunchOptions& options)
+int playWithoutWindow(int argc, char* argv[], const LaunchOptions& options)
 {
+    // An event loop for the sweep's clock and the remote control, without a display.
+    QCoreApplication app(argc, argv);
     std::vector<std::string> messages;
     const vellox::HeadlessSettings settings = vellox::headlessSettings(options, messages);
     printMessages(messages);
@@ -98,8 +109,8 @@ int playWithoutWindow(const LaunchOptions& options)
         backend.setFadeMilliseconds(*options.fadeMs);
     if (const auto latency = options.latencyMs ? options.latencyMs : vellox::rememberedLatency())
         backend.setLatencyMilliseconds(*latency);
-    const std::string error = vellox::playWithoutWindow(
-        settings, backend, chosenDevice(backend, options), options.seconds);
+    const std::string error = vellox::playWithoutWindow(settings, backend,
+        chosenDevice(backend, options), options.seconds, options.remote.value_or(std::string()));
     if (!error.empty()) {
         printError(error);
         return 1;
@@ -117,8 +128,6 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     vellox::audio::SdlSoundBackend backend;
     if (options.fadeMs)
         backend.setFadeMilliseconds(*options.fadeMs);
-    if (const auto latency = options.latencyMs ? options.latencyMs : vellox::rememberedLatency())
-        backend.setLatencyMilliseconds(*latency);
     // A device named here is checked here, with one line on stderr; the remembered one by
     // the window, with a message box.
     const std::string device
@@ -127,6 +136,26 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     {
         vellox::FormGen window(backend, nullptr, device);
         window.setRememberDevice(&vellox::rememberOutputDevice);
+        // The remote control drives the window's own controls.
+        vellox::WindowInstrument instrument(window);
+        vellox::RemoteServer server(instrument);
+        window.setRemoteSwitch([&server](bool on, const std::string& address) {
+            if (!on) {
+                server.close();
+                return std::string();
+            }
+            return server.listen(address);
+        });
+        // The remembered output settings, then the command line's over them.
+        if (const auto remembered = vellox::rememberedOutputSettings())
+            window.applyOutputSettings(*remembered, false);
+        if (options.remote) {
+            vellox::OutputSettings output = window.outputSettings();
+            output.remoteOn = true;
+            output.remoteAddress = *options.remote;
+            window.applyOutputSettings(output, false);
+        }
+        window.setRememberOutput(&vellox::rememberOutputSettings);
         printMessages(window.applyLaunchOptions(options));
         window.show();
         result = QApplication::exec();
@@ -165,7 +194,7 @@ int main(int argc, char* argv[])
     case LaunchOptions::Mode::Render:
         return render(options);
     case LaunchOptions::Mode::Play:
-        return playWithoutWindow(options);
+        return playWithoutWindow(argc, argv, options);
     case LaunchOptions::Mode::Window:
         break;
     }

@@ -76,6 +76,11 @@ public:
     // Reports `reason` once, as a device that went away while playing would.
     std::optional<std::string> lostDevice() override { return std::exchange(m_lost, std::nullopt); }
     void loseDevice(std::string reason) { m_lost = std::move(reason); }
+    // Kept, not acted on; the device's rate as a test sets it.
+    void setLatencyMilliseconds(int milliseconds) override { m_latencyMs = milliseconds; }
+    int latencyMilliseconds() const override { return m_latencyMs; }
+    std::optional<int32_t> deviceRate(const std::string&) override { return m_deviceRate; }
+    void setDeviceRate(std::optional<int32_t> rate) { m_deviceRate = rate; }
 
     // The next call of kind (after skip successful calls of that kind) throws SoundError
     // with message; once, or on every call from then on when persistent. Release kinds
@@ -133,6 +138,8 @@ private:
     std::function<void(SoundOp::Kind)> m_onOperation;
     std::vector<std::string> m_playbackDevices;
     std::optional<std::string> m_lost;
+    int m_latencyMs = DefaultLatencyMs;
+    std::optional<int32_t> m_deviceRate;
 };
 
 } // namespace vellox::audio

@@ -62,10 +62,7 @@ namespace vellox::audio {
 class SdlSoundBackend : public SoundBackend {
 public:
     static constexpr int32_t FirstRate = 98000;
-    // What the sound server holds ahead: enough that a busy two-core machine, a server at
-    // 192000 Hz or PipeWire's graph never runs the stream dry; a change is heard about this
-    // much later.
-    static constexpr int DefaultLatencyMs = 60;
+    static constexpr int DefaultLatencyMs = audio::DefaultLatencyMs;
     static constexpr int MinLatencyMs = 4;
     static constexpr int MaxLatencyMs = 500;
     // Length of every transition: short enough to sound immediate, long enough that no
@@ -104,8 +101,12 @@ public:
     int fadeMilliseconds() const { return m_fadeMs; }
     // What the sound server holds ahead, MinLatencyMs to MaxLatencyMs; an open device
     // re-opens with it at the next restart.
-    void setLatencyMilliseconds(int milliseconds);
-    int latencyMilliseconds() const { return m_latencyMs; }
+    void setLatencyMilliseconds(int milliseconds) override;
+    int latencyMilliseconds() const override { return m_latencyMs; }
+    // From the driver's own report (PulseAudio and PipeWire give their sink's rate), else by
+    // opening the device for a moment with SDL's frequency-change flag (ALSA gives the rate it
+    // would run at).
+    std::optional<int32_t> deviceRate(const std::string& deviceId) override;
     // SDL's period at `rate` for a latency: half of it, in frames.
     static Uint16 periodFrames(int32_t rate, int latencyMs);
     // For measurements: the transitions the audio thread has started so far, and whether

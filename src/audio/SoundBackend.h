@@ -15,6 +15,11 @@
 
 namespace vellox::audio {
 
+// What the sound server holds ahead unless told otherwise, in milliseconds: enough that a
+// busy two-core machine, a server at 192000 Hz or PipeWire's graph never runs the stream dry;
+// a change is heard about this much later.
+inline constexpr int DefaultLatencyMs = 60;
+
 class SoundBackend {
 public:
     // 0 is never a live handle; each created object gets a new, never reused value.
@@ -56,6 +61,17 @@ public:
     // when none is open. Asked again after a report, it stays empty until the device opens
     // anew, so that a loss is told once.
     virtual std::optional<std::string> lostDevice() { return std::nullopt; }
+    // The rate the device deviceId ("" the default) runs at, as its driver tells: when it
+    // differs from a buffer's, the sound server resamples. Empty when it cannot tell.
+    virtual std::optional<int32_t> deviceRate(const std::string& deviceId)
+    {
+        (void)deviceId;
+        return std::nullopt;
+    }
+    // What the sound server holds ahead, in milliseconds (0: the backend has no such thing);
+    // a device that is open takes a new value at its next opening.
+    virtual void setLatencyMilliseconds(int milliseconds) { (void)milliseconds; }
+    virtual int latencyMilliseconds() const { return 0; }
     // The playback devices, by the names DirectSoundCreate takes ("" stays the default).
     // Throws SoundError when the sound system cannot tell.
     virtual std::vector<std::string> playbackDevices() { return {}; }

@@ -12,6 +12,7 @@
 // it was. Every call comes from the thread that runs the interpreter.
 
 #include "ScpiError.h"
+#include "SignalOptions.h"
 #include "SynthTypes.h"
 
 #include <cstdint>
@@ -25,11 +26,10 @@ enum class Tone : uint8_t { F1 = 1, F2 = 2 };
 // The sweep of F1: the "Sweep F1" options "Man", "Lin" and "Log".
 enum class SweepMode : uint8_t { Manual, Linear, Logarithmic };
 
-// How the buffer is computed: to the letter of the written formulas, or in double
-// precision with the phase from the frame index.
-enum class Synthesis : uint8_t { Exact, Precise };
-enum class Dither : uint8_t { None, Tpdf };
-enum class SampleFormat : uint8_t { S16, S24, F32 };
+// How the buffer is computed and laid out: the generator's own choices (SignalOptions.h).
+using ::vellox::Dither;
+using ::vellox::SampleFormat;
+using ::vellox::Synthesis;
 
 // The level spinners' steps: 0 dB at 0 down to -45 dB at 15, 3 dB a step.
 inline constexpr int MinLevelStep = 0;
@@ -42,7 +42,7 @@ inline constexpr int StartNoiseStep = 0;
 inline constexpr int MinDutyPercent = 1;
 inline constexpr int MaxDutyPercent = 100;
 // The phase of the right channel against the left, whole degrees.
-inline constexpr int MaxPhaseDegrees = 359;
+using ::vellox::MaxPhaseDegrees;
 
 // An integer setting's range and its start value.
 struct IntRange {

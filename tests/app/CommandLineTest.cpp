@@ -75,10 +75,11 @@ TEST(CommandLine, GoodAndBadLines)
             [](const LaunchOptions& o) { return o.rate == 192000 && o.sweep == 2; } },
         { { "--rate", "47999" },
             "--rate takes 44100, 48000, 96000, 98000 or 192000 (Hz), not \"47999\"", nullptr },
-        // The sound card's own rates, without a window until it offers them.
+        // The sound card's own rates.
         { { "--play", "--rate", "48000" }, "",
             [](const LaunchOptions& o) { return o.mode == Mode::Play && o.rate == 48000; } },
-        { { "--rate", "96000" }, "--rate 96000 goes with --render or --play", nullptr },
+        { { "--rate", "96000" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Window && o.rate == 96000; } },
         { { "--synthesis", "precise", "--dither", "tpdf", "--sample-format", "s24", "--phase",
               "359", "--render", "a.flac", "--seconds", "1" },
             "",
@@ -97,8 +98,11 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--dither", "rpdf" }, "--dither takes none or tpdf", nullptr },
         { { "--sample-format", "s32" }, "--sample-format takes s16, s24 or f32", nullptr },
         { { "--phase", "360" }, "--phase takes 0..359 (degrees)", nullptr },
-        { { "--phase", "90" }, "--phase go with --render or --play", nullptr },
-        { { "--play", "--sample-format", "f32" }, "--play plays s16", nullptr },
+        { { "--phase", "90", "--sample-format", "f32", "--start" }, "",
+            [](const LaunchOptions& o) {
+                return o.mode == Mode::Window && o.phase == 90
+                    && o.sampleFormat == SampleFormat::F32;
+            } },
         { { "--phase", "-1" }, "--phase takes 0..359", nullptr },
         { { "--render", "a.flac", "--seconds", "1", "--sample-format", "f32" },
             "FLAC holds no float", nullptr },
@@ -116,6 +120,14 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--fade-ms", "101" }, "--fade-ms takes 0..100 (ms)", nullptr },
         { { "--latency", "4" }, "", [](const LaunchOptions& o) { return o.latencyMs == 4; } },
         { { "--latency", "3" }, "--latency takes 4..500 (ms)", nullptr },
+        { { "--play", "--remote", "5025" }, "",
+            [](const LaunchOptions& o) { return o.mode == Mode::Play && o.remote == "5025"; } },
+        { { "--remote", "0.0.0.0:6000" }, "",
+            [](const LaunchOptions& o) { return o.remote == "0.0.0.0:6000"; } },
+        { { "--remote", "70000" }, "--remote takes [ADDRESS:]PORT", nullptr },
+        { { "--remote", ":5025" }, "--remote takes [ADDRESS:]PORT", nullptr },
+        { { "--render", "a.wav", "--seconds", "1", "--remote", "5025" },
+            "--remote goes with the window or --play", nullptr },
         { { "--list-devices" }, "",
             [](const LaunchOptions& o) { return o.mode == Mode::ListDevices; } },
         { { "--render", "a.flac", "--seconds", "2.5", "--f1", "440" }, "",

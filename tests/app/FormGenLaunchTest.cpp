@@ -3,20 +3,27 @@
 // behind a failure, and the device remembered between runs. Recording sound backend,
 // offscreen.
 
+#include "DialogAnswers.h"
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormGen.h"
 #include "Messages.h"
 #include "Preferences.h"
+#include "RemoteServer.h"
 #include "UpDown.h"
+#include "WindowInstrument.h"
 
+#include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <cmath>
@@ -173,7 +180,7 @@ private slots:
         std::unique_ptr<QMenu> menu(window->outputDeviceMenu());
         QCOMPARE(actionTexts(menu.get()),
             (QStringList { QStringLiteral("Default *"), QStringLiteral("USB Audio"),
-                QStringLiteral("HDMI") }));
+                QStringLiteral("HDMI"), QString(), QStringLiteral("Output settings...") }));
         fake->clearOps();
         menu->actions()[2]->trigger();
         QCOMPARE(window->outputDevice(), std::string("HDMI"));
@@ -223,6 +230,162 @@ private slots:
     }
 
     // The choice is kept where the platform keeps settings, for the next run.
+    // The "Output settings" of the menu: the precise synthesis in 24 bits at 48000 Hz with a
+    // phase; OK restarts the sound with them (32-bit frames at the new rate, no rate option
+    // checked, the tooltip naming the rate) and remembers them; Cancel changes nothing.
+    void outputSettingsDialog()
+    {
+        makeWindow();
+        std::vector<OutputSettings> remembered;
+        window->setRememberOutput([&](const OutputSettings& o) { remembered.push_back(o); });
+        window->Play_Click();
+        std::unique_ptr<QMenu> menu(window->outputDeviceMenu());
+        QAction* open = menu->findChild<QAction*>(QStringLiteral("OutputSettingsAction"));
+        QVERIFY(open);
+        QTimer::singleShot(0, [] {
+            auto* d = visibleTopLevel<OutputSettingsDialog>();
+            QVERIFY(d);
+            d->reject();
+        });
+        open->trigger();
+        QVERIFY(remembered.empty());
+        QCOMPARE(window->outputSettings(), OutputSettings {});
+
+        fake->clearOps();
+        QTimer::singleShot(0, [] {
+            auto* d = visibleTopLevel<OutputSettingsDialog>();
+            QVERIFY(d);
+            d->synthesis->setCurrentIndex(int(Synthesis::Precise));
+            d->sampleFormat->setCurrentIndex(int(SampleFormat::S24));
+            d->sampleRate->setCurrentIndex(d->sampleRate->findData(48000));
+            d->phase->setValue(90);
+            d->accept();
+        });
+        open->trigger();
+        QCOMPARE(remembered.size(), size_t(1));
+        QCOMPARE(remembered[0].signal.synthesis, Synthesis::Precise);
+        QCOMPARE(remembered[0].signal.format, SampleFormat::S24);
+        QCOMPARE(remembered[0].signal.phaseDegrees, 90);
+        QCOMPARE(remembered[0].sampleRate, 48000);
+        QCOMPARE(window->state().SampleRate, 48000);
+        for (QRadioButton* option : window->RateOption)
+            QVERIFY(!option->isChecked());
+        QVERIFY2(window->Frame7->toolTip().contains(QStringLiteral("48000 Hz")),
+            qPrintable(window->Frame7->toolTip()));
+        const audio::SoundOp* created = lastOp(*fake, Kind::CreateSoundBuffer);
+        QVERIFY(created);
+        QCOMPARE(created->desc.Format.SamplesPerSec, 48000);
+        QCOMPARE(int(created->desc.Format.BitsPerSample), 32);
+        QCOMPARE(created->desc.BufferBytes, 48000 * 8);
+        QVERIFY(fake->playingBuffer() != 0);
+        // The front panel's option takes the rate back to one it offers.
+        window->RateOption[0]->setChecked(true);
+        QCOMPARE(window->state().SampleRate, 44100);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The remote control over TCP, driving the window: FREQ moves F1's box, spinner and
+    // scale cursor; a click on the scale shows in FREQ?; with the output off a change keeps
+    // it off, and OUTP ON starts the sound at what was set.
+    void remoteChangesTakeTheFrontPanelsPath()
+    {
+        makeWindow();
+        WindowInstrument instrument(*window);
+        RemoteServer server(instrument);
+        QCOMPARE(QString::fromStdString(server.listen("127.0.0.1:0")), QString());
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(client.waitForConnected(5000));
+        auto ask = [&](const QByteArray& line) -> QByteArray {
+            client.write(line + '\n');
+            if (!line.contains('?'))
+                return {};
+            QElapsedTimer wait;
+            wait.start();
+            while (!client.canReadLine() && wait.elapsed() < 10000)
+                QTest::qWait(5);
+            return client.readLine().trimmed();
+        };
+
+        QCOMPARE(ask("OUTP?"), QByteArray("0"));
+        ask("FREQ 1234");
+        QCOMPARE(ask("FREQ?"), QByteArray("1234"));
+        QCOMPARE(window->UpDown1->value(), 1234);
+        QCOMPARE(window->Text1->text(), QStringLiteral("1234"));
+        QCOMPARE(window->state().Marker1X, 1234 / 25.0f); // the scale cursor moved there
+        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0)); // still off
+        // The front panel's own change shows in the query.
+        window->Picture1_MouseDown(1, 0, 80, 10);
+        QCOMPARE(ask("FREQ?"), QByteArray("2000"));
+        ask("OUTP ON");
+        QCOMPARE(ask("OUTP?;:SYST:ERR?"), QByteArray("1;0,\"No error\""));
+        QVERIFY(fake->playingBuffer() != 0);
+        ask("SOUR2:FREQ 440;:FUNC SQU;:VOLT:UNIT DBFS;:VOLT -9");
+        QCOMPARE(ask("SOUR2:FREQ?;:FUNC?;:VOLT?"), QByteArray("440;SQU;-9"));
+        QVERIFY(window->Option1[WaveSquare]->isChecked());
+        QCOMPARE(window->UpDown2->value(), 3);
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 9 dB"));
+        // A rate the front panel does not offer: no option checked, the sound goes on.
+        ask("SRAT 48000");
+        QCOMPARE(ask("SRAT?;:OUTP?"), QByteArray("48000;1"));
+        for (QRadioButton* option : window->RateOption)
+            QVERIFY(!option->isChecked());
+        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.Format.SamplesPerSec, 48000);
+        // The bit code goes through the dialog's rules, without the dialog.
+        ask("FUNC BITC");
+        QCOMPARE(ask("SYST:ERR?"), QByteArray("0,\"No error\""));
+        ask("BITC:PER 0.0001");
+        QVERIFY(ask("SYST:ERR?").startsWith("-222,"));
+        QCOMPARE(window->module1().RepetitiveTime, 1.0f);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Many clients flooding the server while the window's sweep runs on its real timer:
+    // the sweep goes on, a fresh client is answered, and nothing breaks.
+    void floodingClientsDoNotHoldTheWindow()
+    {
+        makeWindow();
+        WindowInstrument instrument(*window);
+        RemoteServer server(instrument);
+        QCOMPARE(QString::fromStdString(server.listen("127.0.0.1:0")), QString());
+        window->Option5->setChecked(true); // "Lin"
+        window->Play_Click();
+        std::vector<std::unique_ptr<QTcpSocket>> flooders;
+        for (int i = 0; i < RemoteServer::MaxClients - 1; ++i) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, server.port());
+            QVERIFY(socket->waitForConnected(5000));
+            flooders.push_back(std::move(socket));
+        }
+        // Garbage, endless lines, queries never read, half lines.
+        const QByteArray garbage(64 * 1024, '\x01');
+        const QByteArray endless(200 * 1024, 'F');
+        QByteArray queries;
+        for (int i = 0; i < 20000; ++i)
+            queries += "*IDN?\n";
+        const int16_t from = window->state().Frequency1;
+        for (int round = 0; round < 5; ++round) {
+            for (size_t i = 0; i < flooders.size(); ++i) {
+                QTcpSocket& s = *flooders[i];
+                s.write(i % 3 == 0 ? garbage : i % 3 == 1 ? endless : queries);
+            }
+            QTest::qWait(20);
+        }
+        // The sweep has gone on: the event loop was never held up for long.
+        QTRY_VERIFY_WITH_TIMEOUT(window->state().Frequency1 >= from + 200, 60000);
+        QTcpSocket fresh;
+        fresh.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(fresh.waitForConnected(5000));
+        fresh.write("*IDN?\n");
+        QTRY_VERIFY_WITH_TIMEOUT(fresh.canReadLine(), 30000);
+        QVERIFY(fresh.readLine().startsWith("Korvane,Vellox,"));
+        flooders[1]->write("FREQ 12"); // half a line, then gone
+        flooders[1]->disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(server.clients(), int(flooders.size()), 30000);
+        window->Option4->setChecked(true);
+        QVERIFY(messages.isEmpty());
+    }
+
     void deviceIsRememberedBetweenRuns()
     {
         QStandardPaths::setTestModeEnabled(true);
@@ -230,6 +393,14 @@ private slots:
         QCOMPARE(rememberedOutputDevice(), std::string("HDMI"));
         rememberOutputDevice("");
         QCOMPARE(rememberedOutputDevice(), std::string());
+        OutputSettings output;
+        output.signal.dither = Dither::Tpdf;
+        output.sampleRate = 96000;
+        output.latencyMs = 120;
+        output.remoteOn = true;
+        output.remoteAddress = "0.0.0.0:6000";
+        rememberOutputSettings(output);
+        QCOMPARE(rememberedOutputSettings(), std::optional<OutputSettings>(output));
         QStandardPaths::setTestModeEnabled(false);
     }
 };

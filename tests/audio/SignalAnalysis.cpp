@@ -121,6 +121,21 @@ std::vector<size_t> dropouts(
     return starts;
 }
 
+std::vector<size_t> sineSkips(
+    const std::vector<double>& signal, double hz, double rate, double threshold)
+{
+    std::vector<size_t> at;
+    const double twoCos = 2 * std::cos(2 * std::numbers::pi * hz / rate);
+    bool inRun = false;
+    for (size_t n = 1; n + 1 < signal.size(); ++n) {
+        const bool off = std::abs(signal[n + 1] + signal[n - 1] - twoCos * signal[n]) > threshold;
+        if (off && !inRun)
+            at.push_back(n);
+        inRun = off;
+    }
+    return at;
+}
+
 std::pair<double, double> levelRangeDb(
     const std::vector<double>& signal, size_t window, double reference)
 {

@@ -48,6 +48,14 @@ std::pair<double, double> levelRangeDb(
 std::vector<size_t> dropouts(
     const std::vector<double>& left, const std::vector<double>& right, size_t minFrames);
 
+// Where a steady sine at hz skips: a stretch of the stream lost or repeated without
+// silence (a recorder that overran, a server that dropped a period). A sine obeys
+// x[n+1] + x[n-1] = 2 cos(2 pi hz / rate) x[n] to within its rounding; the sample
+// indices where the difference exceeds `threshold` are returned, once per run. A rounded
+// sine stays within 2; a lost whole number of periods cannot be seen.
+std::vector<size_t> sineSkips(
+    const std::vector<double>& signal, double hz, double rate, double threshold);
+
 // The largest magnitude in the signal (0 for an empty one).
 double peakMagnitude(const std::vector<double>& signal);
 

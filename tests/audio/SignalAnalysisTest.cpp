@@ -85,6 +85,27 @@ TEST(Dropouts, DigitalSilenceOnBothChannelsOnly)
     }
 }
 
+TEST(SineSkips, ALostStretchWithoutSilenceShowsWhereItWas)
+{
+    struct Row {
+        const char* what;
+        size_t lostFrames; // taken out of the stream at frame 10000
+        std::vector<size_t> expected;
+    };
+    const std::vector<Row> rows = {
+        { "a steady tone, rounded to whole samples", 0, {} },
+        { "one frame lost", 1, { 9999 } },
+        { "a server period of 1024 frames lost", 1024, { 9999 } },
+    };
+    for (const Row& row : rows) {
+        auto s = sine(100, 14142, 0.5);
+        for (double& x : s)
+            x = std::round(x);
+        s.erase(s.begin() + 10000, s.begin() + 10000 + long(row.lostFrames));
+        EXPECT_EQ(sineSkips(s, 100, Rate, 16), row.expected) << row.what;
+    }
+}
+
 TEST(ToneAmplitude, NeighboursAFewBinsAwayAreNotSeen)
 {
     const auto s = sine(440, 10000, 0.75);

@@ -28,8 +28,13 @@ echo "== --list-devices"
 "$vellox" --list-devices | tee "$work/devices"
 first_name=$(pactl list sinks | awk -v s="$VELLOX_PULSE_SINK" '
     $1 == "Name:" { name = $2 } $1 == "Description:" && name == s { sub(/^[ \t]*Description: /, ""); print; exit }')
-grep -qxF "$first_name" "$work/devices" || { echo "FAIL: '$first_name' not listed"; exit 1; }
-grep -qxF "$second_name" "$work/devices" || { echo "FAIL: '$second_name' not listed"; exit 1; }
+cut -f1 "$work/devices" >"$work/names"
+grep -qxF "$first_name" "$work/names" || { echo "FAIL: '$first_name' not listed"; exit 1; }
+grep -qxF "$second_name" "$work/names" || { echo "FAIL: '$second_name' not listed"; exit 1; }
+# Beside each name, the rate its sink runs at.
+first_rate=$(pactl list short sinks | awk -v s="$VELLOX_PULSE_SINK" '$2 == s { print $6 }' | tr -dc 0-9)
+grep -qxF "$first_name	${first_rate} Hz" "$work/devices" ||
+    { echo "FAIL: '$first_name' not listed with its rate $first_rate Hz"; exit 1; }
 
 echo "== --play --device $second_name"
 # An idle null sink holds a new stream back for up to two seconds: the recorders first.

@@ -1,0 +1,120 @@
+#!/usr/bin/python3
+"""What the sound server passes on, sample for sample: the precise synthesis of a tone at
+48000 Hz played into a null sink at 48000 Hz, its monitor recorded, against the loop that
+--render writes for the same settings. 16-bit into a sink of 16 bits, 24-bit (as 32-bit
+frames) into a sink of 32 bits, recorded in the sink's own format.
+
+usage: bitperfect.py VELLOX     (inside pulse_session.sh or pipewire_session.sh)
+Prints, for each format, whether the recording equals the loop, or how it differs. Exit 1
+when one differs, 77 when a tool is missing.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+RATE = 48000
+TONE = ["--f1", "1001", "--synthesis", "precise", "--rate", str(RATE)]
+
+
+def pactl(*args):
+    return subprocess.run(["pactl", *args], check=True, capture_output=True, text=True).stdout
+
+
+def loop_frames(vellox, work, fmt):
+    path = os.path.join(work, f"loop-{fmt}.wav")
+    subprocess.run([vellox, "--render", path, "--seconds", "1", "--sample-format", fmt, *TONE],
+                   check=True)
+    with wave.open(path, "rb") if fmt == "s16" else open(path, "rb") as w:
+        if fmt == "s16":
+            data = w.readframes(w.getnframes())
+            return [int.from_bytes(data[i:i + 2], "little", signed=True)
+                    for i in range(0, len(data), 2)]
+    # 24-bit WAV: 3 bytes a sample after the header; found by its "data" chunk.
+    raw = open(path, "rb").read()
+    at = raw.index(b"data") + 8
+    data = raw[at:]
+    return [int.from_bytes(data[i:i + 3], "little", signed=True) for i in range(0, len(data) - 2, 3)]
+
+
+def record(work, sink, device, vellox, fmt, seconds=3):
+    parec_format = "s16le" if fmt == "s16" else "s32le"
+    out = os.path.join(work, f"rec-{fmt}.raw")
+    rec = subprocess.Popen(["parec", "-d", f"{sink}.monitor", f"--format={parec_format}",
+                            "--channels=2", f"--rate={RATE}", "--raw", "--latency-msec=50"],
+                           stdout=open(out, "wb"))
+    time.sleep(2)  # an idle null sink holds a new stream back
+    subprocess.run([vellox, "--play", "--seconds", str(seconds), "--device", device,
+                    "--sample-format", fmt, *TONE], check=True)
+    time.sleep(0.5)
+    rec.terminate()
+    rec.wait()
+    data = open(out, "rb").read()
+    width = 2 if fmt == "s16" else 4
+    values = [int.from_bytes(data[i:i + width], "little", signed=True)
+              for i in range(0, len(data) - width + 1, width)]
+    if fmt != "s16":
+        values = [v >> 8 for v in values]  # the 24-bit value in the top bits
+    return values
+
+
+def compare(loop, recorded):
+    """Finds the loop in the recording and compares two seconds of it, sample for sample."""
+    n = len(loop)
+    frames = n // 2
+    loud = next((i for i in range(0, len(recorded), 2) if abs(recorded[i]) > 1000), None)
+    if loud is None:
+        return "the recording is silent"
+    start = loud + 2 * (RATE // 5)  # past the fade-in
+    probe = recorded[start:start + 64]
+    index = {}
+    for k in range(frames):
+        index.setdefault(tuple(loop[2 * k:2 * k + 8]), []).append(k)
+    candidates = index.get(tuple(probe[:8]), [])
+    for k in candidates:
+        if all(loop[(2 * k + j) % n] == probe[j] for j in range(len(probe))):
+            stretch = min(2 * RATE * 2, len(recorded) - start - 2 * (RATE // 5))
+            diffs = [abs(recorded[start + j] - loop[(2 * k + j) % n]) for j in range(stretch)]
+            bad = sum(1 for d in diffs if d != 0)
+            if bad == 0:
+                return f"equal: {stretch // 2} frames sample for sample"
+            return f"{bad} of {stretch} samples differ, by up to {max(diffs)}"
+    return "the loop is not found in the recording: the server changed the samples"
+
+
+def main():
+    vellox = sys.argv[1]
+    for tool in ("pactl", "parec"):
+        if shutil.which(tool) is None:
+            print(f"SKIP: {tool} is not installed")
+            return 77
+    failed = False
+    with tempfile.TemporaryDirectory() as work:
+        for fmt, sink_format in (("s16", "s16le"), ("s24", "s32le")):
+            sink = f"vellox_bitperfect_{fmt}"
+            module = pactl("load-module", "module-null-sink", f"sink_name={sink}",
+                           f"rate={RATE}", "channels=2", f"format={sink_format}",
+                           f"sink_properties=device.description=Vellox-Bitperfect-{fmt}").strip()
+            try:
+                line = [l for l in pactl("list", "short", "sinks").splitlines()
+                        if l.split("\t")[1] == sink][0]
+                result = compare(loop_frames(vellox, work, fmt),
+                                 record(work, sink, f"Vellox-Bitperfect-{fmt}", vellox, fmt))
+            finally:
+                pactl("unload-module", module)
+            print(f"{fmt} into a sink of {line.split(chr(9))[3]} at {RATE} Hz through "
+                  f"{os.environ.get('SDL_AUDIODRIVER')}: {result}")
+            # Every server here passes both unchanged at the sink's rate and full volume:
+            # PulseAudio into a sink of the stream's width, PipeWire through its float32
+            # graph, whose 24-bit mantissa holds a 24-bit sample exactly.
+            if not result.startswith("equal"):
+                failed = True
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

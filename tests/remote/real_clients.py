@@ -1,0 +1,164 @@
+#!/usr/bin/python3
+"""The remote control through the clients lab scripts use, from Debian's packages.
+
+Starts `vellox --play --remote` on SDL's disk driver (the output stream goes to a file),
+then
+  - PyVISA with its pure-Python backend asks *IDN? and walks a frequency list; after each
+    change the frequency set is the strongest line of the stream the device got;
+  - pymeasure's Agilent33500 driver sets shape, frequency, amplitude, output and the square's
+    duty cycle, reads them back, and check_errors() finds the queue empty.
+usage: real_clients.py VELLOX
+Exit 0 passed, 1 failed, 77 skipped (the client packages are missing).
+"""
+
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+try:
+    import numpy
+    import pyvisa
+    from pymeasure.instruments.agilent import Agilent33500
+except ImportError as e:
+    print(f"SKIP: {e} (Debian packages python3-pyvisa, python3-pyvisa-py, python3-pymeasure, "
+          "python3-numpy)")
+    sys.exit(77)
+
+RATE = 98000
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, process, seconds=30):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            raise RuntimeError(f"vellox ended with status {process.returncode}")
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError("the remote control did not answer")
+
+
+def strongest_line(path, seconds=0.25):
+    """The strongest frequency of the stream's last `seconds` (left channel), in Hz."""
+    frames = int(RATE * seconds)
+    with open(path, "rb") as f:
+        f.seek(0, os.SEEK_END)
+        size = f.tell()
+        f.seek(max(0, size - frames * 4) // 4 * 4)
+        data = numpy.frombuffer(f.read(), dtype="<i2")
+    left = data[0::2].astype(float)
+    if len(left) < frames // 2:
+        raise RuntimeError("the device got no stream")
+    spectrum = numpy.abs(numpy.fft.rfft(left * numpy.hanning(len(left))))
+    return numpy.argmax(spectrum[1:]) + 1, RATE / len(left)
+
+
+def settle_and_measure(path, after):
+    """Waits until the stream has grown by half a second past `after`, then measures."""
+    deadline = time.monotonic() + 30
+    while os.path.getsize(path) < after + RATE * 4 // 2 and time.monotonic() < deadline:
+        time.sleep(0.05)
+    peak, bin_hz = strongest_line(path)
+    return peak * bin_hz, bin_hz
+
+
+def main():
+    vellox = sys.argv[1]
+    failures = []
+    with tempfile.TemporaryDirectory() as work:
+        stream = os.path.join(work, "stream.raw")
+        port = free_port()
+        env = dict(os.environ, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=stream,
+                   QT_QPA_PLATFORM="offscreen", HOME=work, XDG_CONFIG_HOME=work)
+        process = subprocess.Popen([vellox, "--play", "--remote", str(port)], env=env)
+        try:
+            wait_for_port(port, process)
+            resource = f"TCPIP::127.0.0.1::{port}::SOCKET"
+
+            # PyVISA, as its documentation shows it.
+            rm = pyvisa.ResourceManager("@py")
+            gen = rm.open_resource(resource, read_termination="\n", write_termination="\n",
+                                   timeout=10000)
+            idn = gen.query("*IDN?")
+            print("PyVISA *IDN?:", idn)
+            if not idn.startswith("Korvane,Vellox,0,"):
+                failures.append(f"*IDN? answered {idn!r}")
+            for hz in (440, 1000, 3001, 12345):
+                gen.write(f"FREQ {hz}")
+                echoed = gen.query("FREQ?")
+                heard, bin_hz = settle_and_measure(stream, os.path.getsize(stream))
+                print(f"PyVISA FREQ {hz}: FREQ? {echoed}, strongest line {heard:.1f} Hz")
+                if int(echoed) != hz:
+                    failures.append(f"FREQ {hz} read back as {echoed}")
+                if abs(heard - hz) > 2 * bin_hz:
+                    failures.append(f"FREQ {hz}: the strongest line is at {heard:.1f} Hz")
+            error = gen.query("SYST:ERR?")
+            if error != '0,"No error"':
+                failures.append(f"PyVISA's session left {error!r}")
+            gen.close()
+
+            # pymeasure's driver for the Keysight (Agilent) 33500.
+            awg = Agilent33500(resource, visa_library="@py", read_termination="\n",
+                               write_termination="\n", timeout=10000)
+            awg.shape = "SQU"
+            awg.frequency = 2000
+            awg.amplitude = 0.5
+            awg.square_dutycycle = 30
+            awg.output = True
+            readback = {
+                "shape": awg.shape,
+                "frequency": awg.frequency,
+                "amplitude": awg.amplitude,
+                "square_dutycycle": awg.square_dutycycle,
+                "output": awg.output,
+            }
+            print("pymeasure reads back:", readback)
+            errors = awg.check_errors()
+            print("pymeasure check_errors():", errors)
+            if readback["shape"] != "SQU":
+                failures.append(f"shape read back as {readback['shape']!r}")
+            if readback["frequency"] != 2000:
+                failures.append(f"frequency read back as {readback['frequency']!r}")
+            # The nearest 3 dB step of the 2 Vpp calibration: -12 dB.
+            if abs(readback["amplitude"] - 2 * 10 ** (-12 / 20)) > 1e-6:
+                failures.append(f"amplitude read back as {readback['amplitude']!r}")
+            if readback["square_dutycycle"] != 30:
+                failures.append(f"duty read back as {readback['square_dutycycle']!r}")
+            if readback["output"] not in (True, 1, "1", "ON"):
+                failures.append(f"output read back as {readback['output']!r}")
+            if errors:
+                failures.append(f"check_errors() found {errors!r}")
+            heard, bin_hz = settle_and_measure(stream, os.path.getsize(stream))
+            print(f"pymeasure 2000 Hz square: strongest line {heard:.1f} Hz")
+            if abs(heard - 2000) > 2 * bin_hz:
+                failures.append(f"the square at 2000 Hz sounds strongest at {heard:.1f} Hz")
+            awg.adapter.connection.close()
+        except Exception as e:
+            failures.append(f"{type(e).__name__}: {e}")
+        finally:
+            process.terminate()
+            try:
+                status = process.wait(30)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                status = "killed"
+            if status not in (0, "killed"):
+                failures.append(f"vellox --play ended with status {status} on SIGTERM")
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
