@@ -107,9 +107,11 @@ private:
         return { first, count };
     }
 
+    // parec delivers what it recorded late when the machine is busy (or when it took long
+    // to connect): wait for the window's last frame, generously, before calling it lost.
     QString windowTrouble(const Window& w)
     {
-        if (recorder.frames() >= w.first + w.count)
+        if (QTest::qWaitFor([&] { return recorder.frames() >= w.first + w.count; }, 10000))
             return {};
         return QStringLiteral("the recorder fell behind: %1 frames, window ends at %2")
             .arg(recorder.frames())
