@@ -972,8 +972,9 @@ private slots:
         window->Option5->setChecked(true);
         window->Play_Click();
         fake->failOn(Kind::DirectSoundCreate, "server gone", 0, true);
-        // Over a second of real ticks, each message answered at once: without the pause
-        // every 10 ms would bring another one.
+        // Over a second of real ticks after the first failure, each message answered at
+        // once: without the pause every 10 ms would bring another one.
+        QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 20000);
         QTest::qWait(1200);
         QCOMPARE(messages.size(), 1);
         QVERIFY(!window->Timer1->isActive());

@@ -329,7 +329,11 @@ private:
         QTest::mousePress(window.Picture1, Qt::LeftButton, {}, at);
         QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
         const size_t sweepFrom = recorder.frames();
+        // The sweep steps on the window's timer, which a busy machine slows: over two
+        // seconds of it, and on until F1 has passed 2000 Hz.
         QTest::qWait(2300);
+        // (When it never gets there, the check of the swept frequency below says so.)
+        static_cast<void>(QTest::qWaitFor([&] { return window.state().Frequency1 > 2000; }, 20000));
         const size_t sweepTo = recorder.frames();
         clickOption(window.Option4); // "Man"
         QTest::qWait(400);
