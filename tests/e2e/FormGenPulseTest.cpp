@@ -669,6 +669,22 @@ private slots:
         QTest::qWait(1000);
         QCOMPARE(messages.size(), 1);
 
+        // PipeWire's session manager puts a dummy output in the gone sink's place, and Start
+        // plays there. PulseAudio is left with no sink and names no default device (SDL's
+        // pulse driver once crashed on the missing name): Start is refused, once.
+        const bool standIn = !sinkNames().isEmpty();
+        QTest::mouseClick(window.Play, Qt::LeftButton);
+        if (standIn) {
+            QCOMPARE(messages.size(), 1);
+            QVERIFY(window.sound().hasSoundBuffer());
+            QTest::mouseClick(window.Stop, Qt::LeftButton);
+        } else {
+            QCOMPARE(messages.size(), 2);
+            QCOMPARE(messages[1], QString::fromLatin1(PlayFailureMessage));
+            QVERIFY(!window.sound().hasSoundBuffer());
+        }
+        const qsizetype told = messages.size();
+
         QVERIFY(pactl({ QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
             QStringLiteral("sink_name=") + sink, QStringLiteral("channels=2"),
             QStringLiteral("rate=%1").arg(PulseRecorder::Rate) }));
@@ -677,7 +693,7 @@ private slots:
         QTest::qWait(2000); // an idle null sink holds a new stream back
         QTest::mouseClick(window.Play, Qt::LeftButton);
         mark = recorder.frames();
-        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.size() == told, qPrintable(messages.join(QLatin1Char('|'))));
         CHECKED(expectStereoTone("after the sink came back", waitAfter(mark), 1000, 1000));
         QTest::mouseClick(window.Command2, Qt::LeftButton);
     }
@@ -689,6 +705,15 @@ private:
         p.start(QStringLiteral("pactl"), arguments);
         return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit
             && p.exitCode() == 0;
+    }
+
+    // The names of the server's sinks, one per line.
+    static QByteArray sinkNames()
+    {
+        QProcess p;
+        p.start(QStringLiteral("pactl"),
+            { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks") });
+        return p.waitForFinished(10000) ? p.readAllStandardOutput().trimmed() : QByteArray("?");
     }
 
     // The index of the module that made the null sink `sink`.
