@@ -192,7 +192,9 @@ int16_t Generator::nextSweepFrequency() const
 std::optional<std::string> Generator::watchDevice()
 {
     std::optional<std::string> lost = m_backend.lostDevice();
-    if (lost && m_sound->hasSoundDevice()) {
+    // A device that goes while nothing plays is not news: the backend has marked it, and
+    // the next Start opens afresh on whatever is there then.
+    if (lost && m_playing && m_sound->hasSoundDevice()) {
         m_sound->ReleaseSound();
         m_playing = false;
         return lost;
