@@ -72,6 +72,9 @@ start_pulse_server() {
     fi
     # A server that died leaves its socket and pid file behind.
     rm -f "$XDG_RUNTIME_DIR/pulse/native" "$XDG_RUNTIME_DIR/pulse/pid"
+    # pipewire-pulse looks for its directory and then makes it, and gives up when a client
+    # polling for the server has made it in between: it is there before it starts.
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR/pulse"
     spawn pipewire-pulse pipewire-pulse
     pid=$spawned
     echo "$pid" >"$VELLOX_PIPEWIRE_WORK/pulse.pid"
