@@ -90,17 +90,22 @@ std::pair<double, double> Spectrum::strongest(double fromHz, double toHz) const
     return best;
 }
 
-size_t countClicks(const std::vector<double>& signal, double threshold)
+std::vector<size_t> clickPositions(const std::vector<double>& signal, double threshold)
 {
-    size_t clicks = 0;
+    std::vector<size_t> at;
     bool inClick = false;
     for (size_t n = 1; n + 1 < signal.size(); ++n) {
         const bool jump = std::abs(signal[n + 1] - 2 * signal[n] + signal[n - 1]) > threshold;
         if (jump && !inClick)
-            ++clicks;
+            at.push_back(n);
         inClick = jump;
     }
-    return clicks;
+    return at;
+}
+
+size_t countClicks(const std::vector<double>& signal, double threshold)
+{
+    return clickPositions(signal, threshold).size();
 }
 
 std::vector<size_t> dropouts(

@@ -35,6 +35,8 @@ Spectrum amplitudeSpectrum(const std::vector<double>& signal, double rate);
 // at f Hz has second differences up to A (2 sin(pi f / rate))^2: 14142 below 6 kHz at
 // 98000 Hz stays under 1000, while a step in the signal shows as a jump of its height.
 size_t countClicks(const std::vector<double>& signal, double threshold);
+// The same clicks, as the index of each one's first sample.
+std::vector<size_t> clickPositions(const std::vector<double>& signal, double threshold);
 
 // The lowest and the highest RMS level over consecutive windows of `window` samples, in
 // dB relative to `reference` (an RMS level).

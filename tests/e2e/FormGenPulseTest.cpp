@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -350,12 +351,19 @@ private:
 
         const auto left = recorder.channel(0, first, last - first);
         const auto right = recorder.channel(1, first, last - first);
-        const auto playing = [&](const std::vector<double>& ch) {
-            return std::vector<double>(ch.begin() + long(PulseRecorder::framesOf(LeadIn)),
-                ch.begin() + long(stopped - first));
+        // Clicks count from before the sound begins to after it ends, and so do the server's
+        // losses: digital silence anywhere between the first sound and the last (a new
+        // stream's first periods are where a busy server most often misses one).
+        const auto sounding = [](double x) { return x != 0; };
+        const auto begin = std::find_if(left.begin(), left.end(), sounding) - left.begin();
+        const auto end = left.rend() - std::find_if(left.rbegin(), left.rend(), sounding);
+        const auto part = [&](const std::vector<double>& ch) {
+            return begin < end ? std::vector<double>(ch.begin() + begin, ch.begin() + end)
+                               : std::vector<double> {};
         };
-        *dropped = !dropouts(playing(left), playing(right), PulseRecorder::framesOf(0.001)).empty();
-        const size_t clicks = countClicks(left, 3000);
+        *dropped = !dropouts(part(left), part(right), 8).empty();
+        const auto clickAt = clickPositions(left, 3000);
+        const size_t clicks = clickAt.size();
         // The sweep, past the latencies at both ends.
         const size_t from = sweepFrom - first + PulseRecorder::framesOf(LeadIn);
         const size_t to = sweepTo - first;
@@ -366,8 +374,19 @@ private:
             = levelRangeDb(sweep, PulseRecorder::framesOf(0.001), Level / std::sqrt(2.0));
         qInfo("%zu clicks in %.2f s; sweep level over every 1 ms %.2f .. %.2f dB", clicks,
             double(left.size()) / PulseRecorder::Rate, low, high);
-        if (clicks != 0)
-            return QStringLiteral("%1 clicks").arg(clicks);
+        if (clicks != 0) {
+            // Where they are tells a change that clicks from a server that stumbled.
+            QStringList at;
+            for (const size_t n : clickAt)
+                at << QString::number(double(n) / PulseRecorder::Rate, 'f', 3);
+            return QStringLiteral("%1 clicks, at +%2 s after Start (the sweep +%3 .. +%4 s, Stop "
+                                  "+%5 s)")
+                .arg(clicks)
+                .arg(at.join(QStringLiteral(", +")))
+                .arg(double(sweepFrom - first) / PulseRecorder::Rate, 0, 'f', 3)
+                .arg(double(sweepTo - first) / PulseRecorder::Rate, 0, 'f', 3)
+                .arg(double(stopped - first) / PulseRecorder::Rate, 0, 'f', 3);
+        }
         if (low < -3 || high > 3)
             return QStringLiteral("the level left the 3 dB band during the sweep");
         // Stop faded out to silence.
