@@ -152,9 +152,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const std::string& m : again.messages)
             if (m == RepetitiveTimeMessage || m == BitLengthMessage)
                 broken("the shown values of stored settings are out of range", entered);
-        if (std::fabs(double(again.stored.RepetitiveTime) - double(s.RepetitiveTime))
-            > 1e-6 * double(s.RepetitiveTime))
+        // The texts show 7 digits of the period and two decimals of a microsecond of the
+        // bit length, so a pattern that fitted with hardly a hair to spare may no longer fit
+        // the texts: then, and only then, OK grows the period to the shown pattern.
+        const float shownPattern
+            = float(double(again.stored.BitLength) * double(characterCount(s.BitCode)));
+        if (!again.messages.empty()) {
+            if (shownPattern <= float(readNumber(shown.Text2) / 1000.0))
+                broken("a length message on reopening for a pattern that fits", entered);
+            if (!sameBits(again.stored.RepetitiveTime, std::min(shownPattern, MaxRepetitiveTime)))
+                broken("the period did not grow to the shown pattern", entered);
+        } else if (std::fabs(double(again.stored.RepetitiveTime) - double(s.RepetitiveTime))
+            > 1e-6 * double(s.RepetitiveTime)) {
             broken("the shown repetition time does not read back", entered);
+        }
         // The box shows two decimals of a microsecond; the float read back from them
         // may lie one of its own steps further off.
         const double step = double(std::nextafter(s.BitLength, 2.0f) - s.BitLength);

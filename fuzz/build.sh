@@ -54,6 +54,9 @@ done
     printf '3'
     head -c 9 /dev/zero
 } > "$out/seeds-read_number/underflow"
+# Ten bits of 888.8888 us in 8.88888888888882 ms fit; shown as 888.89 us they no longer do.
+printf '%s' 'XVxdXKMBAAAAAAAC2NjY2NjY2FjY2NjQ2ALY2NjY2NjY2NjY2NjY2tjY2AEAAgB6ALGhAA==' \
+    | base64 -d > "$out/seeds-bitcode_rules/rounded-up-bit-length"
 # The remote interface: the first byte is the fuzzer's mode (0x40: the real line limit),
 # the second where the bytes are cut in two; then lines a script sends.
 mkdir -p "$out/corpus-scpi" "$out/seeds-scpi"
