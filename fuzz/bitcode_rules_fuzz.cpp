@@ -155,9 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The texts show 7 digits of the period and two decimals of a microsecond of the
         // bit length, so a pattern that fitted with hardly a hair to spare may no longer fit
         // the texts: then, and only then, OK grows the period to the shown pattern.
-        const float shownPattern
-            = float(double(again.stored.BitLength) * double(characterCount(s.BitCode)));
         if (!again.messages.empty()) {
+            const float shownPattern
+                = float(double(again.stored.BitLength) * double(characterCount(s.BitCode)));
             if (shownPattern <= float(readNumber(shown.Text2) / 1000.0))
                 broken("a length message on reopening for a pattern that fits", entered);
             if (!sameBits(again.stored.RepetitiveTime, std::min(shownPattern, MaxRepetitiveTime)))
