@@ -5,6 +5,7 @@
 // formulas within 1e-9 of a 16-bit step. The independent reading of the precise formulas
 // over every waveform and mode is tests/crosscheck/synth_reference.py.
 
+#include "SynthGrid.h"
 #include "SynthPath.h"
 #include "Synthesizer.h"
 
@@ -283,8 +284,14 @@ TEST(SynthesizeFrames, PreciseFollowsItsFormulas)
 {
     using L = long double;
     const L twoPi = 2.0L * std::numbers::pi_v<long double>;
-    for (const int32_t rate : PlayableRates)
-        for (const int mode : { ModeF1Both, ModeF1PlusF2, ModeFm }) {
+    const int modes[] = { ModeF1Both, ModeF1PlusF2, ModeFm };
+    for (std::size_t r = 0; r < std::size(PlayableRates); ++r)
+        for (std::size_t m = 0; m < std::size(modes); ++m) {
+            // Long double is software arithmetic on some processors: there, every rate once.
+            if (!vellox::synthgrid::inGrid(r, m, std::size(modes)))
+                continue;
+            const int32_t rate = PlayableRates[r];
+            const int mode = modes[m];
             SCOPED_TRACE(testing::Message() << rate << " mode " << mode);
             SynthSettings s = settingsAt(rate, WaveSine, mode);
             s.Frequency1 = 19999;
