@@ -13,6 +13,7 @@ at every frame, and two correct readings can land on either side of a half.
 
 usage: precise_reference.py SYNTH_DUMP [--quick]
 """
+import functools
 import struct
 import subprocess
 import sys
@@ -37,9 +38,16 @@ def sign(x):
     return (x > 0) - (x < 0)
 
 
+@functools.lru_cache(maxsize=None)
+def turn(j, rate):
+    """The phase 2*pi*j/rate and its sine, which every case at the same rate shares. The sine
+    of an exact fraction of a turn is 0 exactly at the half turns."""
+    theta = 2 * mpmath.pi * mpmath.mpf(j) / rate
+    return theta, mpmath.mpf(0) if (2 * j) % rate == 0 else mpmath.sin(theta)
+
+
 def synthesize(rate, f1, f2, waveform, mode, L1, L2, duty, bitcode, bitlength, stride):
     """{frame: (left, right)} for every stride-th frame."""
-    two_pi = 2 * mpmath.pi
     L1 = mpmath.mpf(L1)
     L2 = mpmath.mpf(L2)
     period = Fraction(2 * rate, f1)  # F1Period, exact
@@ -50,11 +58,8 @@ def synthesize(rate, f1, f2, waveform, mode, L1, L2, duty, bitcode, bitlength, s
         i = 2 * k
         j1 = (f1 * k) % rate
         j2 = (f2 * k) % rate
-        theta1 = two_pi * mpmath.mpf(j1) / rate
-        theta2 = two_pi * mpmath.mpf(j2) / rate
-        # The sine of an exact fraction of a turn is 0 exactly at the half turns.
-        s1 = mpmath.mpf(0) if (2 * j1) % rate == 0 else mpmath.sin(theta1)
-        s2 = mpmath.mpf(0) if (2 * j2) % rate == 0 else mpmath.sin(theta2)
+        theta1, s1 = turn(j1, rate)
+        theta2, s2 = turn(j2, rate)
         w = waveform
         left = mpmath.mpf(0)
         fm_carrier = None

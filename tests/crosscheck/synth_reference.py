@@ -7,6 +7,7 @@ synth-dump over a grid of settings and compares every value of the dumped buffer
 
 usage: synth_reference.py SYNTH_DUMP [--quick]
 """
+import functools
 import math
 import struct
 import subprocess
@@ -36,6 +37,13 @@ K = 20000.0
 PI = f32(4.0 * math.atan(1.0))
 
 
+@functools.lru_cache(maxsize=4)
+def sines(step, rate):
+    """sin(step * i) at every even index i of one second: the cases of a grid that share a
+    frequency and a rate share these."""
+    return [math.sin(step * i) for i in range(0, 2 * rate - 1, 2)]
+
+
 def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitlength):
     ps1 = f32(float(f32(f1)) * PI / rate)
     ps2 = f32(float(f32(f2)) * PI / rate)
@@ -45,21 +53,39 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
     counter = 0
     N = 0.0  # no noise: the grid is noise-free
     L1, L2 = level1, level2
+    # Each waveform's formula in each mode, read at the frame's values below when called.
+    sine_left = {
+        1: lambda: K * (N + L1 * s1),
+        2: lambda: K * (N + L1 * s1 + L2 * s2),
+        3: lambda: K * (L1 * s1 * (1 + L2 * s2) + N),
+        4: lambda: K * (L1 * s1 * L2 * s2 + N),
+        5: lambda: K * (N + L1 * math.sin(ps1 * i + L2 * s2)),
+        6: lambda: K * (N + L1 * s1),
+    }
+    shape_left_f1_plus_f2 = {
+        1: lambda: K * (L1 * c + L2 * s2 + N),
+        2: lambda: K * (c * L1 + N + L2 * s2),
+        3: lambda: K * (N + c * L1 + L2 * s2),
+        5: lambda: K * (N + c * L1 + L2 * s2),
+    }
+    pwm_left = {
+        1: lambda: sigma * K * (N + L1),
+        6: lambda: sigma * K * (N + L1),
+        2: lambda: sigma * K * (N + L1 + L2 * s2),
+        3: lambda: sigma * K * (L1 * (1 + L2 * s2) + N),
+        4: lambda: sigma * K * (N + L1 * L2 * s2),
+        5: lambda: sigma * K * (N + L1),
+    }
+    c = sigma = 0
+    all_s1 = sines(ps1, rate)
+    all_s2 = sines(ps2, rate)
     for i in range(0, 2 * rate - 1, 2):  # one second: frames 0 .. rate - 1
-        s1 = math.sin(ps1 * i)
-        s2 = math.sin(ps2 * i)
+        s1 = all_s1[i // 2]
+        s2 = all_s2[i // 2]
         left = 0
         w = waveform
         if w == 0:
-            left = {
-                1: lambda: K * (N + L1 * s1),
-                2: lambda: K * (N + L1 * s1 + L2 * s2),
-                3: lambda: K * (L1 * s1 * (1 + L2 * s2) + N),
-                4: lambda: K * (L1 * s1 * L2 * s2 + N),
-                5: lambda: K * (N + L1 * math.sin(ps1 * i + L2 * s2)),
-                6: lambda: K * (N + L1 * s1),
-            }[mode]()
-            left = int32(left)
+            left = int32(sine_left[mode]())
         elif w in (1, 2, 3, 5):
             if w == 1:
                 c = math.pow(s1, 7.0)
@@ -77,10 +103,7 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
                 v = K * (L1 * c + N) if w == 1 else (
                     K * (c * L1 + N) if w == 2 else K * (N + c * L1))
             elif mode == 2:
-                v = {1: lambda: K * (L1 * c + L2 * s2 + N),
-                     2: lambda: K * (c * L1 + N + L2 * s2),
-                     3: lambda: K * (N + c * L1 + L2 * s2),
-                     5: lambda: K * (N + c * L1 + L2 * s2)}[w]()
+                v = shape_left_f1_plus_f2[w]()
             elif mode == 3:
                 v = K * (L1 * c * (1 + L2 * s2) + N) if w == 1 else K * (c * L1 * (1 + L2 * s2) + N)
             elif mode == 4:
@@ -101,12 +124,7 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
             P = int32(period)
             m = i % P
             sigma = -1 if period * duty / 100 > m else 1
-            v = {1: lambda: sigma * K * (N + L1),
-                 6: lambda: sigma * K * (N + L1),
-                 2: lambda: sigma * K * (N + L1 + L2 * s2),
-                 3: lambda: sigma * K * (L1 * (1 + L2 * s2) + N),
-                 4: lambda: sigma * K * (N + L1 * L2 * s2),
-                 5: lambda: sigma * K * (N + L1)}[mode]()
+            v = pwm_left[mode]()
             left = int32(v)
         elif w in (7, 10):
             P = int32(period)
