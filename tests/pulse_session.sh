@@ -41,6 +41,10 @@ start_server() {
     for _ in $(seq 1 100); do
         if pactl info >/dev/null 2>&1; then
             pactl set-default-sink "$sink"
+            # A recorder of the session's own keeps the null sink awake: on an idle one a new
+            # stream is held back for up to two seconds, and every test starts a recorder.
+            parec -d "$sink.monitor" --latency-msec=50 --raw </dev/null >/dev/null 2>&1 &
+            echo "$!" >>"$VELLOX_PULSE_WORK/servers"
             echo "$pid"
             return 0
         fi

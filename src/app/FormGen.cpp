@@ -61,6 +61,7 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
     Form_Load();
     connectHandlers();
     m_deviceWatch = new QTimer(this);
+    m_deviceWatch->setObjectName(QStringLiteral("DeviceWatch"));
     connect(m_deviceWatch, &QTimer::timeout, this, [this] { watchDevice(); });
     m_deviceWatch->start(DeviceWatchMs);
 }

@@ -144,8 +144,13 @@ private slots:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             auto framesNow = [&] { return size_t(QFileInfo(path).size() / 4); };
+            // Each step waits for a stretch of the stream itself (0.3 s at 98000 Hz).
+            const auto streamGoesOn = [&] {
+                const size_t from = framesNow();
+                return QTest::qWaitFor([&] { return framesNow() >= from + 29400; }, 30000);
+            };
             QTest::mouseClick(window.Play, Qt::LeftButton);
-            QTest::qWait(300);
+            QVERIFY(streamGoesOn());
             window.Option5->setChecked(true); // "Lin"
             // A press at x = 80 on the F1 scale: 2000 Hz, and the sweep starts from there.
             const QPoint at(80 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
@@ -158,10 +163,10 @@ private slots:
                 window.state().Frequency1 > 3000 && framesNow() > sweepFrom + 9800 + 98000, 60000);
             sweepTo = framesNow();
             window.Option4->setChecked(true); // "Man"
-            QTest::qWait(300);
+            QVERIFY(streamGoesOn());
             QVERIFY(window.state().Frequency1 < 6000);
             QTest::mouseClick(window.Stop, Qt::LeftButton);
-            QTest::qWait(300);
+            QVERIFY(streamGoesOn());
             window.Command2_Click();
         }
         QVERIFY(messages.isEmpty());

@@ -7,6 +7,7 @@
 #include "CaptionLook.h"
 #include "ControlCaptions.h"
 #include "DialogAnswers.h"
+#include "EventWaits.h"
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
@@ -963,7 +964,8 @@ private slots:
         QVERIFY(!window->Timer1->isActive());
         window->Play_Click();
         verifyPlaying(392000);
-        QTest::qWait(800); // a few more looks of the watch
+        QVERIFY(
+            vellox::testing::waitForDeviceWatch(window.get(), 3)); // a few more looks of the watch
         QCOMPARE(messages.size(), 1);
     }
 
@@ -972,10 +974,10 @@ private slots:
         window->Option5->setChecked(true);
         window->Play_Click();
         fake->failOn(Kind::DirectSoundCreate, "server gone", 0, true);
-        // Over a second of real ticks after the first failure, each message answered at
-        // once: without the pause every 10 ms would bring another one.
+        // Over a hundred of the sweep's 10 ms periods after the first failure, each message
+        // answered at once: without the pause every tick would bring another one.
         QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 20000);
-        QTest::qWait(1200);
+        QVERIFY(vellox::testing::waitForTimerPeriods(100, 10));
         QCOMPARE(messages.size(), 1);
         QVERIFY(!window->Timer1->isActive());
         QCOMPARE(window->state().Frequency1, int16_t(1010));

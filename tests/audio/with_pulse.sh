@@ -6,6 +6,7 @@
 # driver the session names (SDL_AUDIODRIVER) for about 3 s and measures both channels of
 # the recording. The recorder is always stopped; the session stops the server.
 set -euo pipefail
+. "$(dirname "$(readlink -f "$0")")/../recording.sh"
 
 tone=$1
 measure=$2
@@ -20,12 +21,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An idle null sink holds a new stream back for up to two seconds: attach the recorder
-# first and let it settle.
-parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le --channels=2 --rate=$rate --raw \
-    --latency-msec=50 >"$work/rec.raw" &
-rec_pid=$!
-sleep 2
+# An idle null sink holds a new stream back for up to two seconds: the recorder first.
+start_recording "$work/rec.raw" parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le --channels=2 \
+    --rate=$rate --raw --latency-msec=50
+rec_pid=$recorder_pid
 
 timeout 30 "$tone" 3 | tee "$work/tone.out"
 # SDL opens only the drivers SDL_AUDIODRIVER names, but a tone through another one would
@@ -34,7 +33,7 @@ if ! grep -q "driver $SDL_AUDIODRIVER," "$work/tone.out"; then
     echo "FAIL: the tone did not go through SDL's $SDL_AUDIODRIVER driver" >&2
     exit 1
 fi
-sleep 1
+record_more "$work/rec.raw" 1 $rate 4
 kill "$rec_pid" 2>/dev/null || true
 wait "$rec_pid" 2>/dev/null || true
 rec_pid=""

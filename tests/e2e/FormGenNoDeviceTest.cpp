@@ -80,7 +80,9 @@ private slots:
         clickOption(window.Option11);
         QCOMPARE(messages.size(), 7);
         QCOMPARE(window.state().SampleRate, 44100);
-        QTest::qWait(1300); // the delayed recomputation after a rate change runs quietly
+        // The delayed recomputation after a rate change runs quietly.
+        QVERIFY(window.Timer2->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Timer2->isActive(), 30000);
         QCOMPARE(messages.size(), 7);
         QTest::mouseClick(window.Play, Qt::LeftButton);
         QCOMPARE(messages.size(), 8);

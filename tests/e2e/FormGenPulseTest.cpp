@@ -7,6 +7,7 @@
 // environment.
 
 #include "DialogAnswers.h"
+#include "EventWaits.h"
 #include "FormCode.h"
 #include "FormGen.h"
 #include "FrequencyEstimator.h"
@@ -132,12 +133,27 @@ private:
         size_t count = 0;
     };
 
+    // Waits until the recorder has delivered `seconds` past `mark` (or, when it falls behind,
+    // until windowTrouble below gives up on it) and returns the window to measure.
     Window waitAfter(size_t mark, double seconds = SegmentSeconds)
     {
-        QTest::qWait(int(seconds * 1000));
+        recordUntil(mark + PulseRecorder::framesOf(seconds));
         const size_t first = mark + PulseRecorder::framesOf(LeadIn);
         const size_t count = PulseRecorder::framesOf(seconds - LeadIn - LeadOut);
         return { first, count };
+    }
+
+    // Lets the recorder go on until it has delivered frame `end` (at most 10 s late); the
+    // window's timers run meanwhile.
+    bool recordUntil(size_t end)
+    {
+        const size_t now = recorder.frames();
+        const int due = end > now ? int(double(end - now) * 1000 / PulseRecorder::Rate) : 0;
+        return QTest::qWaitFor([&] { return recorder.frames() >= end; }, due + 10000);
+    }
+    bool recordMore(double seconds)
+    {
+        return recordUntil(recorder.frames() + PulseRecorder::framesOf(seconds));
     }
 
     // parec delivers what it recorded late when the machine is busy (or when it took long
@@ -193,7 +209,6 @@ private:
             qInfo("%s: %s, in a window where %s; recording again", what, qPrintable(trouble),
                 qPrintable(lost));
             window = Window { recorder.frames(), w.count };
-            QTest::qWait(int(double(w.count) / PulseRecorder::Rate * 1000) + 100);
             trouble = windowTrouble(window);
             if (trouble.isEmpty())
                 trouble = measure(window);
@@ -355,7 +370,7 @@ private:
             return QStringLiteral("the window did not show");
         const size_t first = recorder.frames();
         QTest::mouseClick(window.Play, Qt::LeftButton);
-        QTest::qWait(400);
+        recordMore(0.4);
         clickOption(window.Option5); // "Lin"
         // A press at x = 20 on the F1 scale: 500 Hz, and the sweep starts from there.
         const QPoint at(20 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth);
@@ -363,17 +378,21 @@ private:
         QTest::mouseRelease(window.Picture1, Qt::LeftButton, {}, at);
         const size_t sweepFrom = recorder.frames();
         // The sweep steps on the window's timer, which a busy machine slows: over two
-        // seconds of it, and on until F1 has passed 2000 Hz.
-        QTest::qWait(2300);
-        // (When it never gets there, the check of the swept frequency below says so.)
-        static_cast<void>(QTest::qWaitFor([&] { return window.state().Frequency1 > 2000; }, 20000));
+        // seconds of it in the recording, and on until F1 has passed 2000 Hz. (When it never
+        // gets there, the check of the swept frequency below says so.)
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                return recorder.frames() >= sweepFrom + PulseRecorder::framesOf(2.3)
+                    && window.state().Frequency1 > 2000;
+            },
+            30000));
         const size_t sweepTo = recorder.frames();
         clickOption(window.Option4); // "Man"
-        QTest::qWait(400);
+        recordMore(0.4);
         const int16_t swept = window.state().Frequency1;
         QTest::mouseClick(window.Stop, Qt::LeftButton);
         const size_t stopped = recorder.frames();
-        QTest::qWait(600);
+        recordMore(0.6);
         const size_t last = recorder.frames();
         QTest::mouseClick(window.Command2, Qt::LeftButton);
         if (!messages.isEmpty())
@@ -452,10 +471,8 @@ private:
             return false;
         // A new stream on an idle null sink is held back for up to two seconds; the
         // window's own stream comes after the recorder has been let through.
-        QTest::qWait(2000);
-        for (int waited = 0; recorder.frames() == 0 && waited < 3000; waited += 50)
-            QTest::qWait(50);
-        return recorder.running() && recorder.frames() > 0;
+        return QTest::qWaitFor([&] { return !recorder.running() || recorder.frames() > 0; }, 10000)
+            && recorder.running() && recorder.frames() > 0;
     }
 
 private slots:
@@ -527,11 +544,15 @@ private slots:
         QCOMPARE(window.state().Frequency1, int16_t(440));
         CHECKED(expectStereoTone("F1 entry 440", waitAfter(mark), 440, 100));
 
-        // "44100 Hz" silences at once; the recomputation a second later plays nothing.
+        // "44100 Hz" silences at once; the recomputation a second later plays nothing, over
+        // 0.6 s of recording after it has run.
         clickOption(window.Option11);
         mark = recorder.frames();
         QCOMPARE(window.state().SampleRate, 44100);
-        CHECKED(expectSilence("44100 Hz picked", waitAfter(mark, 1.6)));
+        QVERIFY(window.Timer2->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Timer2->isActive(), 30000);
+        const double settled = double(recorder.frames() - mark) / PulseRecorder::Rate;
+        CHECKED(expectSilence("44100 Hz picked", waitAfter(mark, std::max(1.6, settled + 0.6))));
 
         // "Start" plays the same tones at the new rate.
         QTest::mouseClick(window.Play, Qt::LeftButton);
@@ -611,7 +632,8 @@ private slots:
         PulseRecorder second;
         QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
         QVERIFY(second.start(QStringLiteral("vellox_menu.monitor")));
-        QTest::qWait(2000); // an idle null sink holds a new stream back
+        // An idle null sink holds a new stream back.
+        QVERIFY(QTest::qWaitFor([&] { return second.frames() > 0; }, 10000));
 
         audio::SdlSoundBackend backend;
         FormGen window(backend);
@@ -686,7 +708,10 @@ private slots:
         clickOption(window.Option10);
         QCOMPARE(messages.size(), 4);
         QCOMPARE(window.state().ChannelMode, int16_t(6));
-        QTest::qWait(1300); // no timer brings more, the one after the rate change included
+        // No timer brings more: neither the recomputation after the rate change nor the
+        // device watch.
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Timer2->isActive(), 30000);
+        QVERIFY(vellox::testing::waitForDeviceWatch(&window, 3));
         QCOMPARE(messages.size(), 4);
         for (const QString& m : messages.mid(1))
             QCOMPARE(m, failure);
@@ -732,7 +757,7 @@ private slots:
         QVERIFY2(
             messages[0].startsWith(QLatin1String("The sound stopped: ")), qPrintable(messages[0]));
         QVERIFY(!window.sound().hasSoundBuffer());
-        QTest::qWait(1000);
+        QVERIFY(vellox::testing::waitForDeviceWatch(&window, 3));
         QCOMPARE(messages.size(), 1);
 
         // PipeWire's session manager puts a dummy output in the gone sink's place, and Start
@@ -756,7 +781,6 @@ private slots:
             QStringLiteral("rate=%1").arg(PulseRecorder::Rate) }));
         QVERIFY(pactl({ QStringLiteral("set-default-sink"), sink }));
         QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
-        QTest::qWait(2000); // an idle null sink holds a new stream back
         QTest::mouseClick(window.Play, Qt::LeftButton);
         mark = recorder.frames();
         QVERIFY2(messages.size() == told, qPrintable(messages.join(QLatin1Char('|'))));

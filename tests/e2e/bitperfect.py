@@ -42,16 +42,28 @@ def loop_frames(vellox, work, fmt):
     return [int.from_bytes(data[i:i + 3], "little", signed=True) for i in range(0, len(data) - 2, 3)]
 
 
+def wait_for_size(path, size, seconds=30):
+    """Waits until the recorder has written `size` bytes into `path`: counted, not timed, so
+    that a busy machine makes the wait longer, never the recording shorter."""
+    deadline = time.monotonic() + seconds
+    while os.path.getsize(path) < size:
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"the recorder wrote {os.path.getsize(path)} of {size} bytes")
+        time.sleep(0.02)
+
+
 def record(work, sink, device, vellox, fmt, seconds=3):
     parec_format = "s16le" if fmt == "s16" else "s32le"
     out = os.path.join(work, f"rec-{fmt}.raw")
     rec = subprocess.Popen(["parec", "-d", f"{sink}.monitor", f"--format={parec_format}",
                             "--channels=2", f"--rate={RATE}", "--raw", "--latency-msec=50"],
                            stdout=open(out, "wb"))
-    time.sleep(2)  # an idle null sink holds a new stream back
+    frame_bytes = 4 if fmt == "s16" else 8
+    wait_for_size(out, 1)  # an idle null sink holds a new stream back
     subprocess.run([vellox, "--play", "--seconds", str(seconds), "--device", device,
                     "--sample-format", fmt, *TONE], check=True)
-    time.sleep(0.5)
+    # The server's latency's worth of sound after the player ended.
+    wait_for_size(out, os.path.getsize(out) + RATE // 2 * frame_bytes)
     rec.terminate()
     rec.wait()
     data = open(out, "rb").read()

@@ -5,6 +5,7 @@
 # second sink's monitor and nothing on the first's; a device that does not exist gives one
 # line on stderr and the default device.
 set -euo pipefail
+. "$(dirname "$(readlink -f "$0")")/../recording.sh"
 
 vellox=$1
 measure=$2
@@ -39,13 +40,12 @@ grep -qxF "$first_name	${first_rate} Hz" "$work/devices" ||
 echo "== --play --device $second_name"
 # An idle null sink holds a new stream back for up to two seconds: the recorders first.
 for sink in "$VELLOX_PULSE_SINK" "$second"; do
-    parec -d "$sink.monitor" --format=s16le --channels=2 --rate=$rate --raw --latency-msec=50 \
-        >"$work/$sink.raw" &
-    recorders+=($!)
+    start_recording "$work/$sink.raw" parec -d "$sink.monitor" --format=s16le --channels=2 \
+        --rate=$rate --raw --latency-msec=50
+    recorders+=("$recorder_pid")
 done
-sleep 2
 timeout 30 "$vellox" --play --seconds 3 --f1 1001 --device "$second_name"
-sleep 0.5
+record_more "$work/$second.raw" 0.5 $rate 4
 for pid in "${recorders[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
 recorders=()
 "$measure" "$work/$second.raw" $rate 1001

@@ -12,6 +12,7 @@
 # usage: pulse_session.sh dropouts.sh VELLOX PULSE_MEASURE RATE...
 #        pipewire_session.sh [--driver ...] dropouts.sh VELLOX PULSE_MEASURE RATE...
 set -euo pipefail
+. "$(dirname "$(readlink -f "$0")")/../recording.sh"
 
 vellox=$1
 measure=$2
@@ -49,11 +50,10 @@ fi
 # without a watch). Returns pulse_measure's verdict, or 2 when the program failed.
 stretch() {
     local rate=$1 rec w="" played=0
-    $rt parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le --channels=2 --rate="$sink_rate" --raw \
-        --latency-msec=50 >"$work/rec-$rate.raw" &
-    rec=$!
+    start_recording "$work/rec-$rate.raw" $rt parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le \
+        --channels=2 --rate="$sink_rate" --raw --latency-msec=50 || return 2
+    rec=$recorder_pid
     pids+=("$rec")
-    sleep 2 # an idle null sink holds a new stream back
     load=()
     for _ in $(seq 1 "$(nproc)"); do
         (while :; do :; done) &
@@ -67,7 +67,7 @@ stretch() {
     fi
     "$vellox" --play --seconds $((seconds + 1)) --rate "$rate" || played=1
     kill "${load[@]}" 2>/dev/null || true
-    sleep 0.5
+    record_more "$work/rec-$rate.raw" 0.5 "$sink_rate" 4 || return 2
     kill "$rec" 2>/dev/null || true
     wait "$rec" 2>/dev/null || true
     stall_us=""
