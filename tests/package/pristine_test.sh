@@ -206,8 +206,25 @@ xdotool mousemove --window "$window" 32 133 click 1
 viewer=$(timeout 60 xdotool search --sync --onlyvisible --name '^Korvane Vellox - Help$' | head -n 1) \
     || fail "Help showed no page: $(cat "$work/vellox.log")"
 [ "$(xdotool getwindowpid "$viewer")" = "$vellox" ] || fail "the page is shown by another program"
-sleep 1 # the page's first paint
-xwd -silent -id "$viewer" | xwdtopnm 2> /dev/null | pnmtopng > "$out/pristine-help.png"
+# The page's first paint: the picture is taken once two grabs in a row agree and hold more
+# than a blank window's colours.
+grab() { xwd -silent -id "$viewer" | xwdtopnm > "$1" 2> /dev/null; }
+painted() {
+    python3 - "$1" << 'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+pixels = data.split(maxsplit=4)[4]  # after P6, width, height and the maximum
+sys.exit(0 if len({pixels[k:k + 3] for k in range(0, len(pixels), 3)}) > 2 else 1)
+EOF
+}
+grab "$work/help-a.ppm"
+for _ in $(seq 1 100); do
+    sleep 0.1
+    grab "$work/help-b.ppm"
+    cmp -s "$work/help-a.ppm" "$work/help-b.ppm" && painted "$work/help-b.ppm" && break
+    cp "$work/help-b.ppm" "$work/help-a.ppm"
+done
+pnmtopng < "$work/help-b.ppm" > "$out/pristine-help.png"
 kill -0 "$vellox" || fail "the program ended"
 echo "pristine: Help ran $(in_tree sh -c 'command -v xdg-open || echo "no xdg-open"'), which said:"
 sed 's/^/    /' "$work/vellox.log"
