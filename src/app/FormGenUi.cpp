@@ -40,11 +40,6 @@ namespace {
     constexpr QColor Silver { 192, 192, 192 };
     constexpr QColor ScalePen { 0, 192, 0 };
 
-    QString qs(const std::string& text)
-    {
-        return QString::fromStdString(text);
-    }
-
     // The program's own palette, not the desktop's: the faces here are fixed light colours,
     // and what the toolkit draws itself (caption text, spinner and slider faces) must suit
     // them whatever scheme the desktop has.
@@ -225,7 +220,8 @@ namespace {
         f.frame = makeFrame(form, look.frameName, QString::fromLatin1(look.caption),
             look.background, QRect(look.left, FrameTop, 131, FrameHeight));
         // Both boxes start with F1's digits; Form_Load writes each frame's own.
-        f.text = withFormPalette(new QLineEdit(qs(plainNumber(int(StartFrequency1))), f.frame));
+        f.text = withFormPalette(
+            new QLineEdit(QString::fromStdString(plainNumber(int(StartFrequency1))), f.frame));
         f.text->setObjectName(QString::fromLatin1(look.textName));
         f.text->setFont(entryFont());
         f.text->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background-color: black; "
@@ -239,8 +235,8 @@ namespace {
         f.enter = makeButton(f.frame, look.enterName, QString::fromLatin1(look.enterCaption),
             look.enterFace, QRect(6, 50, 85, 20));
         f.level = makeUpDown(f.frame, look.levelName, 0, 15, StartLevelStep, QRect(6, 73, 16, 24));
-        f.levelLabel = makeLabel(
-            f.frame, look.levelLabelName, qs(levelCaption(StartLevelStep)), QRect(26, 78, 102, 15));
+        f.levelLabel = makeLabel(f.frame, look.levelLabelName,
+            QString::fromStdString(levelCaption(StartLevelStep)), QRect(26, 78, 102, 15));
     }
 
 } // namespace
