@@ -11,6 +11,8 @@ out=${1:-$root/build-fuzz}
 mkdir -p "$out"
 
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
+launcher=()
+if command -v ccache >/dev/null; then launcher=(ccache); fi
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
     -Wall -Wextra -Werror
@@ -19,12 +21,12 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
 version=$(sed -n 's/^project(Vellox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 echo "== fuzz: $cxx"
-"$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
+"${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
     "$root/fuzz/read_number_fuzz.cpp" "$root/src/synth/NumberText.cpp"
-"$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
+"${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
     "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
-"$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
+"${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
     "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
 
