@@ -172,8 +172,13 @@ TEST_P(MatchesReference, EveryWaveformAndModeToTheLastBit)
     const int edgeIndex = std::get<0>(GetParam());
     const auto& edge = EdgeCases[edgeIndex];
     const auto rateAt = std::find(std::begin(Rates), std::end(Rates), std::get<1>(GetParam()));
+    // In the representative grid, the largest rate (four times the smallest's buffer) takes
+    // one edge case, not one in every turn through the rates.
+    const bool largest = *rateAt == *std::max_element(std::begin(Rates), std::end(Rates));
     if (!vellox::synthgrid::inGrid(
-            std::size_t(edgeIndex), std::size_t(rateAt - std::begin(Rates)), std::size(Rates)))
+            std::size_t(edgeIndex), std::size_t(rateAt - std::begin(Rates)), std::size(Rates))
+        || (vellox::synthgrid::representativeGrid() && largest
+            && std::size_t(edgeIndex) >= std::size(Rates)))
         GTEST_SKIP() << "outside the representative grid";
     for (int16_t wave = 0; wave < vellox::WaveformCount; ++wave) {
         for (int16_t mode = vellox::ModeF1Both; mode < vellox::ModeEnd; ++mode) {
