@@ -8,15 +8,22 @@
 # tests/package/ of the build tree.
 #
 #   pristine_test.sh BUILD_DIR VERSION FORMGEN_TEST
+#   pristine_test.sh --prepare     only makes the day's base tree, if it is not there yet
+#                                  (scripts/test does it while the program builds)
 #
 # Exits 77 (skipped, with the reason) without root, without the tools (scripts/setup
 # --tests installs them) or when Debian's registry cannot be reached. The base tree is kept
 # between runs in $VELLOX_PRISTINE_CACHE (default /var/cache/vellox-pristine), one per day
 # and architecture, with the packages apt fetched; $VELLOX_DEBIAN_MIRROR names the mirror.
 set -euo pipefail
-build=$1
-version=$2
-formgen_test=$3
+prepare=0
+if [ "${1:-}" = --prepare ]; then
+    prepare=1
+else
+    build=$1
+    version=$2
+    formgen_test=$3
+fi
 
 started=$(date +%s)
 skip() {
@@ -35,7 +42,7 @@ for tool in debootstrap cpack dpkg chroot mount umount findmnt Xvfb xdotool xwd 
     command -v "$tool" > /dev/null \
         || skip "$tool is missing (scripts/setup --tests installs it)"
 done
-[ -x "$formgen_test" ] || fail "no window test program at $formgen_test"
+[ $prepare = 1 ] || [ -x "$formgen_test" ] || fail "no window test program at $formgen_test"
 
 mirror=${VELLOX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 python3 - "$mirror" 2> /dev/null << 'EOF' || skip "Debian's registry ($mirror) cannot be reached"
@@ -46,8 +53,7 @@ EOF
 arch=$(dpkg --print-architecture)
 cache=${VELLOX_PRISTINE_CACHE:-/var/cache/vellox-pristine}
 base="$cache/bookworm-$arch-$(date +%Y%m%d).tar"
-out="$build/tests/package"
-mkdir -p "$cache/archives/partial" "$out"
+mkdir -p "$cache/archives/partial"
 work=$(mktemp -d /var/tmp/vellox-pristine.XXXXXX)
 root="$work/root"
 mounts=()
@@ -91,14 +97,10 @@ bind() {
 
 in_tree() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
 
-# The package, from this build tree.
-step "making the package"
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" > "$work/cpack.log" 2>&1 \
-    || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
-deb="$work/deb/vellox_${version}_${arch}.deb"
-[ -f "$deb" ] || fail "cpack made no $(basename "$deb")"
-
-# The base tree: made once a day, unpacked afresh for every run.
+# The base tree: made once a day, unpacked afresh for every run. One run makes it; another
+# that wants it meanwhile waits for it (the lock goes with this shell's descriptor 9).
+exec 9> "$cache/base.lock"
+flock 9
 if [ ! -f "$base" ]; then
     step "debootstrap --variant=minbase bookworm ($mirror)"
     if ! debootstrap --variant=minbase bookworm "$work/base" "$mirror" > "$work/debootstrap.log" 2>&1; then
@@ -114,6 +116,21 @@ if [ ! -f "$base" ]; then
 else
     base_from="from $base"
 fi
+exec 9>&-
+if [ $prepare = 1 ]; then
+    step "base tree ready ($base_from)"
+    exit 0
+fi
+
+# The package, from this build tree.
+out="$build/tests/package"
+mkdir -p "$out"
+step "making the package"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" > "$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb="$work/deb/vellox_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "cpack made no $(basename "$deb")"
+
 step "unpacking the base tree ($base_from)"
 mkdir "$root"
 tar -C "$root" -xf "$base"
