@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian package as a new user would, into a pristine Debian 12
-# (debootstrap --variant=minbase bookworm) where apt resolves its Depends from Debian's
+# (mmdebstrap --variant=minbase bookworm) where apt resolves its Depends from Debian's
 # registry, and runs it there: --version, --render, --play on SDL's disk driver, and the
 # window on the host's Xvfb (its socket bound into the tree), where the window test's
 # caption checks run against the fonts the package brought and the Help button must show
@@ -36,8 +36,8 @@ fail() {
 }
 step() { echo "pristine: [$(($(date +%s) - started)) s] $*"; }
 
-[ "$(id -u)" -eq 0 ] || skip "needs root for debootstrap, chroot and bind mounts"
-for tool in debootstrap cpack dpkg chroot mount umount findmnt Xvfb xdotool xwd xwdtopnm \
+[ "$(id -u)" -eq 0 ] || skip "needs root for mmdebstrap, chroot and bind mounts"
+for tool in mmdebstrap cpack dpkg chroot mount umount findmnt Xvfb xdotool xwd xwdtopnm \
     pnmtopng python3; do
     command -v "$tool" > /dev/null \
         || skip "$tool is missing (scripts/setup --tests installs it)"
@@ -102,17 +102,20 @@ in_tree() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root 
 exec 9> "$cache/base.lock"
 flock 9
 if [ ! -f "$base" ]; then
-    step "debootstrap --variant=minbase bookworm ($mirror)"
-    if ! debootstrap --variant=minbase bookworm "$work/base" "$mirror" > "$work/debootstrap.log" 2>&1; then
-        tail -n 20 "$work/debootstrap.log" >&2
-        grep -qE "Failed getting release file|Couldn't download|Could not resolve" \
-            "$work/debootstrap.log" && skip "debootstrap could not download from $mirror"
-        fail "debootstrap failed"
+    # mmdebstrap, not debootstrap: apt's parallel downloads and one dpkg run make the same
+    # minimal system in a tenth of the time (38 s against 5 min on a fresh machine).
+    step "mmdebstrap --variant=minbase bookworm ($mirror)"
+    if ! mmdebstrap --variant=minbase --format=tar bookworm "$base.part" "deb $mirror bookworm main" \
+        > "$work/mmdebstrap.log" 2>&1; then
+        rm -f "$base.part"
+        tail -n 20 "$work/mmdebstrap.log" >&2
+        grep -qE "Failed to fetch|Could not resolve|Temporary failure resolving|Could not connect" \
+            "$work/mmdebstrap.log" && skip "mmdebstrap could not download from $mirror"
+        fail "mmdebstrap failed"
     fi
     rm -f "$cache"/bookworm-"$arch"-*.tar
-    tar -C "$work/base" -cf "$base.part" . && mv "$base.part" "$base"
-    rm -rf "$work/base"
-    base_from="made by debootstrap"
+    mv "$base.part" "$base"
+    base_from="made by mmdebstrap"
 else
     base_from="from $base"
 fi
@@ -152,7 +155,9 @@ step "apt-get install ./$(basename "$deb")"
 cp "$deb" "$root/tmp/"
 in_tree apt-get update -q > "$work/apt.log" 2>&1 \
     || { tail -n 20 "$work/apt.log" >&2; skip "apt-get update cannot reach the registry"; }
-in_tree env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$(basename "$deb")" \
+# The tree is thrown away after the test: dpkg need not sync every file it unpacks.
+in_tree env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    -o Dpkg::Options::=--force-unsafe-io "/tmp/$(basename "$deb")" \
     >> "$work/apt.log" 2>&1 || { tail -n 30 "$work/apt.log" >&2; fail "apt-get install failed"; }
 in_tree dpkg-query -W -f '${Status}' fonts-liberation | grep -q "install ok installed" \
     || fail "fonts-liberation did not come with the package"
