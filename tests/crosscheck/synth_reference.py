@@ -45,6 +45,13 @@ def sines(step, rate):
     return [math.sin(step * i) for i in range(0, 2 * rate - 1, 2)]
 
 
+@functools.lru_cache(maxsize=8)
+def right_channel(step, level, rate):
+    """The right channel, the same for every waveform: one tone at its level. Its values stay
+    within 20000, so they need no range check."""
+    return [clip(round(s * 20000 * level)) for s in sines(step, rate)]
+
+
 def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitlength):
     ps1 = f32(float(f32(f1)) * PI / rate)
     ps2 = f32(float(f32(f2)) * PI / rate)
@@ -78,6 +85,7 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
         5: lambda: sigma * K * (N + L1),
     }
     c = sigma = 0
+    fr = f32(ps1 / (PI + PI))
     all_s1 = sines(ps1, rate)
     all_s2 = sines(ps2, rate)
     for i in range(0, 2 * rate - 1, 2):  # one second: frames 0 .. rate - 1
@@ -96,7 +104,6 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
                 t = f32(3 * s1)
                 c = 1.0 if t > 1 else (-1.0 if t < -1 else t)
             else:
-                fr = f32(ps1 / (PI + PI))
                 x = fr * i - 25 / 100
                 r = float(round(x))
                 c = f32(4 * abs(x - r) - 1)
@@ -158,8 +165,7 @@ def synthesize(rate, f1, f2, waveform, mode, level1, level2, duty, bitcode, bitl
                 else:
                     left = int32(K * (N + L1 * s1)) if v == 0 else int32(K * (N + L2 * s2))
         out[i] = clip(left)
-        right = s1 * 20000 * L1 if mode == 1 else s2 * 20000 * L2
-        out[i + 1] = clip(int32(right))
+    out[1:2 * rate:2] = right_channel(ps1, L1, rate) if mode == 1 else right_channel(ps2, L2, rate)
     return out
 
 
