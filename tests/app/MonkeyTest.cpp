@@ -55,6 +55,9 @@
 #ifndef VELLOX_MONKEY_DEFAULT_EVENTS
 #define VELLOX_MONKEY_DEFAULT_EVENTS 100000
 #endif
+#ifndef VELLOX_MONKEY_DEFAULT_SEED
+#define VELLOX_MONKEY_DEFAULT_SEED 20260517
+#endif
 
 using namespace vellox;
 using audio::FakeSoundBackend;
@@ -64,7 +67,7 @@ using vellox::testing::visibleTopLevel;
 
 namespace {
 
-constexpr unsigned long long DefaultSeed = 20260517;
+constexpr unsigned long long DefaultSeed = VELLOX_MONKEY_DEFAULT_SEED;
 
 unsigned long long envNumber(const char* name, unsigned long long fallback)
 {
