@@ -796,6 +796,11 @@ private slots:
             QStringLiteral("sink_name=") + sink, QStringLiteral("channels=2"),
             QStringLiteral("rate=%1").arg(PulseRecorder::Rate) }));
         QVERIFY(pactl({ QStringLiteral("set-default-sink"), sink }));
+        // PipeWire takes its stand-in away once the sink is back. A stream that opens while
+        // the session manager is still doing so can stay linked yet silent until it is
+        // opened again (a fresh recorder hears nothing either, and Stop and Start mend it):
+        // the server's own stumble, so the user's Start comes once the sink is the only one.
+        QTRY_VERIFY2_WITH_TIMEOUT(onlySink(sink), sinkNames().constData(), 15000);
         QVERIFY2(startRecorder(), qPrintable(recorderTrouble()));
         QTest::mouseClick(window.Play, Qt::LeftButton);
         mark = recorder.frames();
@@ -820,6 +825,13 @@ private:
         p.start(QStringLiteral("pactl"),
             { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks") });
         return p.waitForFinished(10000) ? p.readAllStandardOutput().trimmed() : QByteArray("?");
+    }
+
+    // Whether `sink` is the server's only sink.
+    static bool onlySink(const QString& sink)
+    {
+        const QList<QByteArray> lines = sinkNames().split('\n');
+        return lines.size() == 1 && lines[0].split('\t').value(1) == sink.toUtf8();
     }
 
     // The index of the module that made the null sink `sink`.
