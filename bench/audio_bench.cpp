@@ -84,9 +84,8 @@ void TransitionLatency(benchmark::State& state)
     // The window's own restart: the generator's, the sound objects bracketed by
     // beginRestart and endRestart, the buffer synthesized (the cache takes it again).
     vellox::Generator generator(backend);
-    generator.loadStartValues();
     generator.openSound();
-    auto restart = [&] { generator.restart(); };
+    auto restart = [&] { generator.start(); };
     auto takenUp = [&](uint64_t before) {
         while (backend.transitions() == before)
             std::this_thread::yield();
@@ -127,7 +126,7 @@ void TransitionLatency(benchmark::State& state)
 }
 BENCHMARK(TransitionLatency)
     ->ArgNames({ "stop", "latency" })
-    ->ArgsProduct({ { 0, 1 }, { SdlSoundBackend::DefaultLatencyMs, 20 } })
+    ->ArgsProduct({ { 0, 1 }, { vellox::audio::DefaultLatencyMs, 20 } })
     ->UseManualTime()
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);

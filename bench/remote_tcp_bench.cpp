@@ -129,7 +129,6 @@ int main(int argc, char** argv)
     vellox::audio::SdlSoundBackend backend;
     g_backend = &backend;
     vellox::Generator generator(backend);
-    generator.loadStartValues();
     generator.openSound();
     vellox::GeneratorInstrument instrument(generator);
     vellox::RemoteServer server(instrument);

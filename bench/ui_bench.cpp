@@ -128,7 +128,9 @@ void PlayClickChanged(benchmark::State& state)
     long long counted = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        window.module1().BitCode = flip ? "0101010101" : "1010101010";
+        Module1 bitCode = window.module1();
+        bitCode.BitCode = flip ? "0101010101" : "1010101010";
+        window.generator().setBitCode(bitCode, ChangeFrom::Settings);
         flip = !flip;
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -160,7 +162,9 @@ void SynthesizeInWindow(benchmark::State& state)
     FormGen& window = windowAt(int32_t(state.range(0)));
     bool flip = false;
     for (auto _ : state) {
-        window.module1().BitCode = flip ? "0101010101" : "1010101010";
+        Module1 bitCode = window.module1();
+        bitCode.BitCode = flip ? "0101010101" : "1010101010";
+        window.generator().setBitCode(bitCode, ChangeFrom::Settings);
         flip = !flip;
         window.SynthesizeSignal();
     }

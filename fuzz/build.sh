@@ -16,7 +16,7 @@ if command -v ccache >/dev/null; then launcher=(ccache); fi
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
     -Wall -Wextra -Werror
-    -I"$root/src/synth" -I"$root/src/bitcode" -I"$root/src/remote")
+    -I"$root/src/synth" -I"$root/src/bitcode" -I"$root/src/remote" -I"$root/tests/doubles")
 # *IDN? names the project's version, kept once in the top-level project().
 version=$(sed -n 's/^project(Vellox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
@@ -27,7 +27,8 @@ echo "== fuzz: $cxx"
     "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
 "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
-    "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/src/bitcode/BitCodeRules.cpp" \
+    "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/tests/doubles/MemoryInstrument.cpp" \
+    "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
 
 # Seeds: texts the program meets (the start values, the boxes' edge entries).

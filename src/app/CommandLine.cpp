@@ -19,9 +19,6 @@ namespace vellox {
 namespace {
 
     constexpr const char* ProgramName = "vellox";
-    constexpr int MinLevelStep = 0, MaxLevelStep = 15;
-    constexpr int MinNoiseStep = 0, MaxNoiseStep = 10;
-    constexpr int MinDuty = 1, MaxDuty = 100;
     constexpr int MaxFadeMs = 100;
     constexpr double MaxSeconds = 3600.0; // an hour: a file of 2.8 GB at 192000 Hz
 
@@ -131,12 +128,6 @@ namespace {
 
 } // namespace
 
-bool LaunchOptions::hasSettings() const
-{
-    return f1 || f2 || waveform || channelMode || level1 || level2 || noise || duty || rate || sweep
-        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
-}
-
 const char* waveformFlagName(int waveform)
 {
     return waveform >= 0 && waveform < int(WaveformFlags.size())
@@ -237,11 +228,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         || !ranged("mode", ModeF1Both, ModeStereo, "", o.channelMode)
         || !ranged("level1", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level1)
         || !ranged("level2", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level2)
-        || !ranged("noise", MinNoiseStep, MaxNoiseStep, " (10 % steps)", o.noise)
-        || !ranged("duty", MinDuty, MaxDuty, " (%)", o.duty)
+        || !ranged("noise", 0, MaxNoiseStep, " (10 % steps)", o.noise)
+        || !ranged("duty", MinDutyPercent, MaxDutyPercent, " (%)", o.duty)
         || !ranged("fade-ms", 0, MaxFadeMs, " (ms)", o.fadeMs)
-        || !ranged("latency", audio::SdlSoundBackend::MinLatencyMs,
-            audio::SdlSoundBackend::MaxLatencyMs, " (ms)", o.latencyMs)
+        || !ranged("latency", audio::MinLatencyMs, audio::MaxLatencyMs, " (ms)", o.latencyMs)
         || !ranged("phase", 0, MaxPhaseDegrees, " (degrees)", o.phase))
         return result;
 

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 
@@ -34,7 +35,6 @@ namespace vellox {
 namespace {
 
     constexpr int VirtualKeyEnter = 13;
-    constexpr int SweepTickMs = 10; // Timer1 after a restart
     constexpr int RateSettleMs = 1000; // Timer2 after a sample-rate change
     constexpr int DeviceWatchMs = 250; // a lost device is told within this, and once
 
@@ -57,6 +57,7 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
     , m_backend(backend)
 {
     setupUi(this);
+    m_generator.setListener(this);
     startOnDevice(deviceId);
     Form_Load();
     connectHandlers();
@@ -139,7 +140,7 @@ void FormGen::connectHandlers()
 
 void FormGen::Form_Load()
 {
-    m_generator.loadStartValues();
+    // The generator holds the start values from its making.
     Text1->setText(qs(plainNumber(int(StartFrequency1))));
     Text2->setText(qs(plainNumber(int(StartFrequency2))));
     DrawMarcajeFrecventa1();
@@ -193,7 +194,7 @@ void FormGen::releaseAndEnd()
     Timer2->stop();
     if (m_deviceWatch != nullptr)
         m_deviceWatch->stop();
-    m_sound->ReleaseSound();
+    m_generator.releaseSound();
     if (m_ended)
         return;
     m_ended = true;
@@ -239,8 +240,23 @@ void FormGen::Command6_Click()
 void FormGen::showFormCode()
 {
     // One dialog serves every call, loaded afresh at each showing: it reads the shared
-    // bit-code settings when it is built, so a Cancel never leaves stale edits behind.
-    FormCode dialog(m_module1, this);
+    // bit-code settings when it is built, so a Cancel never leaves stale edits behind. Its OK
+    // stores only the boxes its user changed: a remote change made while it was open stays.
+    Module1 edited = m_module1;
+    FormCode dialog(edited, this);
+    dialog.setStore([this, opened = edited](const Module1& chosen) {
+        Module1 stored = m_module1;
+        if (chosen.BitCode != opened.BitCode)
+            stored.BitCode = chosen.BitCode;
+        if (chosen.BitLength != opened.BitLength)
+            stored.BitLength = chosen.BitLength;
+        if (chosen.RepetitiveTime != opened.RepetitiveTime)
+            stored.RepetitiveTime = chosen.RepetitiveTime;
+        // The restart that follows the dialog plays them.
+        if (const SetResult result = m_generator.setBitCode(stored, ChangeFrom::Settings);
+            !result.ok())
+            reportFailure(result.error().detail());
+    });
     dialog.exec();
 }
 
@@ -250,29 +266,8 @@ void FormGen::Command3_Click()
     Play_Click();
 }
 
-FormGen::RemoteChange::RemoteChange(FormGen& window, bool holdSound)
-    : m_window(window)
-{
-    if (m_window.m_remoteChanges++ == 0) {
-        m_window.m_remoteFailure.clear();
-        m_window.m_soundHeld = holdSound && !m_window.m_generator.playing();
-    }
-}
-
-FormGen::RemoteChange::~RemoteChange()
-{
-    if (--m_window.m_remoteChanges == 0)
-        m_window.m_soundHeld = false;
-}
-
 void FormGen::reportFailure(const std::string& reason)
 {
-    if (m_remoteChanges > 0) {
-        // The command answers for it; a box would wait for a user who may not be there.
-        if (m_remoteFailure.empty())
-            m_remoteFailure = reason.empty() ? std::string("the sound device failed") : reason;
-        return;
-    }
     // The message keeps its text; what the sound layer said, and what to look at, go into
     // its details.
     QString detail = QString::fromStdString(reason);
@@ -302,50 +297,39 @@ void FormGen::setTimerInterval(QTimer* timer, int milliseconds)
 
 void FormGen::Play_Click()
 {
-    // Settings from the command line go through the handlers, which restart; the sound
-    // starts once they are all set, and only when asked for.
-    if (m_launching)
-        return;
-    bool scaleDrawn = false;
-    Picture1->Cls();
-    if (m_soundHeld) {
-        // A remote change while the sound is off: everything but the sound.
+    if (const SetResult result = m_generator.start(); !result.ok())
+        playFailed(result);
+}
+
+void FormGen::playFailed(const SetResult& result)
+{
+    // The F1 scale was cleared first; a failure before it was drawn again would leave the
+    // strip blank while F1 still holds its frequency.
+    if (m_scaleCleared) {
+        m_scaleCleared = false;
         DrawMarcajeFrecventa1();
-        try {
-            SynthesizeSignal();
-        } catch (const std::exception& e) {
-            reportFailure(e.what());
-        }
+    }
+    reportFailure(result.error().detail() + deviceGoneNote());
+}
+
+void FormGen::panelChange(const SetResult& result)
+{
+    if (result.ok())
+        return;
+    if (result.error().code == remote::ErrorCode::Execution) {
+        playFailed(result);
         return;
     }
-    try {
-        m_generator.restart({ [&] {
-                                 DrawMarcajeFrecventa1();
-                                 scaleDrawn = true;
-                             },
-            [&] {
-                DrawTimeView();
-                setTimerInterval(Timer1, SweepTickMs);
-            } });
-    } catch (const std::exception& e) {
-        // The F1 scale was cleared first; a failure before it was drawn again would leave
-        // the strip blank while F1 still holds its frequency.
-        if (!scaleDrawn)
-            DrawMarcajeFrecventa1();
-        ++m_playFailures;
-        reportFailure(e.what() + deviceGoneNote());
-    }
+    // A control the generator refused (the front panel greys what it refuses): the
+    // controls show what holds.
+    showSettings(Changed::All);
 }
 
 void FormGen::Stop_Click()
 {
-    // A device that refuses to stop is reported like a failed start; an exception must
-    // not leave the click handler, where it would end the program.
-    try {
-        m_generator.stop();
-    } catch (const std::exception&) {
+    // A device that refuses to stop is reported like a failed start.
+    if (!m_generator.stop().ok())
         reportFailure();
-    }
 }
 
 // ---- timers ----------------------------------------------------------------------------
@@ -365,32 +349,17 @@ void FormGen::Timer1_Timer()
         }
         return;
     }
-    const int16_t previous = m_state.Frequency1;
-    if (m_state.SweepMode != SweepLinear && m_state.SweepMode != SweepLogaritmic)
-        return;
-    try {
-        m_state.Frequency1 = nextSweepFrequency(m_state.SweepMode, m_state.Frequency1);
-        SynthesizeSignal();
-    } catch (const std::exception&) {
-        // A failed step leaves F1 where the spinner shows it and pauses the sweep until the
-        // next restart, instead of repeating the failure every 10 ms.
-        m_state.Frequency1 = previous;
+    // A failed step pauses the sweep until the next restart: the device stays as broken
+    // for the next step, which would bring the same message again 10 ms after this one.
+    if (const SetResult result = m_generator.sweepStep(ChangeFrom::Panel); !result.ok()) {
         setTimerInterval(Timer1, 0);
-        reportFailure();
-        return;
+        panelChange(result);
     }
-    // The spinner's change handler restarts the sound. When that restart fails, the sweep
-    // pauses like a failed synthesis does: the device stays as broken for the next step,
-    // which would bring the same message again 10 ms after this one is dismissed.
-    const quint64 failuresBefore = m_playFailures;
-    UpDown1->setValue(m_state.Frequency1);
-    if (m_playFailures != failuresBefore)
-        setTimerInterval(Timer1, 0);
 }
 
 void FormGen::Timer2_Timer()
 {
-    setTimerInterval(Timer1, SweepTickMs);
+    setTimerInterval(Timer1, SweepStepMs);
     setTimerInterval(Timer2, 0);
 }
 
@@ -399,12 +368,9 @@ void FormGen::Timer2_Timer()
 void FormGen::changeSampleRate(int32_t rate)
 {
     setTimerInterval(Timer1, 0);
-    try {
-        m_generator.setSampleRate(rate);
-    } catch (const std::exception&) {
-        // Reported like Play's failure; the next Play opens everything afresh.
+    // A failure is reported like Play's; the next Play opens everything afresh.
+    if (!m_generator.setSampleRate(rate, ChangeFrom::Panel).ok())
         reportFailure();
-    }
     setTimerInterval(Timer2, RateSettleMs);
 }
 
@@ -496,60 +462,37 @@ bool FormGen::eventFilter(QObject* watched, QEvent* event)
 
 // ---- spinners and slider ---------------------------------------------------------------
 
-void FormGen::frequencyChanged(FrequencyFrame& frame)
-{
-    frame.takeFrequency();
-    try {
-        SynthesizeSignal();
-    } catch (const std::exception&) {
-        // The restart below computes the same samples again and reports its failure once.
-    }
-    Play_Click();
-}
-
-void FormGen::levelChanged(FrequencyFrame& frame)
-{
-    frame.takeLevel();
-    m_generator.setLevelStep(
-        &frame == &m_frame1 ? 1 : 2, (&frame == &m_frame1 ? UpDown2 : UpDown4)->value());
-    Play_Click();
-}
-
 void FormGen::UpDown1_Change()
 {
-    frequencyChanged(m_frame1);
+    panelChange(m_generator.setFrequency(Tone::F1, UpDown1->value(), ChangeFrom::Panel));
 }
 void FormGen::UpDown3_Change()
 {
-    frequencyChanged(m_frame2);
+    panelChange(m_generator.setFrequency(Tone::F2, UpDown3->value(), ChangeFrom::Panel));
 }
 void FormGen::UpDown2_Change()
 {
-    levelChanged(m_frame1);
+    panelChange(m_generator.setLevelStep(Tone::F1, UpDown2->value(), ChangeFrom::Panel));
 }
 void FormGen::UpDown4_Change()
 {
-    levelChanged(m_frame2);
+    panelChange(m_generator.setLevelStep(Tone::F2, UpDown4->value(), ChangeFrom::Panel));
 }
 
 void FormGen::UpDown5_Change()
 {
-    Label2->setText(qs(noiseCaption(UpDown5->value())));
-    m_generator.setNoiseStep(UpDown5->value());
-    Play_Click();
+    panelChange(m_generator.setNoiseStep(UpDown5->value(), ChangeFrom::Panel));
 }
 
 void FormGen::UpDown7_Change()
 {
-    Label3->setText(qs(dutyCaption(UpDown7->value())));
-    m_generator.setDutyPercent(UpDown7->value());
-    Play_Click();
+    panelChange(m_generator.setDutyPercent(UpDown7->value(), ChangeFrom::Panel));
 }
 
 void FormGen::Slider1_Scroll()
 {
     // During a user action the position is already moved while value() still lags.
-    m_state.TimeViewSpan = timeViewSpan(Slider1->sliderPosition());
+    m_generator.setTimeViewSpan(timeViewSpan(Slider1->sliderPosition()));
     DrawTimeView();
 }
 
@@ -557,19 +500,15 @@ void FormGen::Slider1_Scroll()
 
 void FormGen::Option1_Click(int Index)
 {
-    m_state.Waveform = int16_t(Index);
-    Option9->setEnabled(enablesFmAndSetBit(Index));
-    Command3->setEnabled(enablesFmAndSetBit(Index));
-    // The command line and the remote control give the dialog's boxes themselves.
-    if (Index == WaveBitCode && !m_launching && m_remoteChanges == 0)
+    // The bit-code dialog's settings first; the waveform's restart then plays them.
+    if (Index == WaveBitCode)
         showFormCode();
-    Play_Click();
+    panelChange(m_generator.setWaveform(WaveformIndex(Index), ChangeFrom::Panel));
 }
 
-void FormGen::setChannelMode(int16_t mode)
+void FormGen::setChannelMode(ChannelModeValue mode)
 {
-    m_state.ChannelMode = mode;
-    Play_Click();
+    panelChange(m_generator.setChannelMode(mode, ChangeFrom::Panel));
 }
 
 void FormGen::Option2_Click()
@@ -599,15 +538,102 @@ void FormGen::Option10_Click()
 
 void FormGen::Option4_Click()
 {
-    m_state.SweepMode = SweepManual;
+    m_generator.setSweepMode(remote::SweepMode::Manual, ChangeFrom::Panel);
 }
 void FormGen::Option5_Click()
 {
-    m_state.SweepMode = SweepLinear;
+    m_generator.setSweepMode(remote::SweepMode::Linear, ChangeFrom::Panel);
 }
 void FormGen::Option6_Click()
 {
-    m_state.SweepMode = SweepLogaritmic;
+    m_generator.setSweepMode(remote::SweepMode::Logarithmic, ChangeFrom::Panel);
+}
+
+// ---- the generator's listener ----------------------------------------------------------
+
+namespace {
+
+    void checkQuietly(QRadioButton* option)
+    {
+        if (option->isChecked())
+            return;
+        const QSignalBlocker quiet(option);
+        option->setChecked(true);
+    }
+
+} // namespace
+
+void FormGen::showSettings(uint32_t what)
+{
+    if (what & Changed::Frequency1)
+        m_frame1.showFrequency();
+    if (what & Changed::Frequency2)
+        m_frame2.showFrequency();
+    if (what & Changed::Level1)
+        m_frame1.showLevel();
+    if (what & Changed::Level2)
+        m_frame2.showLevel();
+    if (what & Changed::Waveform) {
+        const int waveform = m_state.Waveform;
+        checkQuietly(Option1[std::size_t(waveform)]);
+        Option9->setEnabled(m_generator.fmOffered());
+        Command3->setEnabled(enablesFmAndSetBit(waveform));
+    }
+    if (what & Changed::ChannelMode) {
+        QRadioButton* const modes[] = { Option2, Option3, Option7, Option8, Option9, Option10 };
+        checkQuietly(modes[m_state.ChannelMode - ModeF1Both]);
+    }
+    if (what & Changed::Noise) {
+        UpDown5->showValue(m_generator.steps().noise);
+        Label2->setText(qs(noiseCaption(m_generator.steps().noise)));
+    }
+    if (what & Changed::Duty) {
+        UpDown7->showValue(m_generator.steps().dutyPercent);
+        Label3->setText(qs(dutyCaption(m_generator.steps().dutyPercent)));
+    }
+    if (what & Changed::Sweep) {
+        const remote::SweepMode mode = m_generator.sweepMode();
+        checkQuietly(mode == remote::SweepMode::Linear   ? Option5
+                : mode == remote::SweepMode::Logarithmic ? Option6
+                                                         : Option4);
+    }
+    if (what & Changed::SampleRate)
+        showSampleRate();
+}
+
+void FormGen::settingsChanged(uint32_t what)
+{
+    showSettings(what);
+    if (what & (Changed::Frequency1 | Changed::Frequency2)) {
+        // The time view shows the new frequency even when the restart below fails; the
+        // restart takes the same samples again from the cache.
+        try {
+            SynthesizeSignal();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void FormGen::restartBegins()
+{
+    Picture1->Cls();
+    m_scaleCleared = true;
+}
+
+void FormGen::soundOpened()
+{
+    DrawMarcajeFrecventa1();
+    m_scaleCleared = false;
+}
+
+void FormGen::samplesReady()
+{
+    DrawTimeView();
+}
+
+void FormGen::soundStarted()
+{
+    setTimerInterval(Timer1, SweepStepMs);
 }
 
 // ---- synthesis and time view -----------------------------------------------------------

@@ -38,7 +38,7 @@ inline constexpr const char* PlayFailureMessage = " DirectX error, set data to p
 
 // The controls are FormGenUi's, public members of the window under their names in the
 // window (window->UpDown1, window->Option1[8]); their layout is FormGenUi.cpp's.
-class FormGen : public QWidget, public FormGenUi {
+class FormGen : public QWidget, public FormGenUi, private GeneratorListener {
     Q_OBJECT
 
 public:
@@ -69,10 +69,11 @@ public:
     }
 
     // The output settings (FormGenOutput.cpp): the dialog the "Settings" frame's menu opens,
-    // and the settings in force. applyOutputSettings takes them as the dialog's OK does: a
-    // new rate is shown in the frame (no option checked for a rate the frame does not
-    // offer), the latency goes to the sound layer, the remote control is switched, and a
-    // sound that played restarts with them. rememberOutput (if set) keeps them.
+    // and the settings in force. applyOutputSettings takes them as one change of the
+    // generator (a sound that played restarts with them, one that was off stays off), shows
+    // a new rate in the frame (no option checked for a rate the frame does not offer) and
+    // switches the remote control. rememberOutput (if set) keeps them. The dialog's OK
+    // applies only what its user changed: a remote change made while it was open stays.
     OutputSettings outputSettings() const;
     void applyOutputSettings(const OutputSettings& settings, bool remember = true);
     void showOutputSettings();
@@ -85,28 +86,10 @@ public:
     using RemoteSwitch = std::function<std::string(bool on, const std::string& address)>;
     void setRemoteSwitch(RemoteSwitch remoteSwitch) { m_remoteSwitch = std::move(remoteSwitch); }
 
-    // A change from the remote control (WindowInstrument) runs inside one of these: it takes
-    // the front panel's path (handlers, captions, scales, spinners), but a sound that is off
-    // stays off (the restart draws and synthesizes without playing), no dialog opens, and a
-    // failure is kept for the command instead of shown in a box.
-    class RemoteChange {
-    public:
-        // holdSound: a sound that is off stays off (every change but Start and Stop).
-        RemoteChange(FormGen& window, bool holdSound);
-        ~RemoteChange();
-        RemoteChange(const RemoteChange&) = delete;
-        RemoteChange& operator=(const RemoteChange&) = delete;
-        // What failed during the change, "" when nothing did.
-        const std::string& failure() const { return m_window.m_remoteFailure; }
-
-    private:
-        FormGen& m_window;
-    };
-
-    // Sets the controls from the command line as a user would, through their own handlers,
-    // so that every label, scale and spinner agrees; no sound starts (but with `start`) and
-    // the bit-code dialog does not open: its rules apply to the command line's boxes, and
-    // their messages are returned (FormGenLaunch.cpp).
+    // Sets the generator from the command line, through the setters every face uses; the
+    // controls show the result. No sound starts (but with `start`) and the bit-code dialog
+    // does not open: its rules apply to the command line's boxes, and their messages are
+    // returned.
     std::vector<std::string> applyLaunchOptions(const LaunchOptions& options);
 
     // Start-up and shut-down.
@@ -173,8 +156,9 @@ public:
 
     const GeneratorState& state() const { return m_state; }
     const Module1& module1() const { return m_module1; }
-    Module1& module1() { return m_module1; }
     const audio::SoundObjects& sound() const { return *m_sound; }
+    // The generator the window shows: the remote control and the tests change it directly,
+    // and the controls follow.
     Generator& generator() { return m_generator; }
 
 protected:
@@ -194,37 +178,43 @@ private:
     void setTimerInterval(QTimer* timer, int milliseconds);
     void changeSampleRate(int32_t rate);
     void showFormCode();
-    void frequencyChanged(FrequencyFrame& frame);
-    void levelChanged(FrequencyFrame& frame);
-    void setChannelMode(int16_t mode);
+    void setChannelMode(ChannelModeValue mode);
+    // After a front-panel change: a failed restart is reported (a refusal shows the
+    // controls as the generator holds them again).
+    void panelChange(const SetResult& result);
+    void playFailed(const SetResult& result);
+    // The controls of the settings named by `what` (Changed bits) as the generator holds them.
+    void showSettings(uint32_t what);
+
+    // The generator's listener: the controls follow every change, whatever face made it, and
+    // a restart draws between its steps.
+    void settingsChanged(uint32_t what) override;
+    void restartBegins() override;
+    void soundOpened() override;
+    void samplesReady() override;
+    void soundStarted() override;
 
     // The settings, the sound and the buffer: the window's handlers change them through
     // the generator, which the other faces (--play, the remote server) share.
     Generator m_generator;
-    GeneratorState& m_state = m_generator.state();
-    Module1& m_module1 = m_generator.module1();
+    const GeneratorState& m_state = m_generator.state();
+    const Module1& m_module1 = m_generator.module1();
     audio::SoundObjects* const m_sound = &m_generator.sound();
-    // The F1 and F2 frames with their scales, over the state's fields of each.
-    FrequencyFrame m_frame1 { F1Controls, ScaleStyle::f1(),
-        { m_state.Frequency1, m_state.Marker1X, m_state.Level1 } };
-    FrequencyFrame m_frame2 { F2Controls, ScaleStyle::f2(),
-        { m_state.Frequency2, m_state.Marker2X, m_state.Level2 } };
+    // The F1 and F2 frames with their scales, over the generator's tone of each.
+    FrequencyFrame m_frame1 { F1Controls, ScaleStyle::f1(), m_generator, Tone::F1 };
+    FrequencyFrame m_frame2 { F2Controls, ScaleStyle::f2(), m_generator, Tone::F2 };
     std::function<void()> m_endProgram;
     audio::SoundBackend& m_backend;
     std::function<void(const std::string&)> m_rememberDevice;
     std::function<void(const OutputSettings&)> m_rememberOutput;
     RemoteSwitch m_remoteSwitch;
     bool m_remoteOn = false;
-    int m_remoteChanges = 0; // RemoteChange brackets open
-    bool m_soundHeld = false; // a remote change with the sound off
-    std::string m_remoteFailure;
     // The rate the output device runs at, as the sound layer told when the menu last asked.
     std::optional<int32_t> m_deviceRateShown;
     std::string m_remoteAddress = OutputSettings {}.remoteAddress;
-    bool m_launching = false; // applyLaunchOptions runs: no restart, no dialog
     bool m_ended = false; // the sound was released on the way out; later paths do nothing
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
-    quint64 m_playFailures = 0; // failed restarts so far: a sweep step notices its own
+    bool m_scaleCleared = false; // a restart cleared the F1 scale and has not drawn it yet
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
     // Asks the sound layer every DeviceWatchMs whether the device that plays has gone away.
     QTimer* m_deviceWatch = nullptr;

@@ -17,7 +17,7 @@ OutputSettings FormGen::outputSettings() const
     OutputSettings s;
     s.signal = m_generator.signalOptions();
     s.sampleRate = m_state.SampleRate;
-    s.latencyMs = m_backend.latencyMilliseconds();
+    s.latencyMs = m_generator.latencyMs();
     s.remoteOn = m_remoteOn;
     s.remoteAddress = m_remoteAddress;
     return s;
@@ -39,19 +39,23 @@ void FormGen::showSampleRate()
 
 void FormGen::applyOutputSettings(const OutputSettings& settings, bool remember)
 {
-    const bool wasPlaying = m_generator.playing();
-    const bool soundChanges = settings.signal != m_generator.signalOptions()
-        || settings.sampleRate != m_state.SampleRate
-        || settings.latencyMs != m_backend.latencyMilliseconds();
-    m_generator.setSignalOptions(settings.signal);
-    m_backend.setLatencyMilliseconds(settings.latencyMs);
-    if (settings.sampleRate != m_state.SampleRate) {
-        try {
-            m_generator.setSampleRate(settings.sampleRate);
-        } catch (const std::exception& e) {
-            reportFailure(e.what());
+    // One change of the generator, as a script's: a sound that played restarts with the new
+    // settings, one that was off stays off.
+    std::string rateFailure;
+    const SetResult restarted = m_generator.changeTogether(ChangeFrom::Script, [&] {
+        if (settings.signal != m_generator.signalOptions())
+            m_generator.setSignalOptions(settings.signal, ChangeFrom::Script);
+        if (settings.latencyMs != m_generator.latencyMs())
+            m_generator.setLatencyMs(settings.latencyMs, ChangeFrom::Script);
+        if (settings.sampleRate != m_state.SampleRate) {
+            if (const SetResult r
+                = m_generator.setSampleRate(settings.sampleRate, ChangeFrom::Script);
+                !r.ok())
+                rateFailure = r.error().detail();
         }
-    }
+    });
+    if (!rateFailure.empty())
+        reportFailure(rateFailure);
     showSampleRate();
     if (settings.remoteOn != m_remoteOn || settings.remoteAddress != m_remoteAddress) {
         m_remoteAddress = settings.remoteAddress;
@@ -69,19 +73,43 @@ void FormGen::applyOutputSettings(const OutputSettings& settings, bool remember)
     }
     if (remember && m_rememberOutput)
         m_rememberOutput(outputSettings());
-    if (wasPlaying && soundChanges && !m_launching)
-        Play_Click();
-    else
-        SynthesizeSignal(); // the time view shows the buffer as it will now play
+    if (!restarted.ok())
+        playFailed(restarted);
 }
+
+namespace {
+
+    // What the dialog's user changed (`chosen` against what it `opened` with) over the
+    // settings in force now: a change made elsewhere while it was open stays.
+    OutputSettings userChanges(
+        const OutputSettings& opened, const OutputSettings& chosen, OutputSettings now)
+    {
+        auto take = [](auto& field, const auto& before, const auto& after) {
+            if (after != before)
+                field = after;
+        };
+        take(now.signal.synthesis, opened.signal.synthesis, chosen.signal.synthesis);
+        take(now.signal.dither, opened.signal.dither, chosen.signal.dither);
+        take(now.signal.format, opened.signal.format, chosen.signal.format);
+        take(now.signal.phaseDegrees, opened.signal.phaseDegrees, chosen.signal.phaseDegrees);
+        take(now.signal.ditherSeed, opened.signal.ditherSeed, chosen.signal.ditherSeed);
+        take(now.sampleRate, opened.sampleRate, chosen.sampleRate);
+        take(now.latencyMs, opened.latencyMs, chosen.latencyMs);
+        take(now.remoteOn, opened.remoteOn, chosen.remoteOn);
+        take(now.remoteAddress, opened.remoteAddress, chosen.remoteAddress);
+        return now;
+    }
+
+} // namespace
 
 void FormGen::showOutputSettings()
 {
     m_deviceRateShown = m_backend.deviceRate(outputDevice());
     showOutputDevice();
-    OutputSettingsDialog dialog(outputSettings(), m_deviceRateShown, this);
+    const OutputSettings opened = outputSettings();
+    OutputSettingsDialog dialog(opened, m_deviceRateShown, this);
     if (dialog.exec() == QDialog::Accepted)
-        applyOutputSettings(dialog.settings());
+        applyOutputSettings(userChanges(opened, dialog.settings(), outputSettings()));
 }
 
 } // namespace vellox

@@ -27,30 +27,45 @@ namespace {
 
 } // namespace
 
-FrequencyFrame::FrequencyFrame(const FrequencyControls& controls, ScaleStyle style, Fields fields)
+FrequencyFrame::FrequencyFrame(
+    const FrequencyControls& controls, ScaleStyle style, Generator& generator, Tone tone)
     : m_controls(controls)
     , m_style(std::move(style))
-    , m_fields(fields)
+    , m_generator(generator)
+    , m_tone(tone)
 {
+}
+
+int16_t FrequencyFrame::frequency() const
+{
+    return int16_t(m_generator.frequency(m_tone));
+}
+
+float FrequencyFrame::marker() const
+{
+    const GeneratorState& s = m_generator.state();
+    return m_tone == Tone::F1 ? s.Marker1X : s.Marker2X;
 }
 
 void FrequencyFrame::drawMarker()
 {
-    m_controls.text->setText(
-        DrawMarcajeFrecventa(*m_controls.scale, m_style, m_fields.frequency, &m_fields.marker));
+    float x = marker();
+    m_controls.text->setText(DrawMarcajeFrecventa(*m_controls.scale, m_style, frequency(), &x));
+    m_generator.setMarkerX(m_tone, x);
 }
 
-void FrequencyFrame::takeFrequency()
+void FrequencyFrame::showFrequency()
 {
-    m_fields.frequency = int16_t(m_controls.frequency->value());
+    m_controls.frequency->showValue(frequency());
     m_controls.scale->Cls();
     drawMarker();
 }
 
-void FrequencyFrame::takeLevel()
+void FrequencyFrame::showLevel()
 {
-    m_controls.levelLabel->setText(QString::fromStdString(levelCaption(m_controls.level->value())));
-    m_fields.level = levelFactor(m_controls.level->value());
+    const int step = m_generator.levelStep(m_tone);
+    m_controls.level->showValue(step);
+    m_controls.levelLabel->setText(QString::fromStdString(levelCaption(step)));
 }
 
 void FrequencyFrame::enter()
@@ -60,12 +75,10 @@ void FrequencyFrame::enter()
     picture->setDrawWidth(CursorWidth);
     picture->setDrawMode(PictureBox::PenMode::Xor);
     const std::string typed = m_controls.text->text().toStdString();
-    if (const std::optional<double> number = readLeadingNumber(typed)) {
-        m_fields.frequency = clampFrequency(*number);
-        m_controls.frequency->setValue(m_fields.frequency);
-    }
+    if (const std::optional<double> number = readLeadingNumber(typed))
+        m_controls.frequency->setValue(clampFrequency(*number));
     // When the spinner did not change nothing redrew the box: show the frequency in force.
-    const QString shown = QString::fromStdString(plainNumber(int(m_fields.frequency)));
+    const QString shown = QString::fromStdString(plainNumber(int(frequency())));
     if (m_controls.text->text() != shown)
         m_controls.text->setText(shown);
 }
@@ -81,12 +94,12 @@ void FrequencyFrame::pointer(int button, float x, bool drag)
         x = cursorX(picked);
 
     PictureBox& picture = *m_controls.scale;
-    const std::optional<int16_t> frequency = drag
-        ? scaleMouseMove(picture, m_fields.marker, button, x)
-        : scaleMouseDown(picture, m_fields.marker, button, x);
+    float markerX = marker();
+    const std::optional<int16_t> frequency = drag ? scaleMouseMove(picture, markerX, button, x)
+                                                  : scaleMouseDown(picture, markerX, button, x);
+    m_generator.setMarkerX(m_tone, markerX);
     if (!frequency)
         return;
-    m_fields.frequency = *frequency;
     m_controls.frequency->setValue(*frequency);
 }
 

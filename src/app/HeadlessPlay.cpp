@@ -3,7 +3,6 @@
 #include "Generator.h"
 #include "GeneratorInstrument.h"
 #include "RemoteServer.h"
-#include "SdlSoundBackend.h"
 #include "SoundObjects.h"
 
 #include <QCoreApplication>
@@ -49,19 +48,14 @@ namespace {
         struct sigaction m_oldTerm { };
     };
 
-    constexpr int SweepTickMs = 10;
     constexpr int WatchMs = 50; // the signals and the device
 
 } // namespace
 
-std::string playWithoutWindow(const HeadlessSettings& settings, audio::SdlSoundBackend& backend,
-    const std::string& deviceId, std::optional<double> seconds, const std::string& remoteAddress)
+std::string playWithoutWindow(
+    Generator& generator, std::optional<double> seconds, const std::string& remoteAddress)
 {
     const InterruptWatch watch;
-    Generator generator(backend);
-    generator.sound().setDeviceId(deviceId);
-    generator.adopt(settings.state, settings.module1, settings.steps, settings.signal);
-
     GeneratorInstrument instrument(generator);
     RemoteServer server(instrument);
     if (!remoteAddress.empty()) {
@@ -76,29 +70,18 @@ std::string playWithoutWindow(const HeadlessSettings& settings, audio::SdlSoundB
             failure = reason;
         loop.quit();
     };
-    try {
-        generator.restart();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
+    if (const SetResult started = generator.start(); !started.ok())
+        return started.error().detail();
 
-    // The sweep steps while the sound plays, as the window's Timer1 does.
+    // The sweep steps while the sound plays, as the window's Timer1 does; a step that fails
+    // ends the play with its reason.
     QTimer sweep;
     sweep.setTimerType(Qt::PreciseTimer);
     QObject::connect(&sweep, &QTimer::timeout, [&] {
-        if (!generator.playing())
-            return;
-        const int16_t next = generator.nextSweepFrequency();
-        if (next == generator.state().Frequency1)
-            return;
-        generator.state().Frequency1 = next;
-        try {
-            generator.restart();
-        } catch (const std::exception& e) {
-            fail(e.what());
-        }
+        if (const SetResult stepped = generator.sweepStep(ChangeFrom::Script); !stepped.ok())
+            fail(stepped.error().detail());
     });
-    sweep.start(SweepTickMs);
+    sweep.start(SweepStepMs);
     QTimer watchTimer;
     QObject::connect(&watchTimer, &QTimer::timeout, [&] {
         if (watch.interrupted())
@@ -112,15 +95,12 @@ std::string playWithoutWindow(const HeadlessSettings& settings, audio::SdlSoundB
     loop.exec();
 
     server.close();
-    try {
-        if (generator.playing())
-            generator.stop();
-    } catch (const std::exception& e) {
-        if (failure.empty())
-            failure = e.what();
+    if (generator.playing()) {
+        if (const SetResult stopped = generator.stop(); !stopped.ok() && failure.empty())
+            failure = stopped.error().detail();
     }
     // The device fades out and closes with the backend; the objects go first.
-    generator.sound().ReleaseSound();
+    generator.releaseSound();
     return failure;
 }
 

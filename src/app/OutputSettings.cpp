@@ -97,7 +97,7 @@ OutputSettingsDialog::OutputSettingsDialog(
 
     latency = new QSpinBox(this);
     latency->setObjectName(QStringLiteral("latency"));
-    latency->setRange(audio::SdlSoundBackend::MinLatencyMs, audio::SdlSoundBackend::MaxLatencyMs);
+    latency->setRange(audio::MinLatencyMs, audio::MaxLatencyMs);
     latency->setSuffix(QStringLiteral(" ms"));
     latency->setValue(settings.latencyMs);
     latency->setToolTip(QStringLiteral("Sound the sound server holds ahead: less answers a change "

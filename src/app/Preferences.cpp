@@ -33,8 +33,7 @@ std::optional<int> rememberedLatency()
 {
     bool ok = false;
     const int ms = preferences().value(LatencyKey).toInt(&ok);
-    if (!ok || ms < audio::SdlSoundBackend::MinLatencyMs
-        || ms > audio::SdlSoundBackend::MaxLatencyMs)
+    if (!ok || ms < audio::MinLatencyMs || ms > audio::MaxLatencyMs)
         return std::nullopt;
     return ms;
 }

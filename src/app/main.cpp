@@ -3,6 +3,8 @@
 
 #include "CommandLine.h"
 #include "FormGen.h"
+#include "Generator.h"
+#include "GeneratorInstrument.h"
 #include "HeadlessPlay.h"
 #include "LaunchSettings.h"
 #include "Preferences.h"
@@ -11,7 +13,7 @@
 #include "RemoteServer.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
-#include "WindowInstrument.h"
+#include "SoundObjects.h"
 
 #include <QApplication>
 
@@ -101,16 +103,18 @@ int playWithoutWindow(int argc, char* argv[], const LaunchOptions& options)
 {
     // An event loop for the sweep's clock and the remote control, without a display.
     QCoreApplication app(argc, argv);
-    std::vector<std::string> messages;
-    const vellox::HeadlessSettings settings = vellox::headlessSettings(options, messages);
-    printMessages(messages);
     vellox::audio::SdlSoundBackend backend;
     if (options.fadeMs)
         backend.setFadeMilliseconds(*options.fadeMs);
-    if (const auto latency = options.latencyMs ? options.latencyMs : vellox::rememberedLatency())
+    if (const auto latency = vellox::rememberedLatency())
         backend.setLatencyMilliseconds(*latency);
-    const std::string error = vellox::playWithoutWindow(settings, backend,
-        chosenDevice(backend, options), options.seconds, options.remote.value_or(std::string()));
+    vellox::Generator generator(backend);
+    generator.sound().setDeviceId(chosenDevice(backend, options));
+    // The command line's settings (its latency among them) through the generator's setters,
+    // as the window takes them.
+    printMessages(vellox::applyLaunchOptions(generator, options, vellox::ChangeFrom::Settings));
+    const std::string error = vellox::playWithoutWindow(
+        generator, options.seconds, options.remote.value_or(std::string()));
     if (!error.empty()) {
         printError(error);
         return 1;
@@ -136,8 +140,8 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     {
         vellox::FormGen window(backend, nullptr, device);
         window.setRememberDevice(&vellox::rememberOutputDevice);
-        // The remote control drives the window's own controls.
-        vellox::WindowInstrument instrument(window);
+        // The remote control changes the window's generator; the controls follow.
+        vellox::GeneratorInstrument instrument(window.generator());
         vellox::RemoteServer server(instrument);
         window.setRemoteSwitch([&server](bool on, const std::string& address) {
             if (!on) {

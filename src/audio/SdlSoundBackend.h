@@ -62,9 +62,6 @@ namespace vellox::audio {
 class SdlSoundBackend : public SoundBackend {
 public:
     static constexpr int32_t FirstRate = 98000;
-    static constexpr int DefaultLatencyMs = audio::DefaultLatencyMs;
-    static constexpr int MinLatencyMs = 4;
-    static constexpr int MaxLatencyMs = 500;
     // Length of every transition: short enough to sound immediate, long enough that no
     // step is heard. 0 gives the abrupt hand-over.
     static constexpr int DefaultFadeMilliseconds = 5;

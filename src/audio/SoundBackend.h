@@ -19,6 +19,10 @@ namespace vellox::audio {
 // busy two-core machine, a server at 192000 Hz or PipeWire's graph never runs the stream dry;
 // a change is heard about this much later.
 inline constexpr int DefaultLatencyMs = 60;
+// The range a user may ask for: below 4 ms no server keeps a stream fed, above half a second
+// a change is heard too late to be of use.
+inline constexpr int MinLatencyMs = 4;
+inline constexpr int MaxLatencyMs = 500;
 
 class SoundBackend {
 public:

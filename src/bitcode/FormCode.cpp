@@ -250,6 +250,8 @@ void FormCode::Command1_Click()
         return;
     }
     m_module1 = outcome.stored;
+    if (m_store)
+        m_store(outcome.stored);
     accept();
 }
 

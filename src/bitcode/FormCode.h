@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QKeyEvent;
 
 namespace vellox {
@@ -22,6 +24,9 @@ public:
     // Fills its boxes from `module1`; OK stores the checked entries back into it.
     FormCode(Module1& module1, QWidget* parent = nullptr);
     ~FormCode() override;
+    // Called by OK with what it stored, before the dialog closes: the owner of the settings
+    // takes them there.
+    void setStore(std::function<void(const Module1&)> store) { m_store = std::move(store); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,6 +40,7 @@ private:
     void Command2_Click();
 
     Module1& m_module1;
+    std::function<void(const Module1&)> m_store;
     struct Controls;
     Controls* m_controls = nullptr;
 };

@@ -12,19 +12,9 @@ std::string levelCaption(int32_t value)
     return prefix + plainNumber(3 * value) + " dB";
 }
 
-float levelFactor(int32_t value)
-{
-    return float(std::pow(10.0, double(-3 * value) / 20.0));
-}
-
 std::string noiseCaption(int32_t value)
 {
     return plainNumber(10 * value) + " % ";
-}
-
-float noiseLevel(int32_t value)
-{
-    return float(value / 10.0);
 }
 
 std::string dutyCaption(int32_t value)

@@ -1,8 +1,9 @@
 #pragma once
 
-// Captions and arithmetic of the level, noise, duty and time-view controls. Pure
+// Captions of the level, noise, duty and time-view controls. Pure
 // functions, no Qt: the window's change handlers call them with the control's value and
-// put the results into the label and the state field.
+// put the results into the label (the level and noise arithmetic is the synthesis's,
+// SynthTypes.h).
 
 #include <cstdint>
 #include <string>
@@ -12,13 +13,9 @@ namespace vellox {
 // Level spinners (0..15, 3 dB per step). The caption is "Level =  0 dB" at 0 (two blanks
 // and no minus sign) and "Level = - " + 3*v + " dB" above it: "Level = - 6 dB" at 2.
 std::string levelCaption(int32_t value);
-// 10^(-3v/20): -3*v as an integer, then in double, stored as float. 1.0 at 0.
-float levelFactor(int32_t value);
 
 // Noise spinner (0..10): 10*v followed by " % " (the trailing blank belongs to it).
 std::string noiseCaption(int32_t value);
-// v / 10.0 stored as float: 0.0 .. 1.0.
-float noiseLevel(int32_t value);
 
 // Duty spinner (1..100): "rap=" and the bare number, no percent sign.
 std::string dutyCaption(int32_t value);

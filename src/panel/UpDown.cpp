@@ -53,6 +53,11 @@ void UpDown::setValue(int value)
     emit Change(m_value);
 }
 
+void UpDown::showValue(int value)
+{
+    m_value = std::clamp(value, m_minimum, m_maximum);
+}
+
 void UpDown::stepUp()
 {
     stepBy(+1);

@@ -50,6 +50,9 @@ public:
 public slots:
     // Clamped to the range; emits Change only when the stored value differs.
     void setValue(int value);
+    // The value a change made elsewhere stands for: stored (clamped) without Change, whose
+    // handler would make the change again.
+    void showValue(int value);
     void stepUp(); // one step up, as the upper arrow
     void stepDown(); // one step down, as the lower arrow
 

@@ -31,16 +31,14 @@ using ::vellox::Dither;
 using ::vellox::SampleFormat;
 using ::vellox::Synthesis;
 
-// The level spinners' steps: 0 dB at 0 down to -45 dB at 15, 3 dB a step.
-inline constexpr int MinLevelStep = 0;
-inline constexpr int MaxLevelStep = 15;
-inline constexpr int LevelStepDb = 3;
-// The noise spinner's steps: 10 % each, 0..100 %.
-inline constexpr int MaxNoiseStep = 10;
-inline constexpr int StartNoiseStep = 0;
-// The duty spinner, in per cent.
-inline constexpr int MinDutyPercent = 1;
-inline constexpr int MaxDutyPercent = 100;
+// The spinners' ranges are the front panel's (SynthTypes.h).
+using ::vellox::LevelStepDb;
+using ::vellox::MaxDutyPercent;
+using ::vellox::MaxLevelStep;
+using ::vellox::MaxNoiseStep;
+using ::vellox::MinDutyPercent;
+using ::vellox::MinLevelStep;
+using ::vellox::StartNoiseStep;
 // The phase of the right channel against the left, whole degrees.
 using ::vellox::MaxPhaseDegrees;
 

@@ -49,11 +49,6 @@ double rmsAtUnitPeak(WaveformIndex waveform)
     return sine;
 }
 
-float levelStepFactor(int step)
-{
-    return float(std::pow(10.0, double(-LevelStepDb * step) / 20.0));
-}
-
 double levelInUnit(float factor, VoltageUnit unit, double fullScaleVpp, double rms)
 {
     switch (unit) {

@@ -20,10 +20,6 @@ enum class VoltageUnit : uint8_t { Vpp, Vrms, Dbfs };
 // bit codes it is that of the bits while they are sent.
 double rmsAtUnitPeak(WaveformIndex waveform);
 
-// The level factor of a spinner step, as the window computes it: 10^(-3 step/20) in
-// double, stored as float.
-float levelStepFactor(int step);
-
 // The level `factor` in `unit`, with `fullScaleVpp` the volts peak to peak at factor 1
 // and `rms` the shape's rmsAtUnitPeak.
 double levelInUnit(float factor, VoltageUnit unit, double fullScaleVpp, double rms);

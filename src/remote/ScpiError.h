@@ -49,6 +49,14 @@ struct ScpiError {
     int16_t code = ErrorCode::None;
     std::string text;
 
+    // What the generator added after the standard text ("" when nothing): the reason a face
+    // without an error queue tells its user.
+    std::string detail() const
+    {
+        const size_t semicolon = text.find(';');
+        return semicolon == std::string::npos ? std::string() : text.substr(semicolon + 1);
+    }
+
     bool operator==(const ScpiError&) const = default;
 };
 

@@ -854,11 +854,11 @@ void ScpiInterpreter::queryVoltage(const Call& call)
         return;
     float factor = m_model.levelFactor(*tone);
     if (*which == Asked::Min)
-        factor = levelStepFactor(MaxLevelStep);
+        factor = ::vellox::levelFactor(MaxLevelStep);
     else if (*which == Asked::Max)
-        factor = levelStepFactor(MinLevelStep);
+        factor = ::vellox::levelFactor(MinLevelStep);
     else if (*which == Asked::Default)
-        factor = levelStepFactor(StartLevelStep);
+        factor = ::vellox::levelFactor(StartLevelStep);
     answer(realText(
         levelInUnit(factor, m_voltageUnit, m_model.fullScaleVpp(), rmsOf(m_model, *tone))));
 }

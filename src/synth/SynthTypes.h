@@ -232,6 +232,29 @@ struct Module1 {
 
 inline constexpr int32_t StartDutyPercent = 50;
 
+// ---- the front panel's spinners -------------------------------------------------------
+
+// The level spinners: 0 dB at step 0 down to -45 dB at 15, 3 dB a step.
+inline constexpr int MinLevelStep = 0;
+inline constexpr int MaxLevelStep = 15;
+inline constexpr int LevelStepDb = 3;
+// The level factor of a step: 10^(-3 step/20), -3*step as an integer, then in double,
+// stored as float. 1.0 at step 0. Every face and the remote's volts use this one reading.
+inline float levelFactor(int32_t step)
+{
+    return float(std::pow(10.0, double(-LevelStepDb * step) / 20.0));
+}
+// The noise spinner: 10 % a step, 0..100 %; the amount is step / 10.0 stored as float.
+inline constexpr int MaxNoiseStep = 10;
+inline constexpr int StartNoiseStep = 0;
+inline float noiseLevel(int32_t step)
+{
+    return float(step / 10.0);
+}
+// The duty spinner, in per cent.
+inline constexpr int MinDutyPercent = 1;
+inline constexpr int MaxDutyPercent = 100;
+
 // The fields of the generator state that the synthesis reads, with their stored widths.
 struct SynthSettings {
     int32_t SampleRate = StartSampleRate; // one of PlayableRates, frames per second

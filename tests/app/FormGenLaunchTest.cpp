@@ -7,11 +7,11 @@
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormGen.h"
+#include "GeneratorInstrument.h"
 #include "Messages.h"
 #include "Preferences.h"
 #include "RemoteServer.h"
 #include "UpDown.h"
-#include "WindowInstrument.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -278,6 +278,19 @@ private slots:
         QCOMPARE(int(created->desc.Format.BitsPerSample), 32);
         QCOMPARE(created->desc.BufferBytes, 48000 * 8);
         QVERIFY(fake->playingBuffer() != 0);
+        // A remote change while the dialog is open stays: OK applies what its user changed.
+        QTimer::singleShot(0, [this] {
+            auto* d = visibleTopLevel<OutputSettingsDialog>();
+            QVERIFY(d);
+            GeneratorInstrument remote(window->generator());
+            QVERIFY(remote.setDither(Dither::Tpdf).ok());
+            d->phase->setValue(45);
+            d->accept();
+        });
+        open->trigger();
+        QCOMPARE(window->outputSettings().signal.dither, Dither::Tpdf);
+        QCOMPARE(window->outputSettings().signal.phaseDegrees, 45);
+        QCOMPARE(window->outputSettings().signal.format, SampleFormat::S24);
         // The front panel's option takes the rate back to one it offers.
         window->RateOption[0]->setChecked(true);
         QCOMPARE(window->state().SampleRate, 44100);
@@ -290,7 +303,7 @@ private slots:
     void remoteChangesTakeTheFrontPanelsPath()
     {
         makeWindow();
-        WindowInstrument instrument(*window);
+        GeneratorInstrument instrument(window->generator());
         RemoteServer server(instrument);
         QCOMPARE(QString::fromStdString(server.listen("127.0.0.1:0")), QString());
         QTcpSocket client;
@@ -345,7 +358,7 @@ private slots:
     void floodingClientsDoNotHoldTheWindow()
     {
         makeWindow();
-        WindowInstrument instrument(*window);
+        GeneratorInstrument instrument(window->generator());
         RemoteServer server(instrument);
         QCOMPARE(QString::fromStdString(server.listen("127.0.0.1:0")), QString());
         window->Option5->setChecked(true); // "Lin"

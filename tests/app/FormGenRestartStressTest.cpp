@@ -32,7 +32,7 @@ private slots:
         audio::SdlSoundBackend backend;
         // Short periods: the audio thread takes requests up often, so that it meets the
         // restarts mid-way rather than a whole batch at a time.
-        backend.setLatencyMilliseconds(audio::SdlSoundBackend::MinLatencyMs);
+        backend.setLatencyMilliseconds(audio::MinLatencyMs);
         FormGen window(backend);
         window.setEndProgram([] {});
         window.RateOption_Click(0); // the smallest buffers: the most restarts for the time

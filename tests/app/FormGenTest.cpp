@@ -26,6 +26,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -479,6 +480,29 @@ private slots:
         verifyPlaying(392000);
     }
 
+    // A change from another face while the dialog is open stays: OK stores only the boxes its
+    // user changed.
+    void bitCodeDialogKeepsAChangeMadeWhileOpen()
+    {
+        int dialogs = 0;
+        rejectNext<FormCode>(&dialogs);
+        window->Option1[8]->setChecked(true);
+        QTimer::singleShot(0, [this] {
+            auto* d = testing::visibleTopLevel<FormCode>();
+            QVERIFY(d);
+            Module1 elsewhere = window->module1();
+            elsewhere.RepetitiveTime = 0.5f;
+            QVERIFY(window->generator().setBitCode(elsewhere, ChangeFrom::Script).ok());
+            d->findChild<QPlainTextEdit*>(QStringLiteral("Text1"))
+                ->setPlainText(QStringLiteral("1100"));
+            d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        });
+        QTest::mouseClick(window->Command3, Qt::LeftButton);
+        QCOMPARE(window->module1().BitCode, std::string("1100"));
+        QCOMPARE(window->module1().RepetitiveTime, 0.5f);
+        QVERIFY(messages.isEmpty());
+    }
+
     void fmGreyedRules()
     {
         // At start FM is available with "Sine".
@@ -894,7 +918,9 @@ private slots:
     void sliderAfterRateChangeReadsShortBuffer()
     {
         // A short buffer (1 ms) after a rate change: the view draws what there is.
-        window->module1().RepetitiveTime = 0.001f;
+        Module1 shortLoop = window->module1();
+        shortLoop.RepetitiveTime = 0.001f;
+        QVERIFY(window->generator().setBitCode(shortLoop, ChangeFrom::Settings).ok());
         window->Option11->setChecked(true);
         QCOMPARE(window->state().Samples.size(), size_t(89));
         window->Slider1->triggerAction(QAbstractSlider::SliderToMinimum);

@@ -2,6 +2,7 @@
 // table and picking of the frequency scales, the coordinates and labels of the time view.
 
 #include "ControlCaptions.h"
+#include "SynthTypes.h"
 #include "FrequencyScale.h"
 #include "TimeView.h"
 

@@ -89,7 +89,7 @@ TEST(LevelScale, EachStepsLevelLeadsBackToItsStep)
     for (const double rms : { 1.0 / std::sqrt(2.0), 1.0, 1.0 / std::sqrt(3.0) })
         for (const VoltageUnit unit : { VoltageUnit::Vpp, VoltageUnit::Vrms, VoltageUnit::Dbfs })
             for (int step = MinLevelStep; step <= MaxLevelStep; ++step) {
-                const double v = levelInUnit(levelStepFactor(step), unit, 3.3, rms);
+                const double v = levelInUnit(levelFactor(step), unit, 3.3, rms);
                 EXPECT_EQ(nearestLevelStep(v, unit, 3.3, rms), step) << step;
             }
 }

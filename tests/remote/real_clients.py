@@ -12,7 +12,6 @@ Exit 0 passed, 1 failed, 77 skipped (the client packages are missing).
 """
 
 import os
-import socket
 import subprocess
 import sys
 import tempfile
@@ -27,26 +26,9 @@ except ImportError as e:
           "python3-numpy)")
     sys.exit(77)
 
+from remote_port import connect, free_port
+
 RATE = 98000
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, process, seconds=30):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            raise RuntimeError(f"vellox ended with status {process.returncode}")
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return
-        except OSError:
-            time.sleep(0.1)
-    raise RuntimeError("the remote control did not answer")
 
 
 def strongest_line(path, seconds=0.25):
@@ -83,7 +65,7 @@ def main():
                    QT_QPA_PLATFORM="offscreen", HOME=work, XDG_CONFIG_HOME=work)
         process = subprocess.Popen([vellox, "--play", "--remote", str(port)], env=env)
         try:
-            wait_for_port(port, process)
+            connect(port, process, seconds=30, timeout=1).close()
             resource = f"TCPIP::127.0.0.1::{port}::SOCKET"
 
             # PyVISA, as its documentation shows it.

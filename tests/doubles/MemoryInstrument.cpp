@@ -10,12 +10,6 @@ namespace vellox::remote {
 
 namespace {
 
-    bool isRemoteSampleRate(int32_t rate)
-    {
-        return std::find(MemorySampleRates.begin(), MemorySampleRates.end(), rate)
-            != MemorySampleRates.end();
-    }
-
     // What the bit-code dialog could store: a pattern of zeros and ones, a bit length and a
     // repetition time within its ranges, and the pattern fitting into the repetition time.
     bool isStorableBitCode(const Module1& m)
@@ -110,7 +104,8 @@ SetResult MemoryInstrument::setLevelStep(Tone tone, int step)
     if (auto r = refusal(step >= MinLevelStep && step <= MaxLevelStep))
         return *r;
     (tone == Tone::F1 ? m_settings.levelStep1 : m_settings.levelStep2) = step;
-    (tone == Tone::F1 ? m_settings.levelFactor1 : m_settings.levelFactor2) = levelStepFactor(step);
+    (tone == Tone::F1 ? m_settings.levelFactor1 : m_settings.levelFactor2)
+        = ::vellox::levelFactor(step);
     return SetResult::done();
 }
 
@@ -132,7 +127,7 @@ SetResult MemoryInstrument::setDutyPercent(int percent)
 
 SetResult MemoryInstrument::setSampleRate(int32_t rate)
 {
-    if (auto r = refusal(isRemoteSampleRate(rate)))
+    if (auto r = refusal(isPlayableRate(rate)))
         return *r;
     m_settings.sampleRate = rate;
     return SetResult::done();

@@ -1,19 +1,15 @@
 #pragma once
 
-// The generator as the remote interface sees it (remote::InstrumentModel). The queries read
-// the generator's settings, whatever face changed them. The changes come in two kinds:
-//   - GeneratorInstrument, without a window (--play): each setter changes the generator as
-//     the front panel's control would and restarts the sound if it plays;
-//   - WindowInstrument (in the window's own file): each setter goes through the window's
-//     control, so that its caption, scale and spinner agree.
-// Unlike the front panel, where every change starts the sound, a remote change while the
-// output is off keeps it off (a bench generator's output stays as the script left it);
-// OUTPut ON starts it. UI thread only.
+// The generator as the remote control sees it (remote::InstrumentModel), the same with a
+// window and without one: every setter is the generator's own, as a script's change (the
+// output stays as the script left it: a sound that plays restarts with the change, one
+// that is off stays off; OUTPut ON starts it). The window, listening to the generator,
+// shows every change in its controls. UI thread only.
 
 #include "InstrumentModel.h"
 #include "SignalOptions.h"
 
-#include <string>
+#include <functional>
 
 namespace vellox {
 
@@ -61,21 +57,11 @@ public:
     double fullScaleVpp() const override { return m_fullScaleVpp; }
     remote::SetResult setFullScaleVpp(double vpp) override;
 
-protected:
-    Generator& generator() { return m_generator; }
-    const Generator& generator() const { return m_generator; }
-    // Restarts the sound if it plays, after a change; a failure is the command's.
-    remote::SetResult restartIfPlaying(bool wasPlaying);
-    remote::SetResult setSignalOptions(const SignalOptions& options);
-
 private:
+    remote::SetResult editOptions(const std::function<void(SignalOptions&)>& edit);
+
     Generator& m_generator;
     double m_fullScaleVpp = remote::StartFullScaleVpp;
 };
-
-// The command's answer to a restart that failed: the sound layer's reason in the queue.
-remote::SetResult soundFailure(const std::string& reason);
-// FM asked for with a waveform that has none.
-remote::SetResult fmRefused();
 
 } // namespace vellox

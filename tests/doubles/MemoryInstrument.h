@@ -39,8 +39,6 @@ struct InstrumentSettings {
     bool operator==(const InstrumentSettings&) const = default;
 };
 
-// The rates it offers: the three of the front panel and the sound cards' 48000 and 96000.
-inline constexpr std::array MemorySampleRates { 44100, 48000, 96000, 98000, 192000 };
 inline constexpr IntRange MemoryLatencyRange { 5, 500, 40 };
 
 // The record at start: the generator's start values.
@@ -73,7 +71,7 @@ public:
     int dutyPercent() const override { return m_settings.dutyPercent; }
     SetResult setDutyPercent(int percent) override;
     int32_t sampleRate() const override { return m_settings.sampleRate; }
-    std::span<const int32_t> sampleRates() const override { return MemorySampleRates; }
+    std::span<const int32_t> sampleRates() const override { return PlayableRates; }
     SetResult setSampleRate(int32_t rate) override;
     SweepMode sweepMode() const override { return m_settings.sweepMode; }
     SetResult setSweepMode(SweepMode mode) override;

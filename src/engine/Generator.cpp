@@ -1,0 +1,483 @@
+#include "Generator.h"
+
+#include "AudioFormat.h"
+#include "BitCodeRules.h"
+#include "SignalPhase.h"
+#include "SoundBackend.h"
+#include "SoundObjects.h"
+
+#include <stdexcept>
+
+namespace vellox {
+
+namespace ErrorCode = remote::ErrorCode;
+
+SetResult soundFailure(const std::string& reason)
+{
+    return SetResult::refused(ErrorCode::Execution, reason);
+}
+
+namespace {
+
+    SetResult outOfRange(const std::string& what)
+    {
+        return SetResult::refused(ErrorCode::DataOutOfRange, what);
+    }
+
+    audio::FrameEncoding encodingOf(SampleFormat format)
+    {
+        switch (format) {
+        case SampleFormat::S24:
+            return audio::FrameEncoding::S32;
+        case SampleFormat::F32:
+            return audio::FrameEncoding::F32;
+        case SampleFormat::S16:
+            break;
+        }
+        return audio::FrameEncoding::S16;
+    }
+
+    bool isBitPattern(const std::string& pattern)
+    {
+        return !pattern.empty() && pattern.find_first_not_of("01") == std::string::npos;
+    }
+
+    std::string toneName(Tone tone)
+    {
+        return tone == Tone::F1 ? "F1" : "F2";
+    }
+
+} // namespace
+
+Generator::Generator(audio::SoundBackend& backend)
+    : m_backend(&backend)
+    , m_sound(std::make_unique<audio::SoundObjects>(backend))
+{
+    loadStartValues();
+}
+
+Generator::Generator()
+{
+    loadStartValues();
+}
+
+Generator::~Generator() = default;
+
+void Generator::loadStartValues()
+{
+    setStartValues(m_state, m_module1);
+    m_steps = PanelSteps {};
+    m_options = SignalOptions {};
+    m_fmOffered = true;
+    m_samples.forget(); // Samples was re-created
+    m_framesInSamples = false;
+}
+
+audio::SoundObjects& Generator::sound()
+{
+    if (!m_sound)
+        throw std::logic_error("a generator of settings alone has no sound");
+    return *m_sound;
+}
+
+const audio::SoundObjects& Generator::sound() const
+{
+    if (!m_sound)
+        throw std::logic_error("a generator of settings alone has no sound");
+    return *m_sound;
+}
+
+void Generator::openSound()
+{
+    try {
+        sound().InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
+    } catch (...) {
+        if (m_sound)
+            m_sound->ReleaseSound();
+        throw;
+    }
+}
+
+void Generator::releaseSound()
+{
+    if (m_sound)
+        m_sound->ReleaseSound();
+    m_playing = false;
+}
+
+remote::SweepMode Generator::sweepMode() const
+{
+    const std::string& mode = m_state.SweepMode;
+    return mode == SweepLinear    ? remote::SweepMode::Linear
+        : mode == SweepLogaritmic ? remote::SweepMode::Logarithmic
+                                  : remote::SweepMode::Manual;
+}
+
+int Generator::latencyMs() const
+{
+    return m_backend ? m_backend->latencyMilliseconds() : audio::DefaultLatencyMs;
+}
+
+// ---- the common end of a change ---------------------------------------------------------
+
+SetResult Generator::changed(uint32_t what, ChangeFrom from, bool wasPlaying)
+{
+    if (m_together > 0) {
+        m_togetherChanged |= what;
+        return SetResult::done();
+    }
+    if (m_listener)
+        m_listener->settingsChanged(what);
+    return restartFor(what, from, wasPlaying);
+}
+
+SetResult Generator::restartFor(uint32_t what, ChangeFrom from, bool wasPlaying)
+{
+    // The sweep mode is only recorded; a front-panel rate option silences the sound.
+    const uint32_t signal = what & ~(Changed::Sweep | Changed::Output);
+    const bool silenced = from == ChangeFrom::Panel && (what & Changed::SampleRate) != 0;
+    const bool again = signal != 0 && !silenced
+        && (from == ChangeFrom::Panel || (from == ChangeFrom::Script && wasPlaying));
+    if (again)
+        return start();
+    // Nothing restarts; the window still shows the buffer a script's settings give (the
+    // settings alone are computed when they play, or when the face asks).
+    if (m_listener && from == ChangeFrom::Script && signal != 0) {
+        try {
+            synthesize();
+        } catch (const std::exception& e) {
+            return soundFailure(e.what());
+        }
+        m_listener->samplesReady();
+    }
+    return SetResult::done();
+}
+
+SetResult Generator::changeTogether(ChangeFrom from, const std::function<void()>& changes)
+{
+    if (m_together++ == 0) {
+        m_togetherChanged = 0;
+        m_togetherWasPlaying = m_playing;
+    }
+    try {
+        changes();
+    } catch (...) {
+        --m_together;
+        throw;
+    }
+    if (--m_together > 0)
+        return SetResult::done();
+    const uint32_t what = m_togetherChanged;
+    if (what == 0)
+        return SetResult::done();
+    if (m_listener)
+        m_listener->settingsChanged(what);
+    return restartFor(what, from, m_togetherWasPlaying);
+}
+
+// ---- the setters ------------------------------------------------------------------------
+
+SetResult Generator::reset()
+{
+    if (m_playing) {
+        // Silent first, so that no step of the reset is heard.
+        if (const SetResult stopped = stop(); !stopped.ok())
+            return stopped;
+    }
+    loadStartValues();
+    if (m_together > 0) {
+        m_togetherChanged |= Changed::All;
+        return SetResult::done();
+    }
+    if (m_listener)
+        m_listener->settingsChanged(Changed::All);
+    return restartFor(Changed::All, ChangeFrom::Script, false);
+}
+
+SetResult Generator::setFrequency(Tone tone, int hz, ChangeFrom from)
+{
+    if (!isAudioFrequency(hz))
+        return outOfRange(toneName(tone) + " is " + std::to_string(MinFrequency) + " to "
+            + std::to_string(MaxFrequency) + " Hz");
+    const bool wasPlaying = m_playing;
+    (tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2) = int16_t(hz);
+    return changed(tone == Tone::F1 ? Changed::Frequency1 : Changed::Frequency2, from, wasPlaying);
+}
+
+SetResult Generator::setWaveform(WaveformIndex waveform, ChangeFrom from)
+{
+    if (!isWaveform(waveform))
+        return SetResult::refused(ErrorCode::IllegalParameterValue, "no such waveform");
+    const bool wasPlaying = m_playing;
+    // The front panel's option is chosen only when it changes.
+    if (waveform != m_state.Waveform)
+        m_fmOffered = enablesFmAndSetBit(waveform);
+    m_state.Waveform = int16_t(waveform);
+    return changed(Changed::Waveform, from, wasPlaying);
+}
+
+SetResult Generator::setChannelMode(ChannelModeValue mode, ChangeFrom from)
+{
+    if (!isChannelMode(mode))
+        return SetResult::refused(ErrorCode::IllegalParameterValue, "no such mode");
+    if (mode == ModeFm && mode != m_state.ChannelMode && !m_fmOffered)
+        return SetResult::refused(ErrorCode::SettingsConflict,
+            "\"Modulation FM\" is greyed for the waveform on the front panel");
+    const bool wasPlaying = m_playing;
+    m_state.ChannelMode = int16_t(mode);
+    return changed(Changed::ChannelMode, from, wasPlaying);
+}
+
+SetResult Generator::setLevelStep(Tone tone, int step, ChangeFrom from)
+{
+    if (step < MinLevelStep || step > MaxLevelStep)
+        return outOfRange("the level is 0 to -" + std::to_string(LevelStepDb * MaxLevelStep)
+            + " dB in " + std::to_string(LevelStepDb) + " dB steps");
+    const bool wasPlaying = m_playing;
+    (tone == Tone::F1 ? m_steps.level1 : m_steps.level2) = step;
+    (tone == Tone::F1 ? m_state.Level1 : m_state.Level2) = levelFactor(step);
+    return changed(tone == Tone::F1 ? Changed::Level1 : Changed::Level2, from, wasPlaying);
+}
+
+SetResult Generator::setNoiseStep(int step, ChangeFrom from)
+{
+    if (step < 0 || step > MaxNoiseStep)
+        return outOfRange("the noise is 0 to 100 % in 10 % steps");
+    const bool wasPlaying = m_playing;
+    m_steps.noise = step;
+    m_state.NoiseLevel = noiseLevel(step);
+    return changed(Changed::Noise, from, wasPlaying);
+}
+
+SetResult Generator::setDutyPercent(int percent, ChangeFrom from)
+{
+    if (percent < MinDutyPercent || percent > MaxDutyPercent)
+        return outOfRange("the duty is 1 to 100 %");
+    const bool wasPlaying = m_playing;
+    m_steps.dutyPercent = percent;
+    return changed(Changed::Duty, from, wasPlaying);
+}
+
+SetResult Generator::setSampleRate(int32_t rate, ChangeFrom from)
+{
+    if (!isPlayableRate(rate))
+        return SetResult::refused(
+            ErrorCode::IllegalParameterValue, "the sample rate is one of " + playableRateList());
+    const bool wasPlaying = m_together > 0 ? m_togetherWasPlaying : m_playing;
+    // The rate is taken even when the new buffer cannot be made: the next start opens the
+    // device at it.
+    try {
+        applySampleRate(rate);
+    } catch (const std::exception& e) {
+        if (m_together > 0) {
+            m_togetherChanged |= Changed::SampleRate;
+            return soundFailure(e.what());
+        }
+        if (m_listener)
+            m_listener->settingsChanged(Changed::SampleRate);
+        return soundFailure(e.what());
+    }
+    return changed(Changed::SampleRate, from, wasPlaying);
+}
+
+void Generator::applySampleRate(int32_t rate)
+{
+    m_playing = false;
+    m_state.SampleRate = rate;
+    m_samples.setAside(m_state.Samples);
+    m_framesInSamples = false;
+    // Sized whatever happens to the buffer below: the time view reads it.
+    struct Resize {
+        Generator& g;
+        ~Resize()
+        {
+            g.m_state.Samples.assign(
+                playSampleCount(g.m_module1.RepetitiveTime, g.m_state.SampleRate), 0);
+        }
+    } resize { *this };
+    // With no device open (after a failed start) the rate is only recorded: the next
+    // start opens the device at it.
+    if (m_sound && m_sound->hasSoundDevice()) {
+        m_sound->setFrameEncoding(encodingOf(m_options.format));
+        m_sound->RecreateSoundBuffer(m_state.SampleRate, m_module1.RepetitiveTime);
+    }
+}
+
+SetResult Generator::setSweepMode(remote::SweepMode mode, ChangeFrom from)
+{
+    const bool wasPlaying = m_playing;
+    m_state.SweepMode = mode == remote::SweepMode::Linear ? SweepLinear
+        : mode == remote::SweepMode::Logarithmic          ? SweepLogaritmic
+                                                          : SweepManual;
+    return changed(Changed::Sweep, from, wasPlaying);
+}
+
+SetResult Generator::setBitCode(const Module1& settings, ChangeFrom from)
+{
+    if (!isBitPattern(settings.BitCode))
+        return SetResult::refused(ErrorCode::IllegalParameterValue, BitSymbolMessage);
+    if (!(settings.RepetitiveTime >= MinRepetitiveTime
+            && settings.RepetitiveTime <= MaxRepetitiveTime))
+        return outOfRange(RepetitiveTimeMessage);
+    if (!(settings.BitLength >= float(MinBitLengthUs / 1e6)
+            && settings.BitLength <= float(MaxBitLengthUs / 1e6)))
+        return outOfRange(BitLengthMessage);
+    const bool wasPlaying = m_playing;
+    m_module1 = settings;
+    return changed(Changed::BitCode, from, wasPlaying);
+}
+
+SetResult Generator::setSignalOptions(const SignalOptions& options, ChangeFrom from)
+{
+    if (options.phaseDegrees < 0 || options.phaseDegrees > MaxPhaseDegrees)
+        return outOfRange("the phase is 0 to " + std::to_string(MaxPhaseDegrees) + " degrees");
+    const bool wasPlaying = m_playing;
+    m_options = options;
+    return changed(Changed::Options, from, wasPlaying);
+}
+
+SetResult Generator::setLatencyMs(int ms, ChangeFrom from)
+{
+    if (ms < audio::MinLatencyMs || ms > audio::MaxLatencyMs)
+        return outOfRange("the latency is " + std::to_string(audio::MinLatencyMs) + " to "
+            + std::to_string(audio::MaxLatencyMs) + " ms");
+    const bool wasPlaying = m_playing;
+    if (m_backend)
+        m_backend->setLatencyMilliseconds(ms);
+    return changed(Changed::Latency, from, wasPlaying);
+}
+
+SetResult Generator::start()
+{
+    if (!m_sound)
+        return soundFailure("no sound device: the settings are only computed");
+    try {
+        restart();
+    } catch (const std::exception& e) {
+        return soundFailure(e.what());
+    }
+    return SetResult::done();
+}
+
+SetResult Generator::stop()
+{
+    if (!m_sound)
+        return SetResult::done();
+    m_playing = false;
+    try {
+        m_sound->Stop();
+    } catch (const std::exception& e) {
+        return soundFailure(e.what());
+    }
+    return SetResult::done();
+}
+
+SetResult Generator::sweepStep(ChangeFrom from)
+{
+    if (from != ChangeFrom::Panel && !m_playing)
+        return SetResult::done();
+    const int16_t next = nextSweepFrequency(m_state.SweepMode, m_state.Frequency1);
+    if (next == m_state.Frequency1)
+        return SetResult::done();
+    return setFrequency(Tone::F1, next, from);
+}
+
+void Generator::setMarkerX(Tone tone, float x)
+{
+    (tone == Tone::F1 ? m_state.Marker1X : m_state.Marker2X) = x;
+}
+
+// ---- sound ------------------------------------------------------------------------------
+
+void Generator::restart()
+{
+    // The sound that plays goes on until the new buffer takes over from it, so that the
+    // change is a cross-fade rather than a fade to silence and back.
+    m_playing = false;
+    const audio::FrameEncoding encoding = encodingOf(m_options.format);
+    if (m_listener)
+        m_listener->restartBegins();
+    m_sound->beginRestart();
+    try {
+        m_sound->ReleaseSound();
+        m_samples.setAside(m_state.Samples);
+        m_framesInSamples = false;
+        m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
+        m_sound->setFrameEncoding(encoding);
+        m_sound->InitSound(m_state.SampleRate, m_module1.RepetitiveTime);
+        if (m_listener)
+            m_listener->soundOpened();
+        synthesize();
+        if (m_listener)
+            m_listener->samplesReady();
+        const int32_t byteCount
+            = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate, encoding);
+        const bool general = m_options != SignalOptions {};
+        const void* data = general ? static_cast<const void*>(m_frames.bytes.data())
+                                   : static_cast<const void*>(m_state.Samples.data());
+        const size_t available
+            = general ? m_frames.bytes.size() : m_state.Samples.size() * sizeof(int16_t);
+        // The write must stay inside the buffer; the dialog's limits keep it there, and a
+        // count beyond them is refused like any other failure rather than read past the end.
+        if (byteCount < 0 || size_t(byteCount) > available)
+            throw std::range_error("buffer byte count beyond the samples");
+        m_sound->SetSignalPhase(signalPhaseOf(m_state));
+        m_sound->WriteBuffer(0, byteCount, data, 0);
+        m_sound->Play(1);
+    } catch (...) {
+        m_sound->endRestart(); // nothing new plays: the old sound ends, as released
+        throw;
+    }
+    m_sound->endRestart();
+    m_playing = true;
+    if (m_listener)
+        m_listener->soundStarted();
+}
+
+void Generator::synthesize()
+{
+    const SynthSettings settings = synthSettings(m_state, m_steps.dutyPercent);
+    PhaseSteps steps;
+    if (m_options == SignalOptions {}) {
+        steps = m_samples.synthesize(settings, m_module1, m_random, m_state.Samples);
+        m_framesInSamples = false;
+    } else {
+        // One synthesis: the device's frames, and their 16-bit view for the time view (the
+        // same noise in both).
+        const uint64_t before = m_framesCache.samplesId();
+        steps = m_framesCache.synthesize(settings, m_module1, m_options, m_random, m_frames);
+        if (!m_framesInSamples || m_framesCache.samplesId() != before) {
+            m_samples.forget();
+            samples16(m_frames, m_state.Samples);
+            m_framesInSamples = true;
+        }
+    }
+    m_state.PhaseStep1 = steps.PhaseStep1;
+    m_state.PhaseStep2 = steps.PhaseStep2;
+}
+
+uint64_t Generator::samplesId() const
+{
+    // The two caches count on their own; the top bit keeps their ids apart.
+    return m_framesInSamples ? (uint64_t(1) << 63) | m_framesCache.samplesId()
+                             : m_samples.samplesId();
+}
+
+std::optional<std::string> Generator::watchDevice()
+{
+    if (!m_backend || !m_sound)
+        return std::nullopt;
+    std::optional<std::string> lost = m_backend->lostDevice();
+    // A device that goes while nothing plays is not news: the backend has marked it, and
+    // the next Start opens afresh on whatever is there then.
+    if (lost && m_playing && m_sound->hasSoundDevice()) {
+        m_sound->ReleaseSound();
+        m_playing = false;
+        if (m_listener)
+            m_listener->settingsChanged(Changed::Output);
+        return lost;
+    }
+    return std::nullopt;
+}
+
+} // namespace vellox

@@ -1,0 +1,235 @@
+#pragma once
+
+// The generator behind every face: the window, the command line, --play, --render and the
+// remote control. It holds the settings (the state record, the bit-code settings, the front
+// panel's spinner steps, the output options), the sound objects and the sample caches.
+// Every face changes a setting through the same named setter, which checks the value and
+// says why it refuses, decides whether the sound restarts, and tells the listener (the
+// window, which redraws its controls from the state) once. The state is read-only from
+// outside. No Qt. UI thread only.
+
+#include "GeneratorState.h"
+#include "InstrumentModel.h"
+#include "SampleCache.h"
+#include "SignalOptions.h"
+#include "SynthTypes.h"
+#include "Synthesizer.h"
+#include "UniformSource.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace vellox {
+
+namespace audio {
+    class SoundBackend;
+    class SoundObjects;
+}
+
+using remote::SetResult;
+using remote::Tone;
+
+// The sweep's clock: a step of F1 every 10 ms while the sound plays (sweepStep).
+inline constexpr int SweepStepMs = 10;
+
+// Who asks for a change: it decides what the sound does after it.
+enum class ChangeFrom : uint8_t {
+    // A control of the front panel: every change starts the sound, as "Start" does, but a
+    // sample-rate option, which silences it (the sweep's clock or the next change starts it).
+    Panel,
+    // A script (the remote control, a dialog's settings): the output stays as it was. A
+    // sound that plays restarts with the change; one that is off stays off.
+    Script,
+    // The settings alone (the command line before anything plays, a dialog's edits that a
+    // front-panel change restarts next): nothing restarts.
+    Settings,
+};
+
+// What a change notification names: a set of these bits.
+namespace Changed {
+    enum : uint32_t {
+        Frequency1 = 1u << 0,
+        Frequency2 = 1u << 1,
+        Waveform = 1u << 2,
+        ChannelMode = 1u << 3,
+        Level1 = 1u << 4,
+        Level2 = 1u << 5,
+        Noise = 1u << 6,
+        Duty = 1u << 7,
+        SampleRate = 1u << 8,
+        Sweep = 1u << 9,
+        BitCode = 1u << 10,
+        Options = 1u << 11, // synthesis, dither, sample format, phase
+        Latency = 1u << 12,
+        Output = 1u << 13, // the sound started or stopped
+        All = (1u << 14) - 1,
+    };
+}
+
+// Hears what the generator does, on the UI thread. Every function may be left alone.
+class GeneratorListener {
+public:
+    virtual ~GeneratorListener() = default;
+    // The settings named by `what` (Changed bits) hold their new values; comes before the
+    // restart the change causes, if any.
+    virtual void settingsChanged(uint32_t what) { (void)what; }
+    // The steps of a restart, in order: it begins (the old sound plays on until the new
+    // buffer takes over), the device and its buffer are there, Samples holds the new buffer,
+    // the new buffer plays. A restart that fails stops after the step it reached.
+    virtual void restartBegins() { }
+    virtual void soundOpened() { }
+    // Samples holds the buffer of the settings in force: in a restart, and after a script's
+    // change that restarts nothing (the generator computes it then only for a listener).
+    virtual void samplesReady() { }
+    virtual void soundStarted() { }
+};
+
+class Generator {
+public:
+    // A generator that plays through `backend`, which must outlive it.
+    explicit Generator(audio::SoundBackend& backend);
+    // A generator of settings alone (--render): it computes buffers but has no sound; asked
+    // to play, it refuses.
+    Generator();
+    ~Generator();
+    Generator(const Generator&) = delete;
+    Generator& operator=(const Generator&) = delete;
+
+    void setListener(GeneratorListener* listener) { m_listener = listener; }
+
+    // ---- what is set ----------------------------------------------------------------
+    const GeneratorState& state() const { return m_state; }
+    const Module1& module1() const { return m_module1; }
+    const PanelSteps& steps() const { return m_steps; }
+    // How the buffer is made beyond the front panel's settings: the synthesis, the dither,
+    // the device's sample format and the right channel's phase.
+    const SignalOptions& signalOptions() const { return m_options; }
+    int frequency(Tone tone) const
+    {
+        return tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2;
+    }
+    int levelStep(Tone tone) const { return tone == Tone::F1 ? m_steps.level1 : m_steps.level2; }
+    float levelFactorOf(Tone tone) const
+    {
+        return tone == Tone::F1 ? m_state.Level1 : m_state.Level2;
+    }
+    remote::SweepMode sweepMode() const;
+    // Whether "Modulation FM" may be chosen: at start, and after a waveform that offers it
+    // was chosen (the front panel greys the option for the others).
+    bool fmOffered() const { return m_fmOffered; }
+    // What the sound server holds ahead, in milliseconds (the backend's; the default without one).
+    int latencyMs() const;
+    // Whether the last restart played and nothing has silenced it since (Stop, a rate
+    // option, a lost device).
+    bool playing() const { return m_playing; }
+
+    // ---- the setters ----------------------------------------------------------------
+    // Each checks its value (a refusal changes nothing and says why, with the remote
+    // control's error code), takes it, tells the listener and then restarts the sound as
+    // `from` decides. A restart that fails is the change's failure (the sound layer's reason,
+    // an execution error); the setting stays taken, and nothing new plays.
+
+    // Every setting to its start value, the output options to their defaults, the output off.
+    // What the sound server holds ahead is the machine's, not the signal's, and stays.
+    SetResult reset();
+    SetResult setFrequency(Tone tone, int hz, ChangeFrom from);
+    SetResult setWaveform(WaveformIndex waveform, ChangeFrom from);
+    // "Modulation FM" is refused while it is not offered (fmOffered); a waveform chosen while
+    // FM is set keeps it, as the front panel does.
+    SetResult setChannelMode(ChannelModeValue mode, ChangeFrom from);
+    SetResult setLevelStep(Tone tone, int step, ChangeFrom from);
+    SetResult setNoiseStep(int step, ChangeFrom from);
+    SetResult setDutyPercent(int percent, ChangeFrom from);
+    // One of PlayableRates. From the front panel the rate silences the sound; a script's
+    // sound plays on at the new rate.
+    SetResult setSampleRate(int32_t rate, ChangeFrom from);
+    // Only recorded: the sweep's clock steps F1 while the sound plays (sweepStep).
+    SetResult setSweepMode(remote::SweepMode mode, ChangeFrom from);
+    // A pattern of '0' and '1', a bit length and a repetition time within the bit-code
+    // dialog's ranges.
+    SetResult setBitCode(const Module1& settings, ChangeFrom from);
+    SetResult setSignalOptions(const SignalOptions& options, ChangeFrom from);
+    SetResult setLatencyMs(int ms, ChangeFrom from);
+    // "Start" (the one path to sound) and "Stop": the buffer halts, a later start plays again.
+    SetResult start();
+    SetResult stop();
+
+    // Several setters as one change: one notification and one restart at the end, as `from`
+    // decides (from what played before the first of them). The setters' own `from` is then
+    // not used. Returns the restart's failure; the setters return their refusals.
+    SetResult changeTogether(ChangeFrom from, const std::function<void()>& changes);
+
+    // The sweep's step: F1 moves to the next frequency of the sweep mode, as a change `from`
+    // the face's clock. Nothing happens in "manual", and from a script's clock (--play) while
+    // nothing plays.
+    SetResult sweepStep(ChangeFrom from);
+
+    // What the window draws: the scales' cursor lines and the time view's span. Plain
+    // fields of the state record, no change of the signal.
+    void setMarkerX(Tone tone, float x);
+    void setTimeViewSpan(int32_t span) { m_state.TimeViewSpan = span; }
+
+    // ---- sound ----------------------------------------------------------------------
+    // Opens the device with an empty, stopped buffer for the current rate. Throws SoundError
+    // when it does not open, leaving no sound object behind.
+    void openSound();
+    audio::SoundObjects& sound();
+    const audio::SoundObjects& sound() const;
+    // Asks the sound layer whether the device has gone away since it opened; on a loss the
+    // sound is released (the next start opens it afresh) and the reason returned, once.
+    std::optional<std::string> watchDevice();
+    // Releases the sound objects (the program ends).
+    void releaseSound();
+
+    // Recomputes Samples and the phase steps from the state (or takes them again).
+    void synthesize();
+    // Identifies what Samples holds: every new content gets a new id.
+    uint64_t samplesId() const;
+    // The frames the last restart wrote, in the device's format, when the options are not the
+    // defaults (with them, Samples is what plays).
+    const SignalBuffer& frames() const { return m_frames; }
+
+private:
+    // The start values of every setting (nothing sounds).
+    void loadStartValues();
+    // The common end of every setter: tells the listener and restarts as `from` decides.
+    SetResult changed(uint32_t what, ChangeFrom from, bool wasPlaying);
+    // The one path to sound: the old sound goes on until the new buffer takes over; the
+    // objects are released and created again, the buffer synthesized (or taken again from
+    // the cache), written and played looping. Throws on any failure.
+    void restart();
+    SetResult restartFor(uint32_t what, ChangeFrom from, bool wasPlaying);
+    void applySampleRate(int32_t rate);
+
+    audio::SoundBackend* m_backend = nullptr;
+    GeneratorListener* m_listener = nullptr;
+    GeneratorState m_state;
+    Module1 m_module1;
+    PanelSteps m_steps;
+    UniformSource m_random;
+    std::unique_ptr<audio::SoundObjects> m_sound;
+    // The buffers of Samples worth taking again: restart and a rate change set Samples
+    // aside before they overwrite it.
+    SampleCache m_samples;
+    // With other options than the defaults, the device's frames and their cache; Samples is
+    // then their 16-bit view, for the time view.
+    SignalOptions m_options;
+    SignalBuffer m_frames;
+    SignalCache m_framesCache;
+    bool m_framesInSamples = false; // Samples holds the view of m_frames
+    bool m_playing = false;
+    bool m_fmOffered = true;
+    // changeTogether: how deep, what changed so far, whether it played before.
+    int m_together = 0;
+    uint32_t m_togetherChanged = 0;
+    bool m_togetherWasPlaying = false;
+};
+
+// The command's answer to a restart that failed: the sound layer's reason as an execution
+// error.
+SetResult soundFailure(const std::string& reason);
+
+} // namespace vellox

@@ -1,0 +1,54 @@
+#pragma once
+
+// What the command line asks for: what to do (open the window, render a file, play without a
+// window, list the devices, print help or the version) and the settings to start with, as
+// the controls take them. The parser (CommandLine.h, Qt) fills it; the generator applies
+// the settings through its setters (LaunchSettings.h), whichever face then plays them.
+
+#include "SignalOptions.h"
+
+#include <optional>
+#include <string>
+
+namespace vellox {
+
+struct LaunchOptions {
+    enum class Mode { Window, Help, Version, ListDevices, Render, Play };
+    Mode mode = Mode::Window;
+
+    // Settings as the controls take them; empty where the command line leaves the
+    // control at its start value.
+    std::optional<int> f1; // Hz
+    std::optional<int> f2; // Hz
+    std::optional<int> waveform; // the waveform option's index
+    std::optional<int> channelMode; // 1..6
+    std::optional<int> level1; // level spinner steps, 3 dB each
+    std::optional<int> level2;
+    std::optional<int> noise; // noise spinner steps, 10 % each
+    std::optional<int> duty; // percent
+    std::optional<int> rate; // Hz, one of PlayableRates
+    std::optional<int> sweep; // 0 "Man", 1 "Lin", 2 "Log"
+    // The bit-code dialog's three boxes, as typed: its rules and messages apply.
+    std::optional<std::string> bitCode;
+    std::optional<std::string> bitLengthUs;
+    std::optional<std::string> repetitionMs;
+
+    // How the buffer is made and laid out (SignalOptions): empty leaves the default.
+    std::optional<Synthesis> synthesis;
+    std::optional<Dither> dither;
+    std::optional<SampleFormat> sampleFormat;
+    std::optional<int> phase; // degrees, 0..MaxPhaseDegrees
+
+    std::optional<int> fadeMs; // the click-free transition; 0 = abrupt
+    std::optional<int> latencyMs; // what the sound server holds ahead
+    std::optional<std::string> remote; // the remote control's "[ADDRESS:]PORT"
+    bool start = false; // the window starts playing at once
+    std::optional<std::string> device; // a playback device's name; "" = the default
+
+    std::string renderFile; // Render: where to write
+    std::optional<double> seconds; // Render (required), Play (optional)
+
+    bool hasSettings() const;
+};
+
+} // namespace vellox

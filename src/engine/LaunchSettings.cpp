@@ -1,0 +1,90 @@
+#include "LaunchSettings.h"
+
+#include "BitCodeRules.h"
+
+namespace vellox {
+
+bool LaunchOptions::hasSettings() const
+{
+    return f1 || f2 || waveform || channelMode || level1 || level2 || noise || duty || rate || sweep
+        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
+}
+
+Module1 bitCodeFromCommandLine(
+    const LaunchOptions& options, const Module1& current, std::vector<std::string>& messages)
+{
+    if (!options.bitCode && !options.bitLengthUs && !options.repetitionMs)
+        return current;
+    BitCodeTexts texts = bitCodeTexts(current);
+    if (options.bitCode)
+        texts.Text1 = *options.bitCode;
+    if (options.repetitionMs)
+        texts.Text2 = *options.repetitionMs;
+    if (options.bitLengthUs)
+        texts.Text3 = *options.bitLengthUs;
+    const BitCodeOutcome outcome = checkBitCodeEntries(texts, current);
+    messages.insert(messages.end(), outcome.messages.begin(), outcome.messages.end());
+    return outcome.close ? outcome.stored : current;
+}
+
+std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o, ChangeFrom from)
+{
+    std::vector<std::string> messages;
+    auto take = [&](const SetResult& result) {
+        if (!result.ok())
+            messages.push_back(result.error().detail());
+    };
+    g.changeTogether(from, [&] {
+        if (o.rate)
+            take(g.setSampleRate(*o.rate, from));
+        if (o.synthesis || o.dither || o.sampleFormat || o.phase) {
+            SignalOptions signal = g.signalOptions();
+            signal.synthesis = o.synthesis.value_or(signal.synthesis);
+            signal.dither = o.dither.value_or(signal.dither);
+            signal.format = o.sampleFormat.value_or(signal.format);
+            signal.phaseDegrees = o.phase.value_or(signal.phaseDegrees);
+            take(g.setSignalOptions(signal, from));
+        }
+        if (o.latencyMs)
+            take(g.setLatencyMs(*o.latencyMs, from));
+        if (o.channelMode)
+            take(g.setChannelMode(ChannelModeValue(*o.channelMode), from));
+        if (o.waveform)
+            take(g.setWaveform(WaveformIndex(*o.waveform), from));
+        if (o.sweep)
+            take(g.setSweepMode(remote::SweepMode(*o.sweep), from));
+        if (o.level1)
+            take(g.setLevelStep(Tone::F1, *o.level1, from));
+        if (o.level2)
+            take(g.setLevelStep(Tone::F2, *o.level2, from));
+        if (o.noise)
+            take(g.setNoiseStep(*o.noise, from));
+        if (o.duty)
+            take(g.setDutyPercent(*o.duty, from));
+        if (o.f1)
+            take(g.setFrequency(Tone::F1, *o.f1, from));
+        if (o.f2)
+            take(g.setFrequency(Tone::F2, *o.f2, from));
+        const Module1 bitCode = bitCodeFromCommandLine(o, g.module1(), messages);
+        if (bitCode != g.module1())
+            take(g.setBitCode(bitCode, from));
+    });
+    return messages;
+}
+
+HeadlessSettings headlessSettings(const LaunchOptions& options, std::vector<std::string>& messages)
+{
+    Generator generator;
+    const std::vector<std::string> told
+        = applyLaunchOptions(generator, options, ChangeFrom::Settings);
+    messages.insert(messages.end(), told.begin(), told.end());
+    HeadlessSettings h;
+    h.state = generator.state();
+    h.module1 = generator.module1();
+    h.steps = generator.steps();
+    h.dutyPercent = h.steps.dutyPercent;
+    h.signal = generator.signalOptions();
+    return h;
+}
+
+} // namespace vellox

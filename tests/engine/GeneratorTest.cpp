@@ -1,0 +1,233 @@
+// The generator's setters, which every face uses: what they refuse and why, when the sound
+// restarts, and what the listener hears. Over the recording backend, without Qt.
+
+#include "Generator.h"
+#include "FakeSoundBackend.h"
+#include "LaunchSettings.h"
+#include "SoundObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace vellox;
+using audio::SoundOp;
+
+namespace {
+
+struct Heard : GeneratorListener {
+    std::vector<uint32_t> changes;
+    int restarts = 0;
+    int samples = 0;
+    void settingsChanged(uint32_t what) override { changes.push_back(what); }
+    void restartBegins() override { ++restarts; }
+    void samplesReady() override { ++samples; }
+};
+
+struct Rig {
+    audio::FakeSoundBackend backend;
+    Generator generator { backend };
+    Heard heard;
+
+    explicit Rig(bool playing)
+    {
+        generator.openSound();
+        if (playing) {
+            EXPECT_TRUE(generator.start().ok());
+        }
+        backend.clearOps();
+        generator.setListener(&heard);
+    }
+    long plays() const
+    {
+        return std::count_if(backend.ops().begin(), backend.ops().end(),
+            [](const SoundOp& op) { return op.kind == SoundOp::Kind::Play && !op.failed; });
+    }
+};
+
+using Change = std::function<SetResult(Generator&, ChangeFrom)>;
+
+} // namespace
+
+TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
+{
+    const Change frequency
+        = [](Generator& g, ChangeFrom f) { return g.setFrequency(Tone::F1, 440, f); };
+    const Change rate = [](Generator& g, ChangeFrom f) { return g.setSampleRate(44100, f); };
+    const Change sweep
+        = [](Generator& g, ChangeFrom f) { return g.setSweepMode(remote::SweepMode::Linear, f); };
+    const Change three = [](Generator& g, ChangeFrom f) {
+        return g.changeTogether(f, [&] {
+            g.setWaveform(WaveSquare, f);
+            g.setNoiseStep(3, f);
+            g.setSampleRate(48000, f);
+        });
+    };
+    const struct {
+        const char* name;
+        Change change;
+        ChangeFrom from;
+        bool playingBefore;
+        long plays; // restarts that played
+        bool playingAfter;
+    } cases[] = {
+        { "a spinner starts the sound", frequency, ChangeFrom::Panel, false, 1, true },
+        { "a spinner restarts it", frequency, ChangeFrom::Panel, true, 1, true },
+        { "a script keeps it off", frequency, ChangeFrom::Script, false, 0, false },
+        { "a script's change restarts it", frequency, ChangeFrom::Script, true, 1, true },
+        { "settings alone restart nothing", frequency, ChangeFrom::Settings, true, 0, true },
+        { "a rate option silences it", rate, ChangeFrom::Panel, true, 0, false },
+        { "a script's rate plays on", rate, ChangeFrom::Script, true, 1, true },
+        { "a script's rate keeps it off", rate, ChangeFrom::Script, false, 0, false },
+        { "the sweep mode is only recorded", sweep, ChangeFrom::Panel, true, 0, true },
+        { "three changes, one restart", three, ChangeFrom::Script, true, 1, true },
+        { "three changes kept off", three, ChangeFrom::Script, false, 0, false },
+    };
+    for (const auto& c : cases) {
+        Rig rig(c.playingBefore);
+        EXPECT_TRUE(c.change(rig.generator, c.from).ok()) << c.name;
+        EXPECT_EQ(rig.plays(), c.plays) << c.name;
+        EXPECT_EQ(rig.generator.playing(), c.playingAfter) << c.name;
+        EXPECT_EQ(rig.heard.changes.size(), 1u) << c.name << ": one notification a change";
+        // A script's change that restarts nothing still gives the window its buffer.
+        if (c.from == ChangeFrom::Script && c.plays == 0) {
+            EXPECT_EQ(rig.heard.samples, 1) << c.name;
+        }
+    }
+}
+
+TEST(Generator, ARefusalSaysWhyAndChangesNothing)
+{
+    const struct {
+        const char* name;
+        Change change;
+        int16_t code;
+    } cases[] = {
+        { "FM greyed for the pulse-width sine",
+            [](Generator& g, ChangeFrom f) { return g.setChannelMode(ModeFm, f); },
+            remote::ErrorCode::SettingsConflict },
+        { "F1 below 20 Hz",
+            [](Generator& g, ChangeFrom f) { return g.setFrequency(Tone::F1, 19, f); },
+            remote::ErrorCode::DataOutOfRange },
+        { "F2 above 20 kHz",
+            [](Generator& g, ChangeFrom f) { return g.setFrequency(Tone::F2, 20001, f); },
+            remote::ErrorCode::DataOutOfRange },
+        { "level below -45 dB",
+            [](Generator& g, ChangeFrom f) { return g.setLevelStep(Tone::F1, 16, f); },
+            remote::ErrorCode::DataOutOfRange },
+        { "noise above 100 %", [](Generator& g, ChangeFrom f) { return g.setNoiseStep(11, f); },
+            remote::ErrorCode::DataOutOfRange },
+        { "duty 0 %", [](Generator& g, ChangeFrom f) { return g.setDutyPercent(0, f); },
+            remote::ErrorCode::DataOutOfRange },
+        { "a rate not offered",
+            [](Generator& g, ChangeFrom f) { return g.setSampleRate(22050, f); },
+            remote::ErrorCode::IllegalParameterValue },
+        { "a pattern not of bits",
+            [](Generator& g, ChangeFrom f) {
+                Module1 m = g.module1();
+                m.BitCode = "12";
+                return g.setBitCode(m, f);
+            },
+            remote::ErrorCode::IllegalParameterValue },
+        { "a bit length under 20 us",
+            [](Generator& g, ChangeFrom f) {
+                Module1 m = g.module1();
+                m.BitLength = 0.000019f;
+                return g.setBitCode(m, f);
+            },
+            remote::ErrorCode::DataOutOfRange },
+        { "a phase past 360 degrees",
+            [](Generator& g, ChangeFrom f) {
+                SignalOptions o = g.signalOptions();
+                o.phaseDegrees = 400;
+                return g.setSignalOptions(o, f);
+            },
+            remote::ErrorCode::DataOutOfRange },
+        { "a latency of 1 ms", [](Generator& g, ChangeFrom f) { return g.setLatencyMs(1, f); },
+            remote::ErrorCode::DataOutOfRange },
+    };
+    for (const auto& c : cases) {
+        Rig rig(true);
+        // The pulse-width sine greys FM; every other change is refused on its own.
+        ASSERT_TRUE(rig.generator.setWaveform(WavePwSine, ChangeFrom::Settings).ok());
+        rig.heard.changes.clear();
+        const GeneratorState state = rig.generator.state();
+        const Module1 module1 = rig.generator.module1();
+        const PanelSteps steps = rig.generator.steps();
+        const SignalOptions options = rig.generator.signalOptions();
+        const int latency = rig.generator.latencyMs();
+        for (const ChangeFrom from : { ChangeFrom::Panel, ChangeFrom::Script }) {
+            const SetResult result = c.change(rig.generator, from);
+            EXPECT_FALSE(result.ok()) << c.name;
+            EXPECT_EQ(result.error().code, c.code) << c.name;
+            EXPECT_FALSE(result.error().detail().empty()) << c.name << ": a refusal says why";
+        }
+        EXPECT_EQ(rig.generator.state().Frequency1, state.Frequency1) << c.name;
+        EXPECT_EQ(rig.generator.state().Frequency2, state.Frequency2) << c.name;
+        EXPECT_EQ(rig.generator.state().ChannelMode, state.ChannelMode) << c.name;
+        EXPECT_EQ(rig.generator.state().SampleRate, state.SampleRate) << c.name;
+        EXPECT_EQ(rig.generator.module1(), module1) << c.name;
+        EXPECT_EQ(rig.generator.steps(), steps) << c.name;
+        EXPECT_EQ(rig.generator.signalOptions(), options) << c.name;
+        EXPECT_EQ(rig.generator.latencyMs(), latency) << c.name;
+        EXPECT_TRUE(rig.heard.changes.empty()) << c.name;
+        EXPECT_TRUE(rig.backend.ops().empty()) << c.name << ": the sound untouched";
+        EXPECT_TRUE(rig.generator.playing()) << c.name;
+    }
+}
+
+TEST(Generator, FmChosenFirstIsKeptByAWaveformThatGreysIt)
+{
+    // As on the front panel: the option greys, the mode stays; only choosing FM is refused.
+    Generator g;
+    ASSERT_TRUE(g.setChannelMode(ModeFm, ChangeFrom::Settings).ok());
+    ASSERT_TRUE(g.setWaveform(WavePwSine, ChangeFrom::Settings).ok());
+    EXPECT_EQ(g.state().ChannelMode, ModeFm);
+    EXPECT_TRUE(g.setChannelMode(ModeFm, ChangeFrom::Script).ok());
+}
+
+TEST(Generator, AFailedRestartIsTheChangesFailureAndTheSettingStays)
+{
+    Rig rig(true);
+    rig.backend.failOn(SoundOp::Kind::CreateSoundBuffer, "the device is gone");
+    const SetResult result = rig.generator.setFrequency(Tone::F1, 2000, ChangeFrom::Script);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, remote::ErrorCode::Execution);
+    EXPECT_NE(result.error().detail().find("the device is gone"), std::string::npos);
+    EXPECT_EQ(rig.generator.state().Frequency1, 2000);
+    EXPECT_FALSE(rig.generator.playing());
+}
+
+TEST(Generator, ResetIsTheStartValuesWithTheOutputOff)
+{
+    Rig rig(true);
+    ASSERT_TRUE(rig.generator.setLevelStep(Tone::F1, 4, ChangeFrom::Script).ok());
+    ASSERT_TRUE(rig.generator.setSignalOptions({ Synthesis::Precise }, ChangeFrom::Script).ok());
+    ASSERT_TRUE(rig.generator.reset().ok());
+    EXPECT_FALSE(rig.generator.playing());
+    // The start level is 1/sqrt(2), not the -3 dB step's 10^(-3/20).
+    EXPECT_EQ(rig.generator.state().Level1, startLevel());
+    EXPECT_EQ(rig.generator.levelStep(Tone::F1), StartLevelStep);
+    EXPECT_EQ(rig.generator.signalOptions(), SignalOptions {});
+}
+
+TEST(Generator, SettingsAloneComputeWithoutASoundDevice)
+{
+    LaunchOptions o;
+    o.f1 = 440;
+    o.level1 = 4;
+    o.waveform = WaveSquare;
+    o.channelMode = ModeFm;
+    std::vector<std::string> messages;
+    const HeadlessSettings h = headlessSettings(o, messages);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(h.state.Frequency1, 440);
+    EXPECT_EQ(h.state.Level1, levelFactor(4));
+    EXPECT_EQ(h.state.ChannelMode, ModeFm);
+    Generator settingsOnly;
+    const SetResult started = settingsOnly.start();
+    EXPECT_EQ(started.error().code, remote::ErrorCode::Execution);
+}
