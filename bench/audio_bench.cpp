@@ -30,8 +30,9 @@ std::vector<int16_t> startSamples()
     return s;
 }
 
-// ReleaseSound, InitSound (root, device, cooperative level, CreateSoundBuffer), a write
-// of the whole 196000-byte buffer and a looping Play, at 98000 Hz throughout.
+// The generator's restart at the sound layer: InitSound over the objects that play (the
+// device checked, a new buffer), a write of the whole buffer and a looping Play (the
+// hand-over: a copy for the audio thread), at 98000 Hz throughout.
 void RestartUnchangedRate(benchmark::State& state)
 {
     SdlSoundBackend backend;
@@ -40,7 +41,6 @@ void RestartUnchangedRate(benchmark::State& state)
     const int32_t bytes = bufferByteCount(1.0f, 98000);
     objects.InitSound(98000, 1.0f); // opens the SDL device once, outside the timing
     for (auto _ : state) {
-        objects.ReleaseSound();
         objects.InitSound(98000, 1.0f);
         objects.WriteBuffer(0, bytes, samples.data(), 0);
         objects.Play(1);
@@ -81,8 +81,8 @@ void TransitionLatency(benchmark::State& state)
     const bool stop = state.range(0) == 1;
     SdlSoundBackend backend;
     backend.setLatencyMilliseconds(int(state.range(1)));
-    // The window's own restart: the generator's, the sound objects bracketed by
-    // beginRestart and endRestart, the buffer synthesized (the cache takes it again).
+    // The window's own restart: the generator's, new sound objects over those that play
+    // and the new buffer's hand-over, the buffer synthesized (the cache takes it again).
     vellox::Generator generator(backend);
     generator.openSound();
     auto restart = [&] { generator.start(); };

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <numeric>
-#include <thread>
 
 namespace vellox::audio {
 
@@ -248,36 +246,10 @@ bool LoopPlayer::withAudio(const LoopBuffer& buffer) const
     return e != nullptr && e->requestsOut > 0;
 }
 
-bool LoopPlayer::takeBack(LoopBuffer& buffer, int limitMs)
-{
-    reclaim();
-    Entry& e = entryOf(buffer);
-    if (m_requested == &buffer)
-        m_requested = nullptr;
-    if (e.requestsOut == 0)
-        return true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!send({ 0, Kind::TakeBack, &buffer, true })) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
-    }
-    while (e.requestsOut > 0) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::yield();
-        reclaim();
-    }
-    return true;
-}
-
-void LoopPlayer::free(LoopBuffer& buffer, bool keepPlaying)
+void LoopPlayer::free(LoopBuffer& buffer)
 {
     Entry& e = entryOf(buffer);
-    // Kept playing, it stays the one asked for until the next request; nothing asks for it
-    // again by its address, which a new buffer may take once this one is gone.
-    if (!keepPlaying)
-        stop(buffer);
+    stop(buffer);
     e.freed = true;
     reclaim();
 }
@@ -300,8 +272,10 @@ void LoopPlayer::reclaim()
         const Entry& e = item.second;
         if (!e.freed || e.requestsOut > 0)
             return false;
+        // Still the one asked for only when its silence found the queue full (no fill
+        // runs); its address may hold the next buffer, which must not be taken for it.
         if (m_requested == e.buffer.get())
-            m_requested = nullptr; // kept playing, and back: superseded meanwhile
+            m_requested = nullptr;
         return true;
     });
 }
@@ -388,15 +362,6 @@ void LoopPlayer::take(const Request& request, int32_t fade) noexcept
         break;
     case Kind::Silence:
         transition(nullptr, true, fade);
-        break;
-    case Kind::TakeBack:
-        // Let go of it at once, wherever it sounds; the UI thread waits for it.
-        if (m_current.buffer == request.buffer)
-            drop(m_current);
-        for (Voice& v : m_outgoing)
-            if (v.buffer == request.buffer)
-                drop(v);
-        compactOutgoing();
         break;
     }
     m_taken.store(request.sequence, std::memory_order_release);

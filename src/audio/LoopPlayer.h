@@ -4,13 +4,14 @@
 // to the next without a step in the output.
 //
 // Ownership. The player owns every buffer (create). A buffer belongs to one thread at a
-// time: the UI thread may write it, read its position or free it only while the audio
-// thread does not have it. The UI thread gives a buffer to the audio thread with a
-// request (play) through a wait-free single-producer/single-consumer queue; the audio
-// thread gives back every buffer it is done with through a second such queue, once for
-// each request that carried it, and only what came back is written or freed (reclaim).
-// So no lock and no timing argument is needed: a buffer the audio thread may still read is
-// one whose request has not come back, and the UI thread never touches it.
+// time: the UI thread writes it after create, before its first request, and may read its
+// position or free it only while the audio thread does not have it. The UI thread gives a
+// buffer to the audio thread with a request (play) through a wait-free single-producer/
+// single-consumer queue; the audio thread gives back every buffer it is done with through
+// a second such queue, once for each request that carried it, and only what came back is
+// read or freed (reclaim). So no lock and no timing argument is needed: a buffer the audio
+// thread may still read is one whose request has not come back, and the UI thread never
+// touches it. New contents are a new buffer, never a write into one that has played.
 //
 // Requests carry a sequence number; a new request is a new entry in the queue, never a
 // pointer compared with an old one, so a buffer allocated where a freed one lay is never
@@ -123,15 +124,10 @@ public:
     // come back yet), as far as the last reclaim knows.
     bool withAudio(const LoopBuffer& buffer) const;
 
-    // UI thread. Makes the audio thread let go of the buffer at its next fill (abruptly)
-    // and waits until it has come back, at most limitMs: true once the UI thread has it
-    // (at once for one that never played). It is then no longer asked for.
-    bool takeBack(LoopBuffer& buffer, int limitMs);
-
     // UI thread. The UI thread is done with the buffer; it is freed once it has come back.
-    // If it is the one asked for, it is stopped, unless keepPlaying: then it sounds on until
-    // the next request (a restart's new buffer cross-fades with it instead of with silence).
-    void free(LoopBuffer& buffer, bool keepPlaying = false);
+    // If it is the one asked for, it is stopped (it fades out); one that another request
+    // has replaced fades out under that one as it would anyway.
+    void free(LoopBuffer& buffer);
     // UI thread. Takes back what the audio thread has handed back and frees what was
     // given up with free().
     void reclaim();
@@ -160,11 +156,11 @@ public:
     void fill(uint8_t* out, size_t byteCount) noexcept;
 
 private:
-    enum class Kind : uint8_t { Play, Silence, TakeBack };
+    enum class Kind : uint8_t { Play, Silence };
     struct Request {
         uint64_t sequence = 0;
         Kind kind = Kind::Silence;
-        LoopBuffer* buffer = nullptr; // Play and TakeBack
+        LoopBuffer* buffer = nullptr; // Play
         bool looping = true;
     };
     struct Voice {

@@ -3,7 +3,10 @@
 #include "Rounding.h"
 #include "SoundBackend.h"
 
+#include <cstring>
+#include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace vellox::audio {
 
@@ -39,15 +42,50 @@ int32_t bufferByteCount(float repetitiveTime, int32_t sampleRate, FrameEncoding 
 }
 
 struct SoundObjects::Impl {
-    explicit Impl(SoundBackend& b)
-        : backend(b)
+    explicit Impl(SoundBackend& p)
+        : player(p)
     {
     }
-    SoundBackend& backend;
-    SoundBackend::Handle DxObject = 0;
-    SoundBackend::Handle SoundDevice = 0;
-    SoundBackend::Handle SoundBuffer = 0;
+    SoundBackend& player;
+    // The references: present or not.
+    bool DxObject = false;
+    bool SoundDevice = false;
+    bool SoundBuffer = false;
+    // The buffer: its bytes (BufferBytes of them), its tones, and whether the player has it
+    // as what sounds (handed over, and neither stopped nor replaced since).
+    std::vector<uint8_t> bytes;
+    SignalPhase phase;
+    bool playing = false;
+    bool looping = false;
+
+    void handOver(const BufferDesc& desc, bool loop)
+    {
+        PlayBuffer b;
+        b.bytes = bytes.data();
+        b.byteCount = bytes.size();
+        b.sampleRate = desc.Format.SamplesPerSec;
+        b.encoding = *frameEncodingOf(desc.Format);
+        b.phase = phase;
+        b.looping = loop;
+        player.play(b);
+        playing = true;
+        looping = loop;
+    }
 };
+
+namespace {
+    // The logical buffer's storage, silence until written.
+    std::vector<uint8_t> makeBuffer(const BufferDesc& desc)
+    {
+        checkBufferDesc(desc);
+        try {
+            return std::vector<uint8_t>(size_t(desc.BufferBytes), 0);
+        } catch (const std::bad_alloc&) {
+            throw SoundError(
+                "out of memory for a buffer of " + std::to_string(desc.BufferBytes) + " bytes");
+        }
+    }
+}
 
 SoundObjects::SoundObjects(SoundBackend& backend)
     : m_impl(std::make_unique<Impl>(backend))
@@ -61,16 +99,23 @@ SoundObjects::~SoundObjects()
 
 void SoundObjects::InitSound(int32_t sampleRate, float repetitiveTime)
 {
-    // Callers release first; releasing here as well keeps the references consistent and
-    // frees the old objects if one forgets.
-    ReleaseSound();
     Impl& d = *m_impl;
+    // The old objects go without a word to the player: what it plays sounds on until the
+    // new buffer takes over, or until a failure below silences it.
+    d.SoundBuffer = false;
+    d.SoundDevice = false;
+    d.bytes = {};
+    d.phase = {};
+    d.playing = false;
+    d.DxObject = true;
     try {
-        d.DxObject = d.backend.createRoot();
-        d.SoundDevice = d.backend.DirectSoundCreate(d.DxObject, m_deviceId);
-        d.backend.SetCooperativeLevel(d.SoundDevice, SoundBackend::CooperativeNormal);
+        // The buffer's description first: the device opens for its rate and frames.
         m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime, m_encoding);
-        d.SoundBuffer = d.backend.CreateSoundBuffer(d.SoundDevice, m_bufferDesc);
+        checkBufferDesc(m_bufferDesc);
+        d.player.openDevice(m_deviceId, sampleRate, m_encoding);
+        d.SoundDevice = true;
+        d.bytes = makeBuffer(m_bufferDesc);
+        d.SoundBuffer = true;
     } catch (...) {
         // A failure half way leaves no reference behind: all three present or none.
         ReleaseSound();
@@ -81,91 +126,89 @@ void SoundObjects::InitSound(int32_t sampleRate, float repetitiveTime)
 void SoundObjects::RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime)
 {
     Impl& d = *m_impl;
-    if (d.SoundDevice == 0)
+    if (!d.SoundDevice)
         throw SoundError("no sound device is open");
-    m_bufferDesc = makeBufferDesc(sampleRate, repetitiveTime, m_encoding);
-    const SoundBackend::Handle created = d.backend.CreateSoundBuffer(d.SoundDevice, m_bufferDesc);
-    // Replacing the reference releases the old buffer without stopping it first; the
-    // release silences it. On a failure above the old buffer stays.
-    const SoundBackend::Handle old = d.SoundBuffer;
-    d.SoundBuffer = created;
-    if (old != 0)
-        d.backend.releaseBuffer(old);
+    const BufferDesc desc = makeBufferDesc(sampleRate, repetitiveTime, m_encoding);
+    std::vector<uint8_t> bytes = makeBuffer(desc);
+    // What sounded is silenced with the old buffer, and the device is made ready for the new
+    // one's rate; on a failure before this point the old buffer stays as it was.
+    d.playing = false;
+    d.player.silence();
+    d.player.openDevice(m_deviceId, sampleRate, m_encoding);
+    m_bufferDesc = desc;
+    d.bytes = std::move(bytes);
+    d.phase = {};
+    d.SoundBuffer = true;
 }
 
 void SoundObjects::ReleaseSound() noexcept
 {
     Impl& d = *m_impl;
-    if (d.SoundBuffer != 0) {
-        try {
-            d.backend.Stop(d.SoundBuffer);
-        } catch (...) {
-            // A buffer that cannot be stopped is silenced by its release just below.
-        }
-    }
-    if (d.SoundBuffer != 0)
-        d.backend.releaseBuffer(d.SoundBuffer);
-    d.SoundBuffer = 0;
-    if (d.SoundDevice != 0)
-        d.backend.releaseDevice(d.SoundDevice);
-    d.SoundDevice = 0;
-    if (d.DxObject != 0)
-        d.backend.releaseRoot(d.DxObject);
-    d.DxObject = 0;
+    const bool any = d.DxObject || d.SoundDevice || d.SoundBuffer;
+    d.SoundBuffer = false;
+    d.bytes = {};
+    d.phase = {};
+    d.playing = false;
+    d.SoundDevice = false;
+    d.DxObject = false;
+    if (any)
+        d.player.closeDevice();
 }
 
 void SoundObjects::WriteBuffer(int32_t start, int32_t byteCount, const void* data, int32_t flags)
 {
-    if (m_impl->SoundBuffer == 0)
+    Impl& d = *m_impl;
+    if (!d.SoundBuffer)
         throw SoundError("no sound buffer to write");
-    m_impl->backend.WriteBuffer(m_impl->SoundBuffer, start, byteCount, data, flags);
+    checkWriteRange(int32_t(d.bytes.size()), start, byteCount, data, flags);
+    if (byteCount == 0)
+        return;
+    std::memcpy(d.bytes.data() + start, data, size_t(byteCount));
+    if (d.playing)
+        d.handOver(m_bufferDesc, d.looping);
 }
 
 void SoundObjects::SetSignalPhase(const SignalPhase& phase)
 {
-    if (m_impl->SoundBuffer == 0)
+    if (!m_impl->SoundBuffer)
         throw SoundError("no sound buffer to describe");
-    m_impl->backend.setSignalPhase(m_impl->SoundBuffer, phase);
-}
-
-void SoundObjects::beginRestart()
-{
-    m_impl->backend.beginRestart();
-}
-
-void SoundObjects::endRestart() noexcept
-{
-    try {
-        m_impl->backend.endRestart();
-    } catch (...) {
-        // Only a backend's bookkeeping runs here; a failure shows at the next operation.
-    }
+    m_impl->phase = phase;
 }
 
 void SoundObjects::Play(int32_t flags)
 {
-    if (m_impl->SoundBuffer == 0)
+    Impl& d = *m_impl;
+    if (!d.SoundBuffer)
         throw SoundError("no sound buffer to play");
-    m_impl->backend.Play(m_impl->SoundBuffer, flags);
+    if ((flags & ~PlayLooping) != 0)
+        throw SoundError("unsupported play flags " + std::to_string(flags));
+    const bool loop = (flags & PlayLooping) != 0;
+    // A single pass plays again from its start each time; a loop that plays goes on.
+    if (d.playing && loop && d.looping)
+        return;
+    d.handOver(m_bufferDesc, loop);
 }
 
-void SoundObjects::Stop()
+void SoundObjects::Stop() noexcept
 {
-    if (m_impl->SoundBuffer != 0)
-        m_impl->backend.Stop(m_impl->SoundBuffer);
+    Impl& d = *m_impl;
+    if (!d.SoundBuffer)
+        return;
+    d.playing = false;
+    d.player.silence();
 }
 
 bool SoundObjects::hasDxObject() const
 {
-    return m_impl->DxObject != 0;
+    return m_impl->DxObject;
 }
 bool SoundObjects::hasSoundDevice() const
 {
-    return m_impl->SoundDevice != 0;
+    return m_impl->SoundDevice;
 }
 bool SoundObjects::hasSoundBuffer() const
 {
-    return m_impl->SoundBuffer != 0;
+    return m_impl->SoundBuffer;
 }
 
 } // namespace vellox::audio

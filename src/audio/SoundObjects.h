@@ -2,10 +2,12 @@
 
 // The program's logical sound model: a root object, a device and one looping
 // secondary buffer, created, filled, played, stopped and released by the UI thread.
-// Contract for the window; the implementation (SDL2 backend, recording fake) lives
-// beside this header. All functions here are called on the UI thread only.
+// Contract for the window. The objects and the buffer's bytes live here; the player under
+// them (SoundBackend: SDL2, or the recording fake) hears of the device, of each buffer as it
+// plays, and of silence. All functions here are called on the UI thread only.
 
 #include "AudioFormat.h"
+#include "SignalPhase.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,12 +25,14 @@ int32_t bufferByteCount(
     float repetitiveTime, int32_t sampleRate, FrameEncoding encoding = FrameEncoding::S16);
 
 class SoundBackend; // SDL2 or the recording fake
-struct SignalPhase;
 
 // The three references of the generator state and the buffer description; either all
 // three references are present (after a successful InitSound) or all are empty.
 class SoundObjects {
 public:
+    // Play flag: repeat the whole buffer until stopped or released (DSBPLAY_LOOPING).
+    static constexpr int32_t PlayLooping = 1;
+
     explicit SoundObjects(SoundBackend& backend);
     ~SoundObjects();
     SoundObjects(const SoundObjects&) = delete;
@@ -42,27 +46,32 @@ public:
     void setFrameEncoding(FrameEncoding encoding) { m_encoding = encoding; }
     FrameEncoding frameEncoding() const { return m_encoding; }
 
-    // Root object, DirectSoundCreate(deviceId), SetCooperativeLevel(1), then CreateSoundBuffer
-    // for sampleRate (Hz) and repetitiveTime (s); the buffer is neither written nor
-    // started. Throws SoundError; after a failure at any step all three references are
-    // empty again (whatever was created is released).
+    // Root object, the device (deviceId, opened by the player for the buffer's rate and
+    // frames), then a buffer of silence for sampleRate (Hz) and repetitiveTime (s); the
+    // buffer is neither written nor started.
+    // Objects that exist are replaced, not released: what sounds goes on until the new
+    // buffer plays (the player cross-fades from it) or a Stop silences it, which is how a
+    // restart changes the sound without a gap. Throws SoundError; after a failure at any
+    // step all three references are empty again and the player is silent and closed.
     void InitSound(int32_t sampleRate, float repetitiveTime);
-    // A new buffer on the open device replaces (and so silences) the current one; throws
-    // SoundError without a device, or when creation fails, leaving the old buffer as it was.
+    // A new buffer on the open device replaces the current one and silences what sounds (the
+    // device re-opens for another rate); throws SoundError without a device, or when the
+    // buffer cannot be made or the device does not take it, leaving the old buffer as it was.
     void RecreateSoundBuffer(int32_t sampleRate, float repetitiveTime);
-    // Stops the buffer if there is one, then releases buffer, device and root in that
-    // order. Safe in every state; a failing Stop does not keep the releases from happening.
+    // Releases buffer, device and root: what sounds fades out and the player closes the
+    // device. Safe in every state.
     void ReleaseSound() noexcept;
 
     // Operations on the current buffer; throw SoundError when there is none or it fails.
+    // A write into the buffer that plays is heard: the buffer is handed over again.
     void WriteBuffer(int32_t start, int32_t byteCount, const void* data, int32_t flags);
-    void Play(int32_t flags); // 1 = looping
+    // Hands the buffer to the player (1 = looping); asked again while it loops, nothing
+    // changes.
+    void Play(int32_t flags);
     // What the current buffer holds, given before it plays (see SignalPhase).
     void SetSignalPhase(const SignalPhase& phase);
-    // Bracket a restart (release, create, write, play): see SoundBackend::beginRestart.
-    void beginRestart();
-    void endRestart() noexcept;
-    void Stop(); // no-op without a buffer, as the Stop button expects
+    // What sounds fades out; no-op without a buffer, as the Stop button expects.
+    void Stop() noexcept;
 
     bool hasDxObject() const;
     bool hasSoundDevice() const;

@@ -391,15 +391,14 @@ void Generator::setMarkerX(Tone tone, float x)
 
 void Generator::restart()
 {
-    // The sound that plays goes on until the new buffer takes over from it, so that the
-    // change is a cross-fade rather than a fade to silence and back.
+    // The sound objects are made anew over the old ones, which are not released: the sound
+    // that plays goes on until the new buffer's hand-over cross-fades from it, rather than
+    // fading to silence and back. A restart that fails silences it.
     m_playing = false;
     const audio::FrameEncoding encoding = encodingOf(m_options.format);
     if (m_listener)
         m_listener->restartBegins();
-    m_sound->beginRestart();
     try {
-        m_sound->ReleaseSound();
         m_samples.setAside(m_state.Samples);
         m_framesInSamples = false;
         m_state.Samples.assign(playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
@@ -423,12 +422,11 @@ void Generator::restart()
             throw std::range_error("buffer byte count beyond the samples");
         m_sound->SetSignalPhase(signalPhaseOf(m_state));
         m_sound->WriteBuffer(0, byteCount, data, 0);
-        m_sound->Play(1);
+        m_sound->Play(audio::SoundObjects::PlayLooping);
     } catch (...) {
-        m_sound->endRestart(); // nothing new plays: the old sound ends, as released
+        m_sound->Stop(); // nothing new plays: the old sound ends too
         throw;
     }
-    m_sound->endRestart();
     m_playing = true;
     if (m_listener)
         m_listener->soundStarted();

@@ -1,7 +1,7 @@
 // The window's own restart path against the real SDL backend on SDL's dummy driver, whose
 // audio thread runs the real callback: thousands of restarts through the front panel's
-// handlers (beginRestart, release, create, write, play, endRestart), some a few hundred
-// microseconds apart, with stops, rate changes and the sweep's real timer among them.
+// handlers (new objects over the old, write, the hand-over of a new buffer), some a few
+// hundred microseconds apart, with stops, rate changes and the sweep's real timer among them.
 // Built and run under ThreadSanitizer by scripts/test, which sees any buffer that the UI
 // thread writes or frees while the audio thread can still read it.
 

@@ -80,20 +80,18 @@ private:
         window->setEndProgram([this] { ++endCalls; });
     }
 
-    // The restart left a looping buffer that holds the first bytes of Samples.
+    // The restart handed the player a looping buffer that holds the first bytes of Samples.
     void verifyPlaying(int32_t expectedBytes)
     {
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
         QVERIFY(fake->playingLooped());
-        const SoundOp* write = lastOp(*fake, Kind::WriteBuffer);
-        QVERIFY(write);
-        QCOMPARE(write->start, 0);
-        QCOMPARE(write->byteCount, expectedBytes);
-        QCOMPARE(write->flags, 0);
-        QCOMPARE(int(write->data.size()), expectedBytes);
+        const SoundOp* handed = fake->lastHandover();
+        QVERIFY(handed);
+        QCOMPARE(int(handed->data.size()), expectedBytes);
+        QCOMPARE(handed->sampleRate, window->state().SampleRate);
         const auto& samples = window->state().Samples;
         QVERIFY(samples.size() * 2 >= size_t(expectedBytes));
-        QVERIFY(std::memcmp(write->data.data(), samples.data(), size_t(expectedBytes)) == 0);
+        QVERIFY(std::memcmp(handed->data.data(), samples.data(), size_t(expectedBytes)) == 0);
         QCOMPARE(window->Timer1->isActive(), true);
         QCOMPARE(window->Timer1->interval(), 10);
     }
@@ -192,17 +190,14 @@ private slots:
         QStringList ops;
         for (const std::string& op : fake->describedOps())
             ops << QString::fromStdString(op);
-        QCOMPARE(ops.size(), 4);
-        QVERIFY(ops[0].startsWith(QStringLiteral("CreateRoot")));
-        QVERIFY(ops[1].startsWith(QStringLiteral("DirectSoundCreate")));
-        QVERIFY(ops[2].startsWith(QStringLiteral("SetCooperativeLevel")));
-        const SoundOp* create = lastOp(*fake, Kind::CreateSoundBuffer);
-        QVERIFY(create);
-        QCOMPARE(create->desc.BufferBytes, 392000);
-        QCOMPARE(create->desc.Format.SamplesPerSec, 98000);
-        QCOMPARE(create->desc.Format.AvgBytesPerSec, 392000);
-        QCOMPARE(int(create->desc.Format.BlockAlign), 4);
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
+        QCOMPARE(ops, QStringList { QStringLiteral("OpenDevice(\"\" rate=98000 s16)") });
+        QVERIFY(window->sound().hasSoundBuffer());
+        const audio::BufferDesc& desc = window->sound().bufferDesc();
+        QCOMPARE(desc.BufferBytes, 392000);
+        QCOMPARE(desc.Format.SamplesPerSec, 98000);
+        QCOMPARE(desc.Format.AvgBytesPerSec, 392000);
+        QCOMPARE(int(desc.Format.BlockAlign), 4);
+        QVERIFY(!fake->playing());
         QVERIFY(messages.isEmpty());
     }
 
@@ -347,21 +342,21 @@ private slots:
         QVERIFY(isColour(scale, 17, 16, Qt::black)); // the 440 Hz cursor is gone
         QVERIFY(isColour(scale, 18, 16, Qt::black));
 
-        // The old objects were released and a new buffer opened, written and looped:
-        // two restarts ran (the spinner's and Play's own), each on fresh objects.
-        QCOMPARE(countKind(*fake, Kind::CreateSoundBuffer), 1);
+        // New objects were made over the old ones and a new buffer written and handed over,
+        // looping.
+        QCOMPARE(countKind(*fake, Kind::OpenDevice), 1);
         QCOMPARE(countKind(*fake, Kind::Play), 1);
-        QCOMPARE(fake->liveBuffers(), size_t(1));
-        QCOMPARE(fake->liveDevices(), size_t(1));
-        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.BufferBytes, 392000);
-        QCOMPARE(lastOp(*fake, Kind::Play)->flags, 1);
+        QVERIFY(window->sound().hasSoundBuffer());
+        QVERIFY(fake->deviceOpen());
+        QCOMPARE(int(lastOp(*fake, Kind::Play)->data.size()), 392000);
+        QVERIFY(lastOp(*fake, Kind::Play)->looping);
         verifyPlaying(392000);
         QCOMPARE(window->state().Samples.size(), size_t(2 * 98000 + 1));
 
         // 10 ms later: one recomputation, then the timer goes idle.
         window->Timer1_Timer();
         QVERIFY(!window->Timer1->isActive());
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
         QVERIFY(messages.isEmpty());
     }
 
@@ -372,18 +367,21 @@ private slots:
             QPoint(80 + PictureBox::BorderWidth, 12 + PictureBox::BorderWidth));
         QCOMPARE(window->state().Frequency1, int16_t(2000));
         QCOMPARE(window->Text1->text(), QStringLiteral("2000"));
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
     }
 
     void startTwice()
     {
         window->Play_Click();
-        const auto first = fake->playingBuffer();
+        QVERIFY(fake->playing());
+        fake->clearOps();
         window->Play_Click();
-        const auto second = fake->playingBuffer();
-        QVERIFY(first != 0 && second != 0 && first != second);
-        QCOMPARE(fake->liveBuffers(), size_t(1));
-        QCOMPARE(fake->liveRoots(), size_t(1));
+        // A new buffer takes over from the one that plays: no silence in between.
+        QCOMPARE(countKind(*fake, Kind::Play), 1);
+        QCOMPARE(countKind(*fake, Kind::Silence), 0);
+        QCOMPARE(countKind(*fake, Kind::CloseDevice), 0);
+        QVERIFY(window->sound().hasSoundBuffer());
+        QVERIFY(window->sound().hasDxObject());
         verifyPlaying(392000);
         QVERIFY(messages.isEmpty());
     }
@@ -392,8 +390,10 @@ private slots:
     {
         window->Play_Click();
         window->Stop_Click();
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
-        QCOMPARE(fake->liveBuffers(), size_t(1)); // device and buffer stay open
+        QVERIFY(!fake->playing());
+        // Device and buffer stay open.
+        QVERIFY(window->sound().hasSoundBuffer());
+        QVERIFY(fake->deviceOpen());
         QVERIFY(window->Timer1->isActive()); // Stop leaves the timer alone
         window->Play_Click();
         verifyPlaying(392000);
@@ -560,7 +560,7 @@ private slots:
         window->Timer1_Timer();
         QCOMPARE(window->state().Frequency1, int16_t(40));
         QVERIFY(!window->Timer1->isActive());
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
     }
 
     void logSweepSteps_data()
@@ -621,13 +621,14 @@ private slots:
         QFETCH(int, rate);
         QFETCH(int, bytes);
         window->Play_Click();
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
         fake->clearOps();
         window->findChild<QRadioButton*>(option)->setChecked(true);
         QCOMPARE(window->state().SampleRate, rate);
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
-        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.BufferBytes, bytes);
-        QCOMPARE(countKind(*fake, Kind::WriteBuffer), 0);
+        QVERIFY(!fake->playing());
+        QCOMPARE(window->sound().bufferDesc().BufferBytes, bytes);
+        QCOMPARE(lastOp(*fake, Kind::OpenDevice)->sampleRate, rate);
+        QCOMPARE(countKind(*fake, Kind::Play), 0);
         QCOMPARE(window->state().Samples.size(), size_t(2 * rate + 1));
         QVERIFY(!window->Timer1->isActive());
         QVERIFY(window->Timer2->isActive());
@@ -641,7 +642,7 @@ private slots:
         window->Timer1_Timer(); // "manual": recompute once, still silent
         QVERIFY(!window->Timer1->isActive());
         QCOMPARE(window->state().Samples.size(), size_t(2 * rate + 1));
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
+        QVERIFY(!fake->playing());
 
         window->Play_Click();
         verifyPlaying(bytes);
@@ -661,17 +662,17 @@ private slots:
 
     void rateChangeWithoutDeviceOnlyRecords()
     {
-        fake->failOn(Kind::DirectSoundCreate, "no device");
+        fake->failOn(Kind::OpenDevice, "no device");
         window->Play_Click();
         QCOMPARE(messages, QStringList { QString::fromLatin1(PlayFailureMessage) });
         QVERIFY(!window->sound().hasSoundDevice());
         fake->clearOps();
         window->Option13->setChecked(true);
         QCOMPARE(window->state().SampleRate, 192000);
-        QCOMPARE(countKind(*fake, Kind::CreateSoundBuffer), 0);
+        QCOMPARE(countKind(*fake, Kind::OpenDevice), 0);
         QCOMPARE(messages.size(), 1);
         window->Play_Click();
-        QCOMPARE(lastOp(*fake, Kind::CreateSoundBuffer)->desc.Format.SamplesPerSec, 192000);
+        QCOMPARE(lastOp(*fake, Kind::OpenDevice)->sampleRate, 192000);
         verifyPlaying(768000);
     }
 
@@ -932,9 +933,7 @@ private slots:
     void playFailureShowsOneMessage_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::newRow("device") << int(Kind::DirectSoundCreate);
-        QTest::newRow("buffer") << int(Kind::CreateSoundBuffer);
-        QTest::newRow("write") << int(Kind::WriteBuffer);
+        QTest::newRow("device") << int(Kind::OpenDevice);
         QTest::newRow("play") << int(Kind::Play);
     }
 
@@ -945,7 +944,7 @@ private slots:
         QTest::mouseClick(window->Play, Qt::LeftButton);
         QCOMPARE(
             messages, QStringList { QStringLiteral(" DirectX error, set data to properly value") });
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
+        QVERIFY(!fake->playing());
         // The program goes on: the next Start plays.
         window->Play_Click();
         QCOMPARE(messages.size(), 1);
@@ -954,7 +953,7 @@ private slots:
 
     void failureInsideASpinnerRestartKeepsTheField()
     {
-        fake->failOn(Kind::CreateSoundBuffer, "injected");
+        fake->failOn(Kind::Play, "injected");
         window->UpDown2->setValue(0);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(window->state().Level1, 1.0f);
@@ -965,7 +964,7 @@ private slots:
     {
         window->Option5->setChecked(true);
         window->Play_Click();
-        fake->failOn(Kind::DirectSoundCreate, "gone", 0, true);
+        fake->failOn(Kind::OpenDevice, "gone", 0, true);
         window->Timer1_Timer();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(window->state().Frequency1, int16_t(1010));
@@ -999,7 +998,7 @@ private slots:
     {
         window->Option5->setChecked(true);
         window->Play_Click();
-        fake->failOn(Kind::DirectSoundCreate, "server gone", 0, true);
+        fake->failOn(Kind::OpenDevice, "server gone", 0, true);
         // Over a hundred of the sweep's 10 ms periods after the first failure, each message
         // answered at once: without the pause every tick would bring another one.
         QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 20000);
@@ -1022,7 +1021,7 @@ private slots:
         // A device that needs longer than a tick to create a buffer: the step's own re-arm
         // must not restart the countdown, or every step would take 10 ms more than its work.
         fake->setOnOperation([](Kind kind) {
-            if (kind == Kind::CreateSoundBuffer)
+            if (kind == Kind::OpenDevice)
                 QThread::msleep(15);
         });
         int ticks = 0;
@@ -1045,7 +1044,7 @@ private slots:
     {
         window->Option5->setChecked(true);
         window->Play_Click();
-        fake->failOn(Kind::DirectSoundCreate, "gone", 0, true);
+        fake->failOn(Kind::OpenDevice, "gone", 0, true);
         // The message box's own event loop still delivers timer ticks: simulate one.
         setMessageHandler([this](QWidget*, const QString& text) {
             messages << text;
@@ -1058,7 +1057,7 @@ private slots:
 
     void failedPlayLeavesTheScaleDrawn()
     {
-        fake->failOn(Kind::DirectSoundCreate, "no device");
+        fake->failOn(Kind::OpenDevice, "no device");
         window->Play_Click();
         QCOMPARE(messages.size(), 1);
         QVERIFY(isColour(window->Picture1->canvas(), 40, 16, Green));
@@ -1074,14 +1073,14 @@ private slots:
         QTest::mouseClick(window->Command6, Qt::LeftButton);
         QCOMPARE(dialogs, 1);
         QVERIFY(fake->ops().empty());
-        QVERIFY(fake->playingBuffer() != 0);
+        QVERIFY(fake->playing());
     }
 
     void startUpWithoutDevice()
     {
         window.reset();
         fake = std::make_unique<FakeSoundBackend>();
-        fake->failOn(Kind::DirectSoundCreate, "no device");
+        fake->failOn(Kind::OpenDevice, "no device");
         makeWindow();
         QCOMPARE(messages, QStringList { QString::fromLatin1(PlayFailureMessage) });
         QVERIFY(!window->sound().hasSoundDevice());
@@ -1097,9 +1096,9 @@ private slots:
         window->Play_Click();
         QTest::mouseClick(window->Command2, Qt::LeftButton);
         QCOMPARE(endCalls, 1);
-        QCOMPARE(fake->liveBuffers(), size_t(0));
-        QCOMPARE(fake->liveDevices(), size_t(0));
-        QCOMPARE(fake->liveRoots(), size_t(0));
+        QVERIFY(!window->sound().hasDxObject());
+        QVERIFY(!fake->deviceOpen());
+        QVERIFY(!fake->playing());
         QVERIFY(!window->Timer1->isActive());
         window.reset(); // the destructor's path after Exit is harmless
         QCOMPARE(endCalls, 1);
@@ -1111,8 +1110,8 @@ private slots:
         window->Play_Click();
         QVERIFY(window->close());
         QCOMPARE(endCalls, 1);
-        QCOMPARE(fake->liveRoots(), size_t(0));
-        QCOMPARE(fake->playingBuffer(), audio::SoundBackend::Handle(0));
+        QVERIFY(!fake->deviceOpen());
+        QVERIFY(!fake->playing());
     }
 
     void destructionReleases()
@@ -1120,17 +1119,17 @@ private slots:
         window->Play_Click();
         window.reset();
         QCOMPARE(endCalls, 1);
-        QCOMPARE(fake->liveBuffers(), size_t(0));
-        QCOMPARE(fake->liveRoots(), size_t(0));
+        QVERIFY(!fake->deviceOpen());
+        QVERIFY(!fake->playing());
     }
 
     void exitBeforeAnyPlay()
     {
         window->Command2_Click();
         QCOMPARE(endCalls, 1);
-        QCOMPARE(fake->liveBuffers(), size_t(0));
-        QCOMPARE(
-            countKind(*fake, Kind::Stop), 1); // the never-started buffer is stopped and released
+        // The never-started buffer is released and the device closed.
+        QVERIFY(!fake->deviceOpen());
+        QCOMPARE(countKind(*fake, Kind::CloseDevice), 1);
     }
 
     // Every caption fits its control in the font really in use, also the widest text each

@@ -873,9 +873,7 @@ private:
 
     void failureEvent()
     {
-        static const Kind kinds[]
-            = { Kind::CreateRoot, Kind::DirectSoundCreate, Kind::SetCooperativeLevel,
-                  Kind::CreateSoundBuffer, Kind::WriteBuffer, Kind::Play, Kind::Stop };
+        static const Kind kinds[] = { Kind::OpenDevice, Kind::Play };
         if (chance(0.3)) {
             action = QStringLiteral("clear injected failures");
             fake->clearFailures();
@@ -902,40 +900,43 @@ private:
         if (how >= 1)
             window->close();
         check(endCalls == 1, QStringLiteral("the program was asked to end %1 times").arg(endCalls));
-        check(fake->liveRoots() == 0 && fake->liveDevices() == 0 && fake->liveBuffers() == 0,
+        const audio::SoundObjects& sound = window->sound();
+        check(!sound.hasDxObject() && !sound.hasSoundDevice() && !sound.hasSoundBuffer()
+                && !fake->deviceOpen(),
             QStringLiteral("the sound objects outlived the end of the program"));
-        check(fake->playingBuffer() == 0, QStringLiteral("sound plays after the end"));
+        check(!fake->playing(), QStringLiteral("sound plays after the end"));
         check(!window->Timer1->isActive() && !window->Timer2->isActive(),
             QStringLiteral("a timer runs after the end"));
     }
 
     // ---- the invariants ----------------------------------------------------------------
 
-    // Every write of the fake since the last check: its byte count is the buffer's own,
-    // RepetitiveTime x 2 x SampleRate rounded, and lies within Samples.
+    // Every buffer handed to the fake since the last check: its byte count is the buffer's
+    // own, RepetitiveTime x 2 x SampleRate rounded, lies within Samples, and it loops.
     void checkWrites(const QString& where)
     {
         const auto& ops = fake->ops();
         const GeneratorState& s = window->state();
         for (size_t i = checkedOps; i < ops.size(); ++i) {
             const SoundOp& op = ops[i];
-            if (op.kind != Kind::WriteBuffer)
+            if (op.kind != Kind::Play)
                 continue;
             ++totalWrites;
             const int32_t expected
                 = audio::bufferByteCount(window->module1().RepetitiveTime, s.SampleRate);
-            check(op.byteCount == expected,
-                QStringLiteral("%1: write of %2 bytes, expected %3")
+            const size_t bytes = op.data.size();
+            check(bytes == size_t(expected),
+                QStringLiteral("%1: buffer of %2 bytes, expected %3")
                     .arg(where)
-                    .arg(op.byteCount)
+                    .arg(bytes)
                     .arg(expected));
-            check(op.byteCount >= 0 && size_t(op.byteCount) <= 2 * s.Samples.size(),
-                QStringLiteral("%1: write of %2 bytes from %3 samples")
+            check(bytes <= 2 * s.Samples.size(),
+                QStringLiteral("%1: buffer of %2 bytes from %3 samples")
                     .arg(where)
-                    .arg(op.byteCount)
+                    .arg(bytes)
                     .arg(s.Samples.size()));
-            check(op.start == 0 && op.flags == 0,
-                QStringLiteral("%1: write start or flags").arg(where));
+            check(op.looping && op.sampleRate == s.SampleRate,
+                QStringLiteral("%1: buffer not looping, or at another rate").arg(where));
         }
         checkedOps = ops.size();
     }
@@ -1129,13 +1130,9 @@ private:
         const bool none
             = !sound.hasDxObject() && !sound.hasSoundDevice() && !sound.hasSoundBuffer();
         check(all || none, QStringLiteral("sound references partly present"));
-        const size_t live = all ? 1 : 0;
-        check(
-            fake->liveRoots() == live && fake->liveDevices() == live && fake->liveBuffers() == live,
-            QStringLiteral("live sound objects %1/%2/%3 with references %4")
-                .arg(fake->liveRoots())
-                .arg(fake->liveDevices())
-                .arg(fake->liveBuffers())
+        check(fake->deviceOpen() == all,
+            QStringLiteral("the player's device %1 with references %2")
+                .arg(fake->deviceOpen() ? QStringLiteral("open") : QStringLiteral("closed"))
                 .arg(all));
 
         // The writes of this event; the last one holds the samples as they stand.
@@ -1146,20 +1143,16 @@ private:
         const auto& ops = fake->ops();
         for (size_t i = 0; i < ops.size(); ++i) {
             const SoundOp& op = ops[i];
-            // A later restart that failed before its own write may have resized Samples;
-            // only a write that ends the event's sound work still matches them.
-            if (op.kind == Kind::WriteBuffer)
+            // A later restart that failed before its own hand-over may have resized Samples;
+            // only a hand-over that ends the event's sound work still matches them.
+            if (op.kind == Kind::Play)
                 lastWrite = &op;
-            else if (op.kind != Kind::Play && op.kind != Kind::Stop)
+            else if (op.kind != Kind::Silence)
                 lastWrite = nullptr;
+            // Silence and closing cannot fail: every failure is the user's to hear about.
             if (op.failed) {
                 anyFailed = true;
-                // A Stop that fails on the way to a release is part of the release, which
-                // cannot fail; every other failure is the user's to hear about.
-                const bool releasing = op.kind == Kind::Stop && i + 1 < ops.size()
-                    && ops[i + 1].kind == Kind::ReleaseBuffer;
-                if (!releasing)
-                    reportableFailure = true;
+                reportableFailure = true;
             }
         }
         if (lastWrite && !lastWrite->failed) {
@@ -1167,13 +1160,12 @@ private:
                 QStringLiteral("written from %1 samples, not the synthesized %2")
                     .arg(n)
                     .arg(synthSize));
-            check(size_t(lastWrite->byteCount) <= 2 * n
-                    && std::memcmp(
-                           lastWrite->data.data(), s.Samples.data(), size_t(lastWrite->byteCount))
+            check(lastWrite->data.size() <= 2 * n
+                    && std::memcmp(lastWrite->data.data(), s.Samples.data(), lastWrite->data.size())
                         == 0,
                 QStringLiteral("the written bytes are not the first samples"));
         }
-        if (fake->playingBuffer() != 0)
+        if (fake->playing())
             check(fake->playingLooped(), QStringLiteral("the buffer plays without looping"));
 
         // Failure messages only for failures, and every failure reported.

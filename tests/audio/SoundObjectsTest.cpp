@@ -1,4 +1,4 @@
-// Lifecycle of the three sound objects against the recording fake.
+// Lifecycle of the three sound objects against the recording player.
 
 #include "SoundObjects.h"
 #include "FakeSoundBackend.h"
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,24 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-const std::string Create98000 = "CreateSoundBuffer(flags=0 bytes=392000 tag=1 ch=2 rate=98000 "
-                                "avg=392000 align=4 bits=16 extra=0)";
-const std::string Create44100 = "CreateSoundBuffer(flags=0 bytes=176400 tag=1 ch=2 rate=44100 "
-                                "avg=176400 align=4 bits=16 extra=0)";
+std::string describe(const BufferDesc& desc)
+{
+    std::ostringstream s;
+    s << "flags=" << desc.Flags << " bytes=" << desc.BufferBytes << " tag=" << desc.Format.FormatTag
+      << " ch=" << desc.Format.Channels << " rate=" << desc.Format.SamplesPerSec
+      << " avg=" << desc.Format.AvgBytesPerSec << " align=" << desc.Format.BlockAlign
+      << " bits=" << desc.Format.BitsPerSample << " extra=" << desc.Format.ExtraSize;
+    return s.str();
+}
+
+const std::string Desc98000 = "flags=0 bytes=392000 tag=1 ch=2 rate=98000 avg=392000 align=4 "
+                              "bits=16 extra=0";
+const std::string Desc44100 = "flags=0 bytes=176400 tag=1 ch=2 rate=44100 avg=176400 align=4 "
+                              "bits=16 extra=0";
+const std::string Open98000 = "OpenDevice(\"\" rate=98000 s16)";
+const std::string Open44100 = "OpenDevice(\"\" rate=44100 s16)";
+const std::string Play98000 = "Play(bytes=392000 rate=98000 s16 looping)";
+const std::string Play44100 = "Play(bytes=176400 rate=44100 s16 looping)";
 
 void expectAllEmpty(const SoundObjects& o)
 {
@@ -40,12 +55,11 @@ TEST(SoundObjects, InitSoundSequence)
     expectAllEmpty(o);
     o.InitSound(98000, 1.0f);
     expectAllPresent(o);
-    EXPECT_EQ(fake.describedOps(),
-        (Strings {
-            "CreateRoot()", "DirectSoundCreate(\"\")", "SetCooperativeLevel(1)", Create98000 }));
+    EXPECT_EQ(fake.describedOps(), (Strings { Open98000 }));
+    EXPECT_EQ(describe(o.bufferDesc()), Desc98000);
     // Created neither written nor started.
-    EXPECT_EQ(fake.playingBuffer(), 0u);
-    EXPECT_EQ(fake.liveBuffers(), 1u);
+    EXPECT_FALSE(fake.playing());
+    EXPECT_TRUE(fake.deviceOpen());
 }
 
 TEST(SoundObjects, PlaySequenceWritesAndLoops)
@@ -58,15 +72,45 @@ TEST(SoundObjects, PlaySequenceWritesAndLoops)
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = uint8_t(i * 7 + 3);
     o.WriteBuffer(0, 392000, data.data(), 0);
+    o.SetSignalPhase({ 440, 0, true });
     o.Play(1);
-    const auto& ops = fake.ops();
-    ASSERT_EQ(ops.size(), 6u);
-    EXPECT_EQ(ops[4].describe(), "WriteBuffer(start=0 bytes=392000 flags=0)");
-    EXPECT_EQ(ops[4].data, data);
-    EXPECT_EQ(ops[5].describe(), "Play(1)");
-    EXPECT_EQ(fake.playingBuffer(), ops[3].created);
+    EXPECT_EQ(fake.describedOps(), (Strings { Open98000, Play98000 }));
+    ASSERT_NE(fake.lastHandover(), nullptr);
+    EXPECT_EQ(fake.lastHandover()->data, data);
+    EXPECT_EQ(fake.lastHandover()->phase.f1, 440);
+    EXPECT_TRUE(fake.lastHandover()->phase.linkable);
     EXPECT_TRUE(fake.playingLooped());
-    EXPECT_EQ(fake.bufferBytes(ops[3].created), data);
+}
+
+TEST(SoundObjects, PlayOnALoopThatPlaysChangesNothing)
+{
+    FakeSoundBackend fake;
+    SoundObjects o(fake);
+    o.InitSound(98000, 1.0f);
+    o.Play(1);
+    o.Play(1);
+    EXPECT_EQ(fake.describedOps(), (Strings { Open98000, Play98000 }));
+    EXPECT_THROW(o.Play(2), SoundError);
+    EXPECT_TRUE(fake.playingLooped());
+}
+
+TEST(SoundObjects, AWriteIntoTheBufferThatPlaysIsHeard)
+{
+    FakeSoundBackend fake;
+    SoundObjects o(fake);
+    o.InitSound(44100, 0.001f); // 176 bytes
+    o.Play(1);
+    const std::vector<uint8_t> data(8, 9);
+    o.WriteBuffer(8, 8, data.data(), 0);
+    ASSERT_EQ(fake.ops().size(), 3u);
+    ASSERT_EQ(fake.lastHandover(), &fake.ops()[2]);
+    std::vector<uint8_t> expected(176, 0);
+    std::fill(expected.begin() + 8, expected.begin() + 16, uint8_t(9));
+    EXPECT_EQ(fake.lastHandover()->data, expected);
+    // A stopped buffer takes the write silently; the next Play hands it over.
+    o.Stop();
+    o.WriteBuffer(0, 8, data.data(), 0);
+    EXPECT_EQ(fake.ops().back().describe(), "Silence()");
 }
 
 TEST(SoundObjects, ReleaseSoundSequence)
@@ -74,19 +118,14 @@ TEST(SoundObjects, ReleaseSoundSequence)
     FakeSoundBackend fake;
     SoundObjects o(fake);
     o.InitSound(98000, 1.0f);
-    const SoundBackend::Handle root = fake.ops()[0].created;
-    const SoundBackend::Handle device = fake.ops()[1].created;
-    const SoundBackend::Handle buffer = fake.ops()[3].created;
+    o.Play(1);
     fake.clearOps();
     o.ReleaseSound();
     expectAllEmpty(o);
-    EXPECT_EQ(fake.describedOps(),
-        (Strings { "Stop()", "ReleaseBuffer()", "ReleaseDevice()", "ReleaseRoot()" }));
-    EXPECT_EQ(fake.ops()[0].target, buffer);
-    EXPECT_EQ(fake.ops()[1].target, buffer);
-    EXPECT_EQ(fake.ops()[2].target, device);
-    EXPECT_EQ(fake.ops()[3].target, root);
-    EXPECT_EQ(fake.liveRoots() + fake.liveDevices() + fake.liveBuffers(), 0u);
+    // What sounds fades out as the device closes.
+    EXPECT_EQ(fake.describedOps(), (Strings { "CloseDevice()" }));
+    EXPECT_FALSE(fake.playing());
+    EXPECT_FALSE(fake.deviceOpen());
 }
 
 TEST(SoundObjects, ReleaseTwiceAndBeforeAnyCreate)
@@ -121,8 +160,13 @@ TEST(SoundObjects, StopKeepsEverything)
     o.Play(1);
     o.Stop();
     expectAllPresent(o);
-    EXPECT_EQ(fake.playingBuffer(), 0u);
-    EXPECT_EQ(fake.ops().back().describe(), "Stop()");
+    EXPECT_FALSE(fake.playing());
+    EXPECT_TRUE(fake.deviceOpen());
+    EXPECT_EQ(fake.ops().back().describe(), "Silence()");
+    // Played again, it is heard again.
+    o.Play(1);
+    EXPECT_EQ(fake.ops().back().describe(), Play98000);
+    EXPECT_TRUE(fake.playingLooped());
 }
 
 TEST(SoundObjects, RecreateForAnotherRate)
@@ -131,18 +175,16 @@ TEST(SoundObjects, RecreateForAnotherRate)
     SoundObjects o(fake);
     o.InitSound(98000, 1.0f);
     o.Play(1);
-    const SoundBackend::Handle device = fake.ops()[1].created;
-    const SoundBackend::Handle oldBuffer = fake.ops()[3].created;
     fake.clearOps();
     o.RecreateSoundBuffer(44100, 1.0f);
-    // The old buffer is not stopped first: the new one is created, then the old released.
-    EXPECT_EQ(fake.describedOps(), (Strings { Create44100, "ReleaseBuffer()" }));
-    EXPECT_EQ(fake.ops()[0].target, device);
-    EXPECT_EQ(fake.ops()[1].target, oldBuffer);
+    // The new buffer replaces the old one, what the old one played is silenced, and the
+    // device is made ready for the new rate.
+    EXPECT_EQ(fake.describedOps(), (Strings { "Silence()", Open44100 }));
     expectAllPresent(o);
-    EXPECT_EQ(o.bufferDesc().Format.SamplesPerSec, 44100);
-    EXPECT_EQ(fake.liveBuffers(), 1u);
-    EXPECT_EQ(fake.playingBuffer(), 0u); // silent until the next Play
+    EXPECT_EQ(describe(o.bufferDesc()), Desc44100);
+    EXPECT_FALSE(fake.playing()); // silent until the next Play
+    o.Play(1);
+    EXPECT_EQ(fake.ops().back().describe(), Play44100);
 }
 
 TEST(SoundObjects, RecreateNeedsDevice)
@@ -159,10 +201,14 @@ TEST(SoundObjects, RecreateFailureKeepsOldBuffer)
     FakeSoundBackend fake;
     SoundObjects o(fake);
     o.InitSound(98000, 1.0f);
-    fake.failOn(SoundOp::Kind::CreateSoundBuffer, "out of buffers");
-    EXPECT_THROW(o.RecreateSoundBuffer(192000, 1.0f), SoundError);
+    o.Play(1);
+    fake.clearOps();
+    EXPECT_THROW(o.RecreateSoundBuffer(192000, 1e9f), SoundError); // beyond int32 bytes
+    EXPECT_THROW(o.RecreateSoundBuffer(44100, 10e-6f), SoundError); // no whole frame
     expectAllPresent(o);
-    EXPECT_EQ(fake.liveBuffers(), 1u);
+    EXPECT_EQ(describe(o.bufferDesc()), Desc98000);
+    EXPECT_TRUE(fake.ops().empty());
+    EXPECT_TRUE(fake.playing());
 }
 
 TEST(SoundObjects, WriteOutOfRangeIsRefused)
@@ -176,18 +222,23 @@ TEST(SoundObjects, WriteOutOfRangeIsRefused)
     EXPECT_THROW(o.WriteBuffer(1, 194, data.data(), 0), SoundError);
     EXPECT_THROW(o.WriteBuffer(-1, 4, data.data(), 0), SoundError);
     EXPECT_THROW(o.WriteBuffer(0, -4, data.data(), 0), SoundError);
+    EXPECT_THROW(o.WriteBuffer(0, 4, data.data(), 1), SoundError);
+    EXPECT_THROW(o.WriteBuffer(0, 4, nullptr, 0), SoundError);
 }
 
-// A failure injected at each step of InitSound leaves all references empty, releases
-// what was created and carries the reason; the next InitSound starts from scratch.
+// A failure at each step of InitSound leaves all references empty, closes what was opened
+// (silencing what sounded) and carries the reason; the next InitSound starts from scratch.
 struct FailCase {
-    SoundOp::Kind kind;
-    Strings expected; // the operations of the failed InitSound
+    const char* name;
+    bool deviceFails; // the player refuses the device; else the buffer is refused
+    float repetitiveTime;
+    Strings expected; // the calls of the failed InitSound
+    std::string reason; // the start of the failure's message
 };
 
 void PrintTo(const FailCase& c, std::ostream* os)
 {
-    *os << kindName(c.kind);
+    *os << c.name;
 }
 
 class InitFailureTest : public testing::TestWithParam<FailCase> { };
@@ -197,79 +248,67 @@ TEST_P(InitFailureTest, LeavesNothingBehind)
     const FailCase c = GetParam();
     FakeSoundBackend fake;
     SoundObjects o(fake);
-    fake.failOn(c.kind, std::string("injected at ") + kindName(c.kind));
+    // What played before goes silent with the failure.
+    o.InitSound(98000, 1.0f);
+    o.Play(1);
+    fake.clearOps();
+    if (c.deviceFails)
+        fake.failOn(SoundOp::Kind::OpenDevice, "injected at the device");
     try {
-        o.InitSound(98000, 1.0f);
+        o.InitSound(44100, c.repetitiveTime);
         FAIL() << "InitSound succeeded";
     } catch (const SoundError& e) {
-        EXPECT_EQ(std::string(e.what()), std::string("injected at ") + kindName(c.kind));
+        EXPECT_EQ(std::string(e.what()).substr(0, c.reason.size()), c.reason);
     }
     expectAllEmpty(o);
     EXPECT_EQ(fake.describedOps(), c.expected);
-    EXPECT_EQ(fake.liveRoots() + fake.liveDevices() + fake.liveBuffers(), 0u);
+    EXPECT_FALSE(fake.playing());
+    EXPECT_FALSE(fake.deviceOpen());
 
     fake.clearOps();
     o.InitSound(98000, 1.0f);
     expectAllPresent(o);
-    EXPECT_EQ(fake.describedOps(),
-        (Strings {
-            "CreateRoot()", "DirectSoundCreate(\"\")", "SetCooperativeLevel(1)", Create98000 }));
+    EXPECT_EQ(fake.describedOps(), (Strings { Open98000 }));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, InitFailureTest,
-    testing::Values(FailCase { SoundOp::Kind::CreateRoot, { "CreateRoot() failed" } },
-        FailCase { SoundOp::Kind::DirectSoundCreate,
-            { "CreateRoot()", "DirectSoundCreate(\"\") failed", "ReleaseRoot()" } },
-        FailCase { SoundOp::Kind::SetCooperativeLevel,
-            { "CreateRoot()", "DirectSoundCreate(\"\")", "SetCooperativeLevel(1) failed",
-                "ReleaseDevice()", "ReleaseRoot()" } },
-        FailCase { SoundOp::Kind::CreateSoundBuffer,
-            { "CreateRoot()", "DirectSoundCreate(\"\")", "SetCooperativeLevel(1)",
-                Create98000 + " failed", "ReleaseDevice()", "ReleaseRoot()" } }),
-    [](const testing::TestParamInfo<FailCase>& info) { return kindName(info.param.kind); });
+    testing::Values(FailCase { "device", true, 1.0f, { Open44100 + " failed", "CloseDevice()" },
+                        "injected at the device" },
+        FailCase { "buffer", false, 10e-6f, { "CloseDevice()" },
+            "buffer of 2 bytes holds no whole stereo frame" },
+        FailCase { "bufferSize", false, 1e9f, { "CloseDevice()" }, "buffer size: " }),
+    [](const testing::TestParamInfo<FailCase>& info) { return info.param.name; });
 
-TEST(SoundObjects, FailedStopStillReleasesEverything)
-{
-    FakeSoundBackend fake;
-    SoundObjects o(fake);
-    o.InitSound(98000, 1.0f);
-    fake.failOn(SoundOp::Kind::Stop, "stop refused");
-    fake.clearOps();
-    o.ReleaseSound();
-    expectAllEmpty(o);
-    EXPECT_EQ(fake.describedOps(),
-        (Strings { "Stop() failed", "ReleaseBuffer()", "ReleaseDevice()", "ReleaseRoot()" }));
-}
-
-TEST(SoundObjects, InjectedWriteAndPlayFailuresCarryTheMessage)
+TEST(SoundObjects, InjectedPlayFailuresCarryTheMessage)
 {
     FakeSoundBackend fake;
     SoundObjects o(fake);
     o.InitSound(98000, 0.001f);
     std::vector<uint8_t> data(196, 5);
-    fake.failOn(SoundOp::Kind::WriteBuffer, "write refused");
-    fake.failOn(SoundOp::Kind::Play, "play refused", 1); // the second Play fails
+    fake.failOn(SoundOp::Kind::Play, "play refused", 1); // the second hand-over fails
+    EXPECT_NO_THROW(o.WriteBuffer(0, 196, data.data(), 0));
+    EXPECT_NO_THROW(o.Play(1));
+    o.Stop();
     EXPECT_THROW(
         {
             try {
-                o.WriteBuffer(0, 196, data.data(), 0);
+                o.Play(1);
             } catch (const SoundError& e) {
-                EXPECT_STREQ(e.what(), "write refused");
+                EXPECT_STREQ(e.what(), "play refused");
                 throw;
             }
         },
         SoundError);
-    EXPECT_NO_THROW(o.WriteBuffer(0, 196, data.data(), 0));
+    EXPECT_FALSE(fake.playing());
     EXPECT_NO_THROW(o.Play(1));
-    EXPECT_THROW(o.Play(1), SoundError);
-    EXPECT_NO_THROW(o.Play(1));
+    EXPECT_TRUE(fake.playing());
 }
 
 TEST(SoundObjects, PersistentFailureRepeats)
 {
     FakeSoundBackend fake;
     SoundObjects o(fake);
-    fake.failOn(SoundOp::Kind::DirectSoundCreate, "no device", 0, true);
+    fake.failOn(SoundOp::Kind::OpenDevice, "no device", 0, true);
     EXPECT_THROW(o.InitSound(98000, 1.0f), SoundError);
     EXPECT_THROW(o.InitSound(98000, 1.0f), SoundError);
     expectAllEmpty(o);
@@ -278,15 +317,27 @@ TEST(SoundObjects, PersistentFailureRepeats)
     expectAllPresent(o);
 }
 
-TEST(SoundObjects, InitWhilePresentReleasesFirst)
+// A restart makes the objects anew over those that play: the sound goes on until the new
+// buffer is handed over, which the player cross-fades from it. Only another rate (or
+// device, or frame format) makes the device close first, and so silences it.
+TEST(SoundObjects, InitWhilePresentReplacesWithoutSilencing)
 {
     FakeSoundBackend fake;
     SoundObjects o(fake);
     o.InitSound(98000, 1.0f);
+    o.Play(1);
+    fake.clearOps();
+    o.InitSound(98000, 0.5f);
+    expectAllPresent(o);
+    EXPECT_EQ(o.bufferDesc().BufferBytes, 196000);
+    EXPECT_EQ(fake.describedOps(), (Strings { Open98000 }));
+    EXPECT_TRUE(fake.playing());
+    o.Play(1);
+    EXPECT_EQ(
+        fake.describedOps(), (Strings { Open98000, "Play(bytes=196000 rate=98000 s16 looping)" }));
+
     o.InitSound(44100, 1.0f);
-    EXPECT_EQ(fake.liveRoots(), 1u);
-    EXPECT_EQ(fake.liveDevices(), 1u);
-    EXPECT_EQ(fake.liveBuffers(), 1u);
+    EXPECT_FALSE(fake.playing());
 }
 
 TEST(SoundObjects, DestructorReleases)
@@ -297,7 +348,8 @@ TEST(SoundObjects, DestructorReleases)
         o.InitSound(98000, 1.0f);
         o.Play(1);
     }
-    EXPECT_EQ(fake.liveRoots() + fake.liveDevices() + fake.liveBuffers(), 0u);
+    EXPECT_FALSE(fake.playing());
+    EXPECT_FALSE(fake.deviceOpen());
 }
 
 } // namespace

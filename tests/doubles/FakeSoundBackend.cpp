@@ -1,6 +1,5 @@
 #include "FakeSoundBackend.h"
 
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -9,53 +8,44 @@ namespace vellox::audio {
 const char* kindName(SoundOp::Kind kind)
 {
     switch (kind) {
-    case SoundOp::Kind::CreateRoot:
-        return "CreateRoot";
-    case SoundOp::Kind::DirectSoundCreate:
-        return "DirectSoundCreate";
-    case SoundOp::Kind::SetCooperativeLevel:
-        return "SetCooperativeLevel";
-    case SoundOp::Kind::CreateSoundBuffer:
-        return "CreateSoundBuffer";
-    case SoundOp::Kind::WriteBuffer:
-        return "WriteBuffer";
+    case SoundOp::Kind::OpenDevice:
+        return "OpenDevice";
     case SoundOp::Kind::Play:
         return "Play";
-    case SoundOp::Kind::Stop:
-        return "Stop";
-    case SoundOp::Kind::ReleaseBuffer:
-        return "ReleaseBuffer";
-    case SoundOp::Kind::ReleaseDevice:
-        return "ReleaseDevice";
-    case SoundOp::Kind::ReleaseRoot:
-        return "ReleaseRoot";
+    case SoundOp::Kind::Silence:
+        return "Silence";
+    case SoundOp::Kind::CloseDevice:
+        return "CloseDevice";
     }
     return "?";
 }
+
+namespace {
+    const char* encodingName(FrameEncoding encoding)
+    {
+        switch (encoding) {
+        case FrameEncoding::S32:
+            return "s32";
+        case FrameEncoding::F32:
+            return "f32";
+        case FrameEncoding::S16:
+            break;
+        }
+        return "s16";
+    }
+} // namespace
 
 std::string SoundOp::describe() const
 {
     std::ostringstream s;
     s << kindName(kind) << '(';
     switch (kind) {
-    case Kind::DirectSoundCreate:
-        s << '"' << deviceId << '"';
-        break;
-    case Kind::SetCooperativeLevel:
-        s << level;
-        break;
-    case Kind::CreateSoundBuffer:
-        s << "flags=" << desc.Flags << " bytes=" << desc.BufferBytes
-          << " tag=" << desc.Format.FormatTag << " ch=" << desc.Format.Channels
-          << " rate=" << desc.Format.SamplesPerSec << " avg=" << desc.Format.AvgBytesPerSec
-          << " align=" << desc.Format.BlockAlign << " bits=" << desc.Format.BitsPerSample
-          << " extra=" << desc.Format.ExtraSize;
-        break;
-    case Kind::WriteBuffer:
-        s << "start=" << start << " bytes=" << byteCount << " flags=" << flags;
+    case Kind::OpenDevice:
+        s << '"' << deviceId << "\" rate=" << sampleRate << ' ' << encodingName(encoding);
         break;
     case Kind::Play:
-        s << flags;
+        s << "bytes=" << data.size() << " rate=" << sampleRate << ' ' << encodingName(encoding)
+          << (looping ? " looping" : " once");
         break;
     default:
         break;
@@ -77,19 +67,17 @@ std::vector<std::string> FakeSoundBackend::describedOps() const
 
 void FakeSoundBackend::failOn(SoundOp::Kind kind, std::string message, int skip, bool persistent)
 {
-    if (kind == SoundOp::Kind::ReleaseBuffer || kind == SoundOp::Kind::ReleaseDevice
-        || kind == SoundOp::Kind::ReleaseRoot)
-        throw std::invalid_argument("releases cannot fail");
+    if (kind == SoundOp::Kind::Silence || kind == SoundOp::Kind::CloseDevice)
+        throw std::invalid_argument("silence and closing cannot fail");
     m_failures.push_back(Failure { kind, std::move(message), skip, persistent });
 }
 
-SoundOp& FakeSoundBackend::record(SoundOp::Kind kind, Handle target)
+SoundOp& FakeSoundBackend::record(SoundOp::Kind kind)
 {
     if (m_onOperation)
         m_onOperation(kind);
     SoundOp op;
     op.kind = kind;
-    op.target = target;
     m_ops.push_back(std::move(op));
     return m_ops.back();
 }
@@ -116,166 +104,61 @@ void FakeSoundBackend::maybeFail(SoundOp& op)
     }
 }
 
-FakeSoundBackend::Buffer& FakeSoundBackend::bufferFor(SoundOp& op, Handle buffer)
+void FakeSoundBackend::openDevice(
+    const std::string& deviceId, int32_t sampleRate, FrameEncoding encoding)
 {
-    const auto it = m_buffers.find(buffer);
-    if (it == m_buffers.end())
-        refuse(op, "operation on a released sound buffer");
-    return it->second;
-}
-
-SoundBackend::Handle FakeSoundBackend::createRoot()
-{
-    SoundOp& op = record(SoundOp::Kind::CreateRoot, 0);
-    maybeFail(op);
-    op.created = m_next++;
-    m_roots[op.created] = true;
-    return op.created;
-}
-
-SoundBackend::Handle FakeSoundBackend::DirectSoundCreate(Handle root, const std::string& deviceId)
-{
-    SoundOp& op = record(SoundOp::Kind::DirectSoundCreate, root);
+    SoundOp& op = record(SoundOp::Kind::OpenDevice);
     op.deviceId = deviceId;
+    op.sampleRate = sampleRate;
+    op.encoding = encoding;
     maybeFail(op);
-    if (m_roots.count(root) == 0)
-        refuse(op, "DirectSoundCreate on a released root object");
-    op.created = m_next++;
-    m_devices[op.created] = true;
-    return op.created;
+    // Another device, rate or format: what sounded on the old one ends with it, as on the
+    // real player.
+    if (m_open && (deviceId != m_deviceId || sampleRate != m_rate || encoding != m_encoding))
+        m_playing = false;
+    m_open = true;
+    m_deviceId = deviceId;
+    m_rate = sampleRate;
+    m_encoding = encoding;
 }
 
-void FakeSoundBackend::SetCooperativeLevel(Handle device, int32_t level)
+void FakeSoundBackend::play(const PlayBuffer& buffer)
 {
-    SoundOp& op = record(SoundOp::Kind::SetCooperativeLevel, device);
-    op.level = level;
+    SoundOp& op = record(SoundOp::Kind::Play);
+    op.sampleRate = buffer.sampleRate;
+    op.encoding = buffer.encoding;
+    op.phase = buffer.phase;
+    op.looping = buffer.looping;
+    if (buffer.bytes != nullptr)
+        op.data.assign(buffer.bytes, buffer.bytes + buffer.byteCount);
     maybeFail(op);
-    if (m_devices.count(device) == 0)
-        refuse(op, "SetCooperativeLevel on a released device");
+    if (!m_open)
+        refuse(op, "no sound device is open");
+    if (buffer.sampleRate <= 0 || buffer.byteCount < frameBytes(buffer.encoding))
+        refuse(op, "no whole frame to play");
+    m_playing = true;
+    m_looping = buffer.looping;
 }
 
-SoundBackend::Handle FakeSoundBackend::CreateSoundBuffer(Handle device, const BufferDesc& desc)
+void FakeSoundBackend::silence() noexcept
 {
-    SoundOp& op = record(SoundOp::Kind::CreateSoundBuffer, device);
-    op.desc = desc;
-    maybeFail(op);
-    if (m_devices.count(device) == 0)
-        refuse(op, "CreateSoundBuffer on a released device");
-    try {
-        checkBufferDesc(desc);
-    } catch (const SoundError&) {
-        op.failed = true;
-        throw;
-    }
-    op.created = m_next++;
-    Buffer b;
-    b.desc = desc;
-    b.bytes.assign(size_t(desc.BufferBytes), 0);
-    m_buffers.emplace(op.created, std::move(b));
-    return op.created;
+    record(SoundOp::Kind::Silence);
+    m_playing = false;
 }
 
-void FakeSoundBackend::WriteBuffer(
-    Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags)
+void FakeSoundBackend::closeDevice() noexcept
 {
-    SoundOp& op = record(SoundOp::Kind::WriteBuffer, buffer);
-    op.start = start;
-    op.byteCount = byteCount;
-    op.flags = flags;
-    if (data != nullptr && byteCount > 0) {
-        const auto* p = static_cast<const uint8_t*>(data);
-        op.data.assign(p, p + byteCount);
-    }
-    maybeFail(op);
-    Buffer& b = bufferFor(op, buffer);
-    try {
-        checkWriteRange(int32_t(b.bytes.size()), start, byteCount, data, flags);
-    } catch (const SoundError&) {
-        op.failed = true;
-        throw;
-    }
-    if (byteCount > 0)
-        std::memcpy(b.bytes.data() + start, data, size_t(byteCount));
+    record(SoundOp::Kind::CloseDevice);
+    m_playing = false;
+    m_open = false;
 }
 
-void FakeSoundBackend::Play(Handle buffer, int32_t flags)
+const SoundOp* FakeSoundBackend::lastHandover() const
 {
-    SoundOp& op = record(SoundOp::Kind::Play, buffer);
-    op.flags = flags;
-    maybeFail(op);
-    Buffer& b = bufferFor(op, buffer);
-    if ((flags & ~PlayLooping) != 0)
-        refuse(op, "unsupported play flags " + std::to_string(flags));
-    // One buffer plays at a time, as on the real backend.
-    for (auto& [h, other] : m_buffers)
-        other.playing = false;
-    b.playing = true;
-    b.looping = (flags & PlayLooping) != 0;
-}
-
-void FakeSoundBackend::Stop(Handle buffer)
-{
-    SoundOp& op = record(SoundOp::Kind::Stop, buffer);
-    maybeFail(op);
-    bufferFor(op, buffer).playing = false;
-}
-
-void FakeSoundBackend::setSignalPhase(Handle buffer, const SignalPhase& phase)
-{
-    const auto it = m_buffers.find(buffer);
-    if (it == m_buffers.end())
-        throw SoundError("setSignalPhase on a released sound buffer");
-    it->second.phase = phase;
-}
-
-void FakeSoundBackend::releaseBuffer(Handle buffer) noexcept
-{
-    record(SoundOp::Kind::ReleaseBuffer, buffer);
-    m_buffers.erase(buffer);
-}
-
-void FakeSoundBackend::releaseDevice(Handle device) noexcept
-{
-    record(SoundOp::Kind::ReleaseDevice, device);
-    m_devices.erase(device);
-}
-
-void FakeSoundBackend::releaseRoot(Handle root) noexcept
-{
-    record(SoundOp::Kind::ReleaseRoot, root);
-    m_roots.erase(root);
-}
-
-SoundBackend::Handle FakeSoundBackend::playingBuffer() const
-{
-    for (const auto& [h, b] : m_buffers)
-        if (b.playing)
-            return h;
-    return 0;
-}
-
-bool FakeSoundBackend::playingLooped() const
-{
-    for (const auto& [h, b] : m_buffers)
-        if (b.playing)
-            return b.looping;
-    return false;
-}
-
-std::optional<std::vector<uint8_t>> FakeSoundBackend::bufferBytes(Handle buffer) const
-{
-    const auto it = m_buffers.find(buffer);
-    if (it == m_buffers.end())
-        return std::nullopt;
-    return it->second.bytes;
-}
-
-std::optional<SignalPhase> FakeSoundBackend::signalPhase(Handle buffer) const
-{
-    const auto it = m_buffers.find(buffer);
-    if (it == m_buffers.end())
-        return std::nullopt;
-    return it->second.phase;
+    for (auto it = m_ops.rbegin(); it != m_ops.rend(); ++it)
+        if (it->kind == SoundOp::Kind::Play && !it->failed)
+            return &*it;
+    return nullptr;
 }
 
 } // namespace vellox::audio

@@ -1,14 +1,13 @@
 #pragma once
 
-// A recording stand-in for the sound device, for tests of the sound objects and of the
-// window: it logs every operation with its arguments, keeps each buffer's bytes and
-// playing state, refuses what the real device refuses, and can be told to fail a chosen
-// operation with a chosen message. Makes no sound and starts no thread; UI thread only.
+// A recording stand-in for the sound player, for tests of the sound objects and of the
+// window: it logs every call with its arguments, keeps what was handed over last and
+// whether it sounds, and can be told to fail a chosen call with a chosen message. Makes no
+// sound and starts no thread; UI thread only.
 
 #include "SoundBackend.h"
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,34 +17,26 @@ namespace vellox::audio {
 
 struct SoundOp {
     enum class Kind {
-        CreateRoot,
-        DirectSoundCreate,
-        SetCooperativeLevel,
-        CreateSoundBuffer,
-        WriteBuffer,
+        OpenDevice,
         Play,
-        Stop,
-        ReleaseBuffer,
-        ReleaseDevice,
-        ReleaseRoot,
+        Silence,
+        CloseDevice,
     };
-    Kind kind = Kind::CreateRoot;
-    // The object operated on (0 for CreateRoot), and the handle created, if any.
-    SoundBackend::Handle target = 0;
-    SoundBackend::Handle created = 0;
-    std::string deviceId; // DirectSoundCreate
-    int32_t level = 0; // SetCooperativeLevel
-    BufferDesc desc; // CreateSoundBuffer
-    int32_t start = 0; // WriteBuffer
-    int32_t byteCount = 0; // WriteBuffer
-    std::vector<uint8_t> data; // WriteBuffer: a copy of the bytes passed
-    int32_t flags = 0; // WriteBuffer, Play
-    bool failed = false; // the operation threw SoundError
+    Kind kind = Kind::OpenDevice;
+    std::string deviceId; // OpenDevice
+    // OpenDevice and Play: the buffer's rate and frames.
+    int32_t sampleRate = 0;
+    FrameEncoding encoding = FrameEncoding::S16;
+    // Play: the buffer handed over, with a copy of its bytes.
+    SignalPhase phase;
+    bool looping = false;
+    std::vector<uint8_t> data;
+    bool failed = false; // the call threw SoundError
 
-    // One line naming the operation and its arguments, for sequence assertions, e.g.
-    // "CreateSoundBuffer(flags=0 bytes=196000 tag=1 ch=2 rate=98000 avg=392000 align=4
-    // bits=16 extra=0)", "WriteBuffer(start=0 bytes=196000 flags=0)", "Play(1)", and a
-    // trailing " failed" when it threw. Handles are left out.
+    // One line naming the call and its arguments, for sequence assertions, e.g.
+    // "OpenDevice(\"\" rate=98000 s16)", "Play(bytes=392000 rate=98000 s16 looping)",
+    // "Silence()", and a
+    // trailing " failed" when it threw.
     std::string describe() const;
 };
 
@@ -53,26 +44,17 @@ const char* kindName(SoundOp::Kind kind);
 
 class FakeSoundBackend : public SoundBackend {
 public:
-    Handle createRoot() override;
-    Handle DirectSoundCreate(Handle root, const std::string& deviceId) override;
-    void SetCooperativeLevel(Handle device, int32_t level) override;
-    Handle CreateSoundBuffer(Handle device, const BufferDesc& desc) override;
-    void WriteBuffer(
-        Handle buffer, int32_t start, int32_t byteCount, const void* data, int32_t flags) override;
-    void Play(Handle buffer, int32_t flags) override;
-    void Stop(Handle buffer) override;
-    // The device names it reports (none until set); not recorded as an operation.
+    void openDevice(
+        const std::string& deviceId, int32_t sampleRate, FrameEncoding encoding) override;
+    void play(const PlayBuffer& buffer) override;
+    void silence() noexcept override;
+    void closeDevice() noexcept override;
+    // The device names it reports (none until set); not recorded as a call.
     std::vector<std::string> playbackDevices() override { return m_playbackDevices; }
     void setPlaybackDevices(std::vector<std::string> names)
     {
         m_playbackDevices = std::move(names);
     }
-    // Kept with the buffer, not recorded as an operation: it changes nothing the tests of
-    // call sequences look at.
-    void setSignalPhase(Handle buffer, const SignalPhase& phase) override;
-    void releaseBuffer(Handle buffer) noexcept override;
-    void releaseDevice(Handle device) noexcept override;
-    void releaseRoot(Handle root) noexcept override;
     // Reports `reason` once, as a device that went away while playing would.
     std::optional<std::string> lostDevice() override { return std::exchange(m_lost, std::nullopt); }
     void loseDevice(std::string reason) { m_lost = std::move(reason); }
@@ -83,12 +65,12 @@ public:
     void setDeviceRate(std::optional<int32_t> rate) { m_deviceRate = rate; }
 
     // The next call of kind (after skip successful calls of that kind) throws SoundError
-    // with message; once, or on every call from then on when persistent. Release kinds
-    // cannot fail and are not accepted here.
+    // with message; once, or on every call from then on when persistent. Silence and
+    // CloseDevice cannot fail and are not accepted here.
     void failOn(SoundOp::Kind kind, std::string message, int skip = 0, bool persistent = false);
     void clearFailures() { m_failures.clear(); }
-    // Runs hook at the start of every operation, before it is recorded: lets a test make an
-    // operation slow, as a real device can be.
+    // Runs hook at the start of every call, before it is recorded: lets a test make a call
+    // slow, as a real device can be.
     void setOnOperation(std::function<void(SoundOp::Kind)> hook)
     {
         m_onOperation = std::move(hook);
@@ -98,24 +80,16 @@ public:
     std::vector<std::string> describedOps() const;
     void clearOps() { m_ops.clear(); }
 
-    // Live objects and the state of a buffer.
-    size_t liveRoots() const { return m_roots.size(); }
-    size_t liveDevices() const { return m_devices.size(); }
-    size_t liveBuffers() const { return m_buffers.size(); }
-    // The buffer that plays (0 when none), whether it loops, and its bytes.
-    Handle playingBuffer() const;
-    bool playingLooped() const;
-    std::optional<std::vector<uint8_t>> bufferBytes(Handle buffer) const;
-    std::optional<SignalPhase> signalPhase(Handle buffer) const;
+    // Whether a device is open, and which.
+    bool deviceOpen() const { return m_open; }
+    const std::string& openDeviceId() const { return m_deviceId; }
+    // Whether something sounds (handed over, and neither silenced nor closed since), whether
+    // it loops, and what was handed over last (empty before the first hand-over).
+    bool playing() const { return m_playing; }
+    bool playingLooped() const { return m_playing && m_looping; }
+    const SoundOp* lastHandover() const;
 
 private:
-    struct Buffer {
-        BufferDesc desc;
-        std::vector<uint8_t> bytes;
-        bool playing = false;
-        bool looping = false;
-        SignalPhase phase;
-    };
     struct Failure {
         SoundOp::Kind kind;
         std::string message;
@@ -123,18 +97,19 @@ private:
         bool persistent;
     };
 
-    SoundOp& record(SoundOp::Kind kind, Handle target);
+    SoundOp& record(SoundOp::Kind kind);
     // Throws the injected failure for op (marking it failed) if one is due.
     void maybeFail(SoundOp& op);
     [[noreturn]] void refuse(SoundOp& op, const std::string& message);
-    Buffer& bufferFor(SoundOp& op, Handle buffer);
 
-    Handle m_next = 1;
     std::vector<SoundOp> m_ops;
     std::vector<Failure> m_failures;
-    std::map<Handle, bool> m_roots;
-    std::map<Handle, bool> m_devices;
-    std::map<Handle, Buffer> m_buffers;
+    bool m_open = false;
+    std::string m_deviceId;
+    int32_t m_rate = 0;
+    FrameEncoding m_encoding = FrameEncoding::S16;
+    bool m_playing = false;
+    bool m_looping = false;
     std::function<void(SoundOp::Kind)> m_onOperation;
     std::vector<std::string> m_playbackDevices;
     std::optional<std::string> m_lost;

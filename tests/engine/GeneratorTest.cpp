@@ -189,16 +189,33 @@ TEST(Generator, FmChosenFirstIsKeptByAWaveformThatGreysIt)
     EXPECT_TRUE(g.setChannelMode(ModeFm, ChangeFrom::Script).ok());
 }
 
-TEST(Generator, AFailedRestartIsTheChangesFailureAndTheSettingStays)
+// The sound that plays goes on until the new buffer takes over from it: the player hears
+// of the new buffer and nothing else, no silence in between.
+TEST(Generator, ARestartHandsTheNewBufferOverWithoutSilence)
 {
     Rig rig(true);
-    rig.backend.failOn(SoundOp::Kind::CreateSoundBuffer, "the device is gone");
-    const SetResult result = rig.generator.setFrequency(Tone::F1, 2000, ChangeFrom::Script);
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error().code, remote::ErrorCode::Execution);
-    EXPECT_NE(result.error().detail().find("the device is gone"), std::string::npos);
-    EXPECT_EQ(rig.generator.state().Frequency1, 2000);
-    EXPECT_FALSE(rig.generator.playing());
+    ASSERT_TRUE(rig.generator.setFrequency(Tone::F1, 2000, ChangeFrom::Script).ok());
+    std::vector<std::string> ops = rig.backend.describedOps();
+    ASSERT_EQ(ops.size(), 2u);
+    EXPECT_EQ(ops[0], "OpenDevice(\"\" rate=98000 s16)");
+    EXPECT_EQ(ops[1], "Play(bytes=392000 rate=98000 s16 looping)");
+    EXPECT_TRUE(rig.backend.playingLooped());
+}
+
+TEST(Generator, AFailedRestartIsTheChangesFailureAndTheSettingStays)
+{
+    // At the device, and at the hand-over: either way the old sound ends too.
+    for (const SoundOp::Kind kind : { SoundOp::Kind::OpenDevice, SoundOp::Kind::Play }) {
+        Rig rig(true);
+        rig.backend.failOn(kind, "the device is gone");
+        const SetResult result = rig.generator.setFrequency(Tone::F1, 2000, ChangeFrom::Script);
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error().code, remote::ErrorCode::Execution);
+        EXPECT_NE(result.error().detail().find("the device is gone"), std::string::npos);
+        EXPECT_EQ(rig.generator.state().Frequency1, 2000);
+        EXPECT_FALSE(rig.generator.playing());
+        EXPECT_FALSE(rig.backend.playing()) << kindName(kind);
+    }
 }
 
 TEST(Generator, ResetIsTheStartValuesWithTheOutputOff)
