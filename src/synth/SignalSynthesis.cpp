@@ -23,10 +23,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vellox {
 
 namespace {
@@ -75,8 +71,6 @@ namespace {
         synthdetail::BasicContext<typename Num::Stored> c = context;
         constexpr bool precise = std::is_same_v<Num, PreciseNumbers>;
         constexpr bool fm = Mode == ModeFm && hasFmCarrier(Wave);
-        constexpr bool rightIsF1 = Mode == ModeF1Both;
-        const double rightLevel = rightIsF1 ? c.Level1 : c.Level2;
         const int32_t rate = call.rate;
 
         // The precise phases: the frame's place in each cycle, (F*k) mod rate, exact integers,
@@ -87,9 +81,10 @@ namespace {
             j += step;
             j -= j >= rate ? rate : 0;
         };
-        // Only the sines the formulas read: each is a load from a table of up to 1.5 MB.
-        constexpr bool loadS1 = needsS1<Wave, Mode>() || Wave == WaveBitTwoTone;
-        constexpr bool loadS2 = needsS2<Wave, Mode>() || fm;
+        // Only the sines the formulas read: each is a load from a table of up to 1.5 MB, or
+        // a call of sin.
+        constexpr bool loadS1 = needsS1<Wave, Mode, Num::sinesAhead>();
+        constexpr bool loadS2 = needsS2<Wave, Mode>();
         const auto precisePhases = [&](Instant& t, int32_t j1, int32_t j2) {
             if constexpr (loadS1)
                 t.s1 = call.table[j1];
@@ -144,9 +139,9 @@ namespace {
                         m -= P;
                 }
             } else {
-                if constexpr (needsS1<Wave, Mode>())
+                if constexpr (loadS1)
                     t.s1 = std::sin(c.PhaseStep1 * double(t.i));
-                if constexpr (needsS2<Wave, Mode>())
+                if constexpr (loadS2)
                     t.s2 = std::sin(c.PhaseStep2 * double(t.i));
             }
             if constexpr (isBitCode(Wave)) { // i mod 2*BitFrames == 0, counted
@@ -161,7 +156,7 @@ namespace {
             // The right channel: the clean sine, turned by the phase where it applies.
             double s;
             if constexpr (precise) {
-                const int32_t r = rightIsF1 ? j1 : j2;
+                const int32_t r = rightIsF1(Mode) ? j1 : j2;
                 s = call.table[r];
                 if (call.phased) {
                     const int32_t q = r + rate / 4;
@@ -170,12 +165,12 @@ namespace {
                 next(j1, call.f1);
                 next(j2, call.f2);
             } else {
-                s = rightIsF1 ? t.s1 : t.s2;
+                s = rightSineOf<Mode>(t.s1, t.s2);
                 if (call.phased)
                     s = std::sin(
-                        (rightIsF1 ? c.PhaseStep1 : c.PhaseStep2) * double(t.i) + call.phase);
+                        (rightIsF1(Mode) ? c.PhaseStep1 : c.PhaseStep2) * double(t.i) + call.phase);
             }
-            values[2 * j + 1] = s * 20000.0 * rightLevel;
+            values[2 * j + 1] = rightValueOf<Mode>(c, s);
         }
         context.F1Period = c.F1Period;
         context.BitCounter = c.BitCounter;
@@ -319,46 +314,29 @@ namespace {
         return value;
     }
 
-    inline double roundedClipped(double v, double limit)
-    {
-        v = v < limit ? v : limit;
-        v = v > -limit ? v : -limit;
-        return (v + 6755399441055744.0) - 6755399441055744.0;
-    }
-
-    inline float floatClipped(double v)
-    {
-        double x = v * F32Scale;
-        x = x < 1.0 ? x : 1.0;
-        x = x > -1.0 ? x : -1.0;
-        return float(x);
-    }
-
-    // count values, already scaled to the format's step (f32: the 16-bit step), rounded to
-    // the nearest integer (halves to even), clipped and stored little-endian.
-    template <SampleFormat Format>
-    void storeValues(uint8_t* at, int32_t count, const double* values)
+    // count values (formatValue) stored little-endian; four at a time with SSE2, which every
+    // x86-64 has, as the vector engine's lanes store them W at a time.
+    template <SampleFormat Format, bool Scaled, bool Dithered>
+    void storeValues(
+        uint8_t* at, int32_t count, const double* values, const double* dither, double scale)
     {
         constexpr std::size_t bytes = Format == SampleFormat::S16 ? 2 : 4;
         int32_t v = 0;
 #if defined(__SSE2__)
-        // SSE2, which every x86-64 has: clipping by min and max, rounding by the conversion
-        // itself (the default rounding mode), four values a step.
         for (; v + 4 <= count; v += 4, at += 4 * bytes) {
             __m128d a = _mm_loadu_pd(values + v);
             __m128d b = _mm_loadu_pd(values + v + 2);
+            __m128d da = _mm_setzero_pd(), db = _mm_setzero_pd();
+            if constexpr (Dithered) {
+                da = _mm_loadu_pd(dither + v);
+                db = _mm_loadu_pd(dither + v + 2);
+            }
+            formatValue<Format, Scaled, Dithered>(a, da, scale);
+            formatValue<Format, Scaled, Dithered>(b, db, scale);
             if constexpr (Format == SampleFormat::F32) {
-                const __m128d scale = _mm_set1_pd(F32Scale), one = _mm_set1_pd(1.0),
-                              minusOne = _mm_set1_pd(-1.0);
-                a = _mm_max_pd(_mm_min_pd(_mm_mul_pd(a, scale), one), minusOne);
-                b = _mm_max_pd(_mm_min_pd(_mm_mul_pd(b, scale), one), minusOne);
                 const __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(a), _mm_cvtpd_ps(b));
                 _mm_storeu_ps(reinterpret_cast<float*>(static_cast<void*>(at)), f);
-            } else {
-                const double limit = Format == SampleFormat::S16 ? 32767.0 : double(S24Clip);
-                const __m128d top = _mm_set1_pd(limit), bottom = _mm_set1_pd(-limit);
-                a = _mm_max_pd(_mm_min_pd(a, top), bottom);
-                b = _mm_max_pd(_mm_min_pd(b, top), bottom);
+            } else { // whole numbers within the limit: the conversions and the pack are exact
                 const __m128i r = _mm_unpacklo_epi64(_mm_cvtpd_epi32(a), _mm_cvtpd_epi32(b));
                 if constexpr (Format == SampleFormat::S16)
                     _mm_storel_epi64(
@@ -370,12 +348,14 @@ namespace {
         }
 #endif
         for (; v < count; ++v, at += bytes) {
+            double x = values[v];
+            formatValue<Format, Scaled, Dithered>(x, Dithered ? dither[v] : 0.0, scale);
             if constexpr (Format == SampleFormat::S16)
-                storeLittle(at, int16_t(roundedClipped(values[v], 32767.0)));
+                storeLittle(at, int16_t(x));
             else if constexpr (Format == SampleFormat::S24)
-                storeLittle(at, uint32_t(int32_t(roundedClipped(values[v], double(S24Clip)))) << 8);
+                storeLittle(at, uint32_t(int32_t(x)) << 8);
             else
-                storeLittle(at, floatClipped(values[v]));
+                storeLittle(at, float(x));
         }
     }
 
@@ -407,19 +387,10 @@ namespace {
             const double* d = m_dither != nullptr ? m_dither + 2 * std::ptrdiff_t(k0) : nullptr;
             if (synthvector::storeValues(m_path, m_format, at, 2 * n, values, d, scale))
                 return;
-            if (m_dither != nullptr || scale != 1.0) {
-                for (int32_t v = 0; v < 2 * n; ++v)
-                    m_scaled[std::size_t(v)] = values[v] * scale + (d != nullptr ? d[v] : 0.0);
-                values = m_scaled.data();
-            }
-            switch (m_format) {
-            case SampleFormat::S16:
-                return storeValues<SampleFormat::S16>(at, 2 * n, values);
-            case SampleFormat::S24:
-                return storeValues<SampleFormat::S24>(at, 2 * n, values);
-            case SampleFormat::F32:
-                return storeValues<SampleFormat::F32>(at, 2 * n, values);
-            }
+            withFormat(m_format, scale != 1.0, d != nullptr,
+                [&]<SampleFormat Format, bool Scaled, bool Dithered>() {
+                    storeValues<Format, Scaled, Dithered>(at, 2 * n, values, d, scale);
+                });
         }
 
     private:
@@ -427,7 +398,6 @@ namespace {
         SignalBuffer& m_out;
         synthpath::Path m_path;
         const double* m_dither = nullptr;
-        std::array<double, 2 * Block> m_scaled {};
     };
 
     // The exact 16-bit buffer is made by the 16-bit engines (vector where the CPU has it).
@@ -468,6 +438,10 @@ PhaseSteps SynthesizeFrames(const SynthSettings& settings, const Module1& module
 
 void samples16(const SignalBuffer& buffer, std::vector<int16_t>& samples)
 {
+    const auto sample16 = [](double x) {
+        formatValue<SampleFormat::S16, false, false>(x, 0.0, 1.0);
+        return x;
+    };
     const int32_t frames = buffer.frames();
     samples.resize(2 * std::size_t(frames) + 1);
     const uint8_t* at = buffer.bytes.data();
@@ -479,12 +453,11 @@ void samples16(const SignalBuffer& buffer, std::vector<int16_t>& samples)
         case SampleFormat::S24: {
             const int32_t s
                 = int32_t(loadLittle<uint32_t>(at + 4 * v)) / 256; // exact: low 8 bits 0
-            samples[v] = int16_t(roundedClipped(double(s) / S24Scale, 32767.0));
+            samples[v] = int16_t(sample16(double(s) / S24Scale));
             break;
         }
         case SampleFormat::F32:
-            samples[v] = int16_t(
-                roundedClipped(double(loadLittle<float>(at + 4 * v)) / F32Scale, 32767.0));
+            samples[v] = int16_t(sample16(double(loadLittle<float>(at + 4 * v)) / F32Scale));
             break;
         }
     }

@@ -1,14 +1,17 @@
 #pragma once
 
-// The per-sample formulas of the synthesis, shared by the plain scalar loops
-// (Synthesizer.cpp) and the vector engine (SynthVector.cpp), which falls back to them
-// for every sample it cannot prove exact. Internal to vellox_synth.
+// The per-sample formulas of the synthesis and the numbers of its scalar loops. The formulas
+// themselves are in SynthFormulas.inc, included here for one value at a time (the scalar
+// loops of Synthesizer.cpp and SignalSynthesis.cpp, and the vector engine's fallback for every
+// sample it cannot prove exact) and again by SynthKernels.inc for the vector lanes. Internal
+// to vellox_synth.
 //
 // The functions here have internal linkage (an unnamed namespace) on purpose: SynthVector.cpp
 // compiles parts of itself for AVX2 and AVX-512, and an inline function with external
 // linkage emitted there could be picked by the linker for code running on a CPU without
 // those instructions.
 
+#include "SignalOptions.h"
 #include "SynthTypes.h"
 #include "UniformSource.h"
 
@@ -17,6 +20,10 @@
 #include <limits>
 #include <stdexcept>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vellox {
 
@@ -62,9 +69,10 @@ namespace {
     using synthdetail::Context;
     using synthdetail::Instant;
 
-    // Every expression below is written in the order its formula reads, left to right, and
-    // evaluated in double with the float32 fields promoted: the buffer must match an
-    // independent evaluation of the same formulas to the last bit. Do not reassociate.
+    // Every expression here and in SynthFormulas.inc is written in the order its formula
+    // reads, left to right, and evaluated in double with the float32 fields promoted: the
+    // buffer must match an independent evaluation of the same formulas to the last bit. Do not
+    // reassociate.
 
     constexpr double K = 20000.0; // full-scale factor: a unit-amplitude signal becomes +-20000
     constexpr int32_t FullScale = 20000;
@@ -100,7 +108,7 @@ namespace {
         return static_cast<int16_t>(value);
     }
 
-    inline int32_t sign(double value)
+    inline int32_t signOf(double value)
     {
         return int32_t(value > 0.0) - int32_t(value < 0.0);
     }
@@ -143,7 +151,7 @@ namespace {
         }
     }
 
-    // The noise source of leftValue: `difference()` yields u1 - u2 of two fresh draws.
+    // The noise source of leftValueOf: `difference()` yields u1 - u2 of two fresh draws.
     struct LiveDraws {
         UniformSource& random;
         double difference() { return drawDifference(random); }
@@ -164,70 +172,149 @@ namespace {
         return P;
     }
 
-    // -1 in the low (first) part of the pulse period, +1 in the high part.
-    // The precise synthesis compares F1Period*D > 100*m, the same inequality with one
-    // rounding instead of two (and no division).
-    template <class Stored> inline int32_t pulseSign(const BasicContext<Stored>& c, int32_t m)
-    {
-        if constexpr (std::is_same_v<Stored, double>)
-            // Without a branch: in "PWM" FM the period moves every frame and m with it, so the
-            // side of the pulse is close to random from frame to frame.
-            return 1
-                - 2
-                * int32_t(__builtin_expect_with_probability(
-                    c.F1Period * double(c.DutyPercent) > 100.0 * double(m), true, 0.5));
-        else
-            return double(c.F1Period) * double(c.DutyPercent) / 100.0 > double(m) ? -1 : +1;
-    }
-
     // The waveforms whose formula takes P = int32(F1Period), the whole period (wholePeriod).
     constexpr bool usesWholePeriod(int wave)
     {
         return wave == WavePwm || wave == WaveStairsFalling || wave == WaveStairsRising;
     }
 
+    // Numeric value of a "Bit Code" symbol v as a level: +20000*Level1 for 0 down to
+    // -340000*Level1 for 9.
+    inline double bitCodeLevel(int32_t v, double level1)
+    {
+        return double(FullScale - RampSpan * v) * level1;
+    }
+
+    // The waveforms whose FM carrier is a sine of fmCarrierPhase ("PWM" FM modulates its
+    // period instead).
+    constexpr bool hasFmCarrier(int wave)
+    {
+        return isWaveform(wave) && dependsOnMode(wave) && wave != WavePwm;
+    }
+
+    // The right channel sends F1's clean sine in mode 1 and F2's in every other mode.
+    constexpr bool rightIsF1(int mode)
+    {
+        return mode == ModeF1Both;
+    }
+
+    // Which sines a (waveform, mode) pair reads, so the loop computes no unused sine; the
+    // right channel needs s1 in mode 1 and s2 in every other mode. `SinesAhead` (the numbers'
+    // sinesAhead) says that every sine is taken before the formulas run: the vector lanes (a
+    // call of the vector sine clobbers every vector register) and the precise synthesis (a
+    // table). "Bit Two-Tone Code" then needs s1 for every frame, since its lanes pick per frame
+    // between its 0 bits' sin(PhaseStep1*i) and its 1 bits' s2; the scalar exact formula takes
+    // that sine itself (sine1), only for the frames of 0 bits.
+    template <int Wave, int Mode, bool SinesAhead = false> constexpr bool needsS1()
+    {
+        if (Mode == ModeF1Both || (SinesAhead && Wave == WaveBitTwoTone))
+            return true;
+        return isChannelMode(Mode) && Mode != ModeFm
+            && (Wave == WaveSine || Wave == WavePwSine || Wave == WaveSquare
+                || Wave == WaveTrapeze);
+    }
+    template <int Wave, int Mode> constexpr bool needsS2()
+    {
+        return Mode != ModeF1Both || Wave == WaveBitTwoTone;
+    }
+
+    // A waveform that reaches the end of leftValueOf has no formula there.
+    template <int Wave> constexpr bool NoFormulaFor = false;
+
+    // The scalar numbers: one value at a time, nothing to check (every sine is libm's or the
+    // precise table's), and a formula that has nothing to compute stops before its draws.
+    template <class StoredT> struct ScalarNumbers {
+        using Stored = StoredT; // the type of the values the formulas store as float32
+        using Ctx = BasicContext<Stored>;
+        using V = double;
+        using M = bool;
+        static double splat(double x) { return x; }
+        static double select(bool m, double a, double b) { return m ? a : b; }
+        // Without a branch: in "PWM" FM the period moves every frame and the side of the pulse
+        // with it, close to random from frame to frame.
+        static double minusWhere(bool m) { return double(1 - 2 * int32_t(m)); }
+        template <class A, class B> static double choose(bool m, A a, B b) { return m ? a() : b(); }
+        static double sign(double x) { return double(signOf(x)); }
+        static double abs(double x) { return std::fabs(x); }
+        static double round(double x) { return nearestWhole(x); }
+        static double stored(double x) { return double(Stored(x)); }
+        static bool bitSilent(const Ctx& c, const Instant&)
+        {
+            return c.BitCounter > c.BitSymbolCount;
+        }
+        static bool stopsAt(bool silent) { return silent; }
+        static int32_t symbol(const Ctx& c) { return symbolValue(c.BitSymbols[c.BitCounter - 1]); }
+        static double bitLevel(const Ctx& c, const Instant&)
+        {
+            return bitCodeLevel(symbol(c), c.Level1);
+        }
+        static bool bitIsOne(const Ctx& c, const Instant&) { return symbol(c) != 0; }
+        // "PWM" FM: the period follows F2, stored after each step.
+        static double periodStep(Ctx& c, const Instant&, double s2)
+        {
+            c.F1Period = Stored(double(c.F1Period) + c.Level2 * s2);
+            return double(c.F1Period);
+        }
+        static void checkZero(const Ctx&, double, bool&) { }
+        static void checkTrapeze(const Ctx&, double, bool&) { }
+        static void checkFmSign(const Ctx&, double, bool&) { }
+    };
+
     // The number types of a synthesis: where its formulas read a phase, store a value as
-    // float32 and round to an integer. One set of formulas (leftValueOf) serves all three:
+    // float32 and round to an integer. One set of formulas (leftValueOf, SynthFormulas.inc)
+    // serves them all, and the vector lanes' ExactLanes and PreciseLanes (SynthKernels.inc):
     // - ExactNumbers: the formulas as written (float32 steps, periods and shapes, libm's sin
     //   and pow, int32 rounding): the 16-bit buffer of the exact synthesis;
     // - ExactUnrounded: the same, stopping before the int32 rounding, so that another word
     //   length (or a dither) can round it;
     // - PreciseNumbers: double throughout, the phases taken from the frame's place in the
     //   cycle, the sines from a table; unrounded.
-    struct ExactNumbers {
-        using Stored = float;
+    struct ExactNumbers : ScalarNumbers<float> {
+        static constexpr bool sinesAhead = false;
         using Value = int32_t;
         static int32_t value(double x) { return int32Of(x); }
-        static int32_t whole(int32_t x) { return x; }
         static double pow7(double s) { return std::pow(s, 7.0); }
-        static double phase1(const Context& c, const Instant& t)
-        {
-            return c.PhaseStep1 * double(t.i);
-        }
+        static double phase1(const Ctx& c, const Instant& t) { return c.PhaseStep1 * double(t.i); }
         // PhaseStep1*(F1Period - i): the rising "Stairs" FM carrier runs backwards.
-        static double backwardPhase1(const Context& c, const Instant& t)
+        static double backwardPhase1(const Ctx& c, const Instant& t)
         {
             return c.PhaseStep1 * (double(c.F1Period) - double(t.i));
         }
-        static double cycles1(const Context& c, const Instant& t)
+        static double cycles1(const Ctx& c, const Instant& t)
         {
             return double(c.TriangleF) * double(t.i);
         }
-        static double sine1(const Context& c, const Instant& t) { return std::sin(phase1(c, t)); }
-        static double carrier(const Instant&, double phase) { return std::sin(phase); }
-        static int32_t remainder(const Instant& t, int32_t P) { return t.i % P; }
+        static double sine1(const Ctx& c, const Instant& t) { return std::sin(phase1(c, t)); }
+        template <class Phase> static double carrier(const Instant&, Phase phase)
+        {
+            return std::sin(phase());
+        }
+        static double remainder(const Ctx& c, const Instant& t)
+        {
+            return double(t.i % wholePeriod(c.F1Period));
+        }
+        static double remainderAt(const Ctx&, const Instant& t, double F)
+        {
+            return double(t.i % wholePeriod(F));
+        }
+        // Low in the first part of the pulse period: F*D/100 > m.
+        static bool pulseLowAt(const Ctx& c, double F, double m)
+        {
+            return F * double(c.DutyPercent) / 100.0 > m;
+        }
+        static bool pulseLow(const Ctx& c, double m)
+        {
+            return pulseLowAt(c, double(c.F1Period), m);
+        }
     };
     struct ExactUnrounded : ExactNumbers {
         using Value = double;
         static double value(double x) { return x; }
-        static double whole(int32_t x) { return double(x); }
     };
-    struct PreciseNumbers {
-        using Stored = double;
+    struct PreciseNumbers : ScalarNumbers<double> {
+        static constexpr bool sinesAhead = true;
         using Value = double;
-        using Ctx = BasicContext<double>;
         static double value(double x) { return x; }
-        static double whole(int32_t x) { return double(x); }
         // Within a few units in the last place of s^7, as pow is, at a fraction of its cost.
         static double pow7(double s)
         {
@@ -242,209 +329,81 @@ namespace {
         static double cycles1(const Ctx&, const Instant& t) { return t.cycles1; }
         static double sine1(const Ctx&, const Instant& t) { return t.s1; }
         // The engine takes the carrier's sines a block at a time, from fmCarrierPhase.
-        static double carrier(const Instant& t, double) { return t.carrier; }
+        template <class Phase> static double carrier(const Instant& t, Phase) { return t.carrier; }
         // i mod P: counted by the engine where the period stands still; else through a
         // double quotient, which pipelines where the integer division does not. For
         // 0 <= i < 2^31 and P >= 1 the exact quotient lies at least 1/P below the next
         // integer, farther than its rounding moves it, so truncating it gives the integer
         // quotient.
-        static int32_t remainder(const Instant& t, int32_t P)
+        static double remainderAt(const Ctx&, const Instant& t, double F)
         {
+            const int32_t P = wholePeriod(F);
             if (t.wholeRemainder >= 0)
-                return t.wholeRemainder;
+                return double(t.wholeRemainder);
             const int32_t q = int32_t(double(t.i) / double(P));
-            return t.i - q * P;
+            return double(t.i - q * P);
         }
+        static double remainder(const Ctx& c, const Instant& t)
+        {
+            return remainderAt(c, t, c.F1Period);
+        }
+        // F*D > 100*m: the exact synthesis's inequality with one rounding instead of two (and
+        // no division); unpredictable in "PWM" FM (minusWhere).
+        static bool pulseLowAt(const Ctx& c, double F, double m)
+        {
+            return __builtin_expect_with_probability(
+                F * double(c.DutyPercent) > 100.0 * m, true, 0.5);
+        }
+        static bool pulseLow(const Ctx& c, double m) { return pulseLowAt(c, c.F1Period, m); }
     };
 
-    // The waveforms whose FM carrier is a sine of fmCarrierPhase ("PWM" FM modulates its
-    // period instead).
-    constexpr bool hasFmCarrier(int wave)
+    // a < b ? a : b and a > b ? a : b, b where either is NaN: the clipping of formatValue.
+    inline double lesser(double a, double b)
     {
-        return isWaveform(wave) && dependsOnMode(wave) && wave != WavePwm;
+        return a < b ? a : b;
     }
-
-    // The phase of the FM carrier: PhaseStep1*i + Level2*s2, with the modulator to the 7th
-    // power for "Pw Sine" and the phase running backwards for the rising "Stairs".
-    template <int Wave, class Num>
-    inline double fmCarrierPhase(
-        const BasicContext<typename Num::Stored>& c, const Instant& t, double s2)
+    inline double greater(double a, double b)
     {
-        if constexpr (Wave == WavePwSine)
-            return Num::phase1(c, t) + c.Level2 * Num::pow7(s2);
-        else if constexpr (Wave == WaveStairsRising)
-            return Num::backwardPhase1(c, t) + c.Level2 * s2;
-        else
-            return Num::phase1(c, t) + c.Level2 * s2;
+        return a > b ? a : b;
     }
-
-    // A waveform that reaches the end of leftValue or leftLanes has no formula there.
-    template <int Wave> constexpr bool NoFormulaFor = false;
-
-    // Left value before clipping for waveform Wave in channel mode Mode (0 stands for a mode
-    // outside 1..6), in the numbers of Num. t.s1 and t.s2 are valid when needsS1/needsS2
-    // below say so.
-    //
-    // The vector engine computes the same formulas W frames at a time in leftLanes
-    // (SynthKernels.inc), and falls back to this function wherever it cannot prove its value
-    // exact. The two must change together, formula for formula (and the test reference in
-    // tests/synth/SynthReference.h with them): the engines are proven equal, not derived
-    // from one another.
-    //
-    // Noise draws: exactly two per left value whose formula contains the noise term, u1 first,
-    // whatever NoiseLevel is (so 0 draws zero-scaled noise). No draws where no formula runs:
-    // an unknown waveform, a mode outside 1..6 for a mode-dependent waveform, and the bit-code
-    // silence after the last bit (true silence).
-    //
-    // For the bit codes the caller has already advanced BitCounter to this sample's bit.
-    template <int Wave, int Mode, class Num, class Draws>
-    inline typename Num::Value leftValueOf(
-        BasicContext<typename Num::Stored>& c, Draws& random, const Instant& t)
+#if defined(__SSE2__)
+    // The same two values at once: minpd and maxpd compare exactly so.
+    inline __m128d lesser(__m128d a, __m128d b)
     {
-        using Stored = typename Num::Stored;
-        const double L1 = c.Level1;
-        const double L2 = c.Level2;
-        const double s1 = t.s1;
-        const double s2 = t.s2;
+        return _mm_min_pd(a, b);
+    }
+    inline __m128d greater(__m128d a, __m128d b)
+    {
+        return _mm_max_pd(a, b);
+    }
+#endif
 
-        if constexpr (!isWaveform(Wave) || (!isChannelMode(Mode) && dependsOnMode(Wave))) {
-            return 0;
-        } else if constexpr (Wave == WaveNoise) { // noise only, +1 offset, any mode
-            const double d = random.difference();
-            return Num::value(d * 20000.0 * c.NoiseLevel + 1.0);
-        } else if constexpr (isBitCode(Wave)) {
-            if (c.BitCounter > c.BitSymbolCount)
-                return 0;
-            const int32_t v = symbolValue(c.BitSymbols[c.BitCounter - 1]);
-            const double d = random.difference();
-            if constexpr (Wave == WaveBitCode) {
-                return Num::value(
-                    d * 20000.0 * c.NoiseLevel + double(FullScale - RampSpan * v) * L1);
-            } else {
-                const double N = d * c.NoiseLevel;
-                if (v == 0)
-                    return Num::value(K * (N + L1 * Num::sine1(c, t)));
-                return Num::value(K * (N + L2 * s2));
-            }
-        } else if constexpr (Wave == WavePwm && Mode == ModeFm) { // the period follows F2
-            c.F1Period = Stored(double(c.F1Period) + L2 * s2);
-            const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m = Num::remainder(t, P);
-            const int32_t sigma = pulseSign(c, m);
-            const double N = random.difference() * c.NoiseLevel;
-            return Num::value(double(sigma) * K * (N + L1));
-        } else if constexpr (Mode == ModeFm && Wave == WaveSquare) { // noise first: moves edges
-            const double N = random.difference() * c.NoiseLevel;
-            const double carrier = Num::carrier(t, fmCarrierPhase<Wave, Num>(c, t, s2));
-            return Num::whole(FullScale * sign(L1 * carrier + N));
-        } else if constexpr (Mode == ModeFm) {
-            // Sine FM; "Trapeze", "Triangle" and the falling "Stairs" use it unchanged, "Pw
-            // Sine" and the rising "Stairs" with their own carrier phase.
-            static_assert(hasFmCarrier(Wave));
-            const double N = random.difference() * c.NoiseLevel;
-            return Num::value(K * (N + L1 * Num::carrier(t, fmCarrierPhase<Wave, Num>(c, t, s2))));
-        } else if constexpr (Wave == WaveSine) {
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                return Num::value(K * (N + L1 * s1));
-            else if constexpr (Mode == ModeF1PlusF2)
-                return Num::value(K * (N + L1 * s1 + L2 * s2));
-            else if constexpr (Mode == ModeAm)
-                return Num::value(K * (L1 * s1 * (1.0 + L2 * s2) + N));
+    // Calls store.template operator()<Format, Scaled, Dithered>() for a buffer's format,
+    // whether its values are scaled (scale != 1) and whether they are dithered.
+    template <class Store>
+    inline void withFormat(SampleFormat format, bool scaled, bool dithered, Store&& store)
+    {
+        const auto options = [&]<SampleFormat Format>() {
+            if (dithered && scaled)
+                store.template operator()<Format, true, true>();
+            else if (dithered)
+                store.template operator()<Format, false, true>();
+            else if (scaled)
+                store.template operator()<Format, true, false>();
             else
-                return Num::value(K * (L1 * s1 * L2 * s2 + N));
-        } else if constexpr (Wave == WavePwSine) {
-            const double p = Num::pow7(s1);
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                return Num::value(K * (L1 * p + N));
-            else if constexpr (Mode == ModeF1PlusF2)
-                return Num::value(K * (L1 * p + L2 * s2 + N));
-            else if constexpr (Mode == ModeAm)
-                return Num::value(K * (L1 * p * (1.0 + L2 * s2) + N));
-            else
-                return Num::value(K * (L1 * p * L2 * s2 + N));
-        } else if constexpr (Wave == WaveSquare) {
-            const double sq = double(sign(s1)); // 0 exactly where s1 is 0
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                return Num::value(K * (sq * L1 + N));
-            else if constexpr (Mode == ModeF1PlusF2)
-                return Num::value(K * (sq * L1 + N + L2 * s2));
-            else if constexpr (Mode == ModeAm)
-                return Num::value(K * (sq * L1 * (1.0 + L2 * s2) + N));
-            else
-                return Num::value(K * (sq * L1 * L2 * s2 + N));
-        } else if constexpr (Wave == WaveTrapeze || Wave == WaveTriangle) {
-            Stored shape; // trapeze t or triangle tri, both stored as float32 when exact
-            if constexpr (Wave == WaveTrapeze) {
-                shape = Stored(3.0 * s1);
-                if (shape > Stored(1))
-                    shape = Stored(1);
-                else if (shape < Stored(-1))
-                    shape = Stored(-1);
-            } else {
-                const double x = Num::cycles1(c, t) - 25.0 / 100.0;
-                const double r = nearestWhole(x);
-                shape = Stored(4.0 * std::fabs(x - r) - 1.0);
-            }
-            const double t = double(shape);
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                return Num::value(K * (N + t * L1));
-            else if constexpr (Mode == ModeF1PlusF2)
-                return Num::value(K * (N + t * L1 + L2 * s2));
-            else if constexpr (Mode == ModeAm)
-                return Num::value(K * (t * L1 * (1.0 + L2 * s2) + N));
-            else
-                return Num::value(K * (t * L1 * L2 * s2 + N));
-        } else if constexpr (Wave == WavePwm) {
-            const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m = Num::remainder(t, P);
-            const double sigma = double(pulseSign(c, m));
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                return Num::value(sigma * K * (N + L1));
-            else if constexpr (Mode == ModeF1PlusF2)
-                return Num::value(sigma * K * (N + L1 + L2 * s2));
-            else if constexpr (Mode == ModeAm)
-                return Num::value(sigma * K * (L1 * (1.0 + L2 * s2) + N));
-            else
-                return Num::value(sigma * K * (N + L1 * L2 * s2));
-        } else if constexpr (Wave == WaveStairsFalling || Wave == WaveStairsRising) {
-            // The "Stairs" ramps, in sample units.
-            const int32_t P = wholePeriod(c.F1Period);
-            const int32_t m
-                = Num::remainder(t, P); // 0..P-1; 40000*m stays below 2^31 for F1 >= 20 Hz
-            const double F1P = double(c.F1Period);
-            const double slope = double(RampSpan * m) / F1P; // (40000*m)/F1Period
-            const double N = random.difference() * c.NoiseLevel;
-            if constexpr (Wave == WaveStairsFalling) {
-                const double ramp7 = 20000.0 - slope;
-                if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                    return Num::value(L1 * ramp7 + K * N);
-                else if constexpr (Mode == ModeF1PlusF2)
-                    return Num::value(L1 * ramp7 + K * N + K * L2 * s2);
-                else if constexpr (Mode == ModeAm)
-                    return Num::value(20000.0 - L1 * slope * (1.0 + L2 * s2) + K * N);
-                else
-                    return Num::value(-40000.0 * (L1 * L2 * s2 * double(m) / F1P + N));
-            } else {
-                const double ramp10 = slope - 20000.0;
-                if constexpr (Mode == ModeF1Both || Mode == ModeStereo)
-                    return Num::value(L1 * ramp10 + K * N);
-                else if constexpr (Mode == ModeF1PlusF2)
-                    return Num::value(L1 * ramp10 + K * N + K * L2 * s2);
-                else if constexpr (Mode == ModeAm)
-                    return Num::value(-20000.0 + L1 * slope * (1.0 + L2 * s2) + K * N);
-                else
-                    return Num::value(-40000.0 * (N - L1 * L2 * s2 * double(m) / F1P));
-            }
-        } else {
-            static_assert(NoFormulaFor<Wave>, "a waveform without its formula in leftValueOf");
-            return 0;
+                store.template operator()<Format, false, false>();
+        };
+        switch (format) {
+        case SampleFormat::S16:
+            return options.template operator()<SampleFormat::S16>();
+        case SampleFormat::S24:
+            return options.template operator()<SampleFormat::S24>();
+        case SampleFormat::F32:
+            return options.template operator()<SampleFormat::F32>();
         }
     }
+
+#include "SynthFormulas.inc"
 
     // The exact 16-bit synthesis's left value, as both of its engines take it.
     template <int Wave, int Mode, class Draws>
@@ -455,27 +414,6 @@ namespace {
         t.s1 = s1;
         t.s2 = s2;
         return leftValueOf<Wave, Mode, ExactNumbers>(c, random, t);
-    }
-
-    // Which sines a (waveform, mode) pair needs, so the loop computes no unused sine.
-    // The right channel needs s1 in mode 1 and s2 in every other mode.
-    //
-    // The vector engine asks vectorNeedsS1 (SynthKernels.inc), which differs in one place:
-    // "Bit Two-Tone Code" sends sin(PhaseStep1*i) for its 0 bits. The scalar loop takes
-    // that sine inside leftValue, only for the frames of 0 bits; the vector loops take
-    // every sine before the formulas (a call of the vector sine clobbers every vector
-    // register) and pick per lane, so they need s1 for every frame.
-    template <int Wave, int Mode> constexpr bool needsS1()
-    {
-        if (Mode == ModeF1Both)
-            return true;
-        return isChannelMode(Mode) && Mode != ModeFm
-            && (Wave == WaveSine || Wave == WavePwSine || Wave == WaveSquare
-                || Wave == WaveTrapeze);
-    }
-    template <int Wave, int Mode> constexpr bool needsS2()
-    {
-        return Mode != ModeF1Both || Wave == WaveBitTwoTone;
     }
 
 } // namespace

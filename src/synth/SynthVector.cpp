@@ -72,10 +72,10 @@ namespace synthvector {
         // Per-call values of the vector loops, exact and precise.
         struct Setup {
             const Context* c = nullptr; // exact: for the scalar fallback
-            double L1 = 0.0, L2 = 0.0, NL = 0.0;
-            double PS1 = 0.0, PS2 = 0.0; // the float32 phase steps, promoted
-            double F1P = 0.0; // F1Period, promoted
-            double TriF = 0.0; // the triangle's cycles per index, promoted
+            double Level1 = 0.0, Level2 = 0.0, NoiseLevel = 0.0;
+            double PhaseStep1 = 0.0, PhaseStep2 = 0.0; // the float32 phase steps, promoted
+            double F1Period = 0.0; // promoted
+            double TriangleF = 0.0; // the triangle's cycles per index, promoted
             double Pd = 1.0; // the whole period P (PWM and the ramps), as double
             double pulseThreshold = 0.0; // exact: F1Period*D/100, PWM is low where it exceeds m
             double pulseProduct = 0.0; // precise: F1Period*D, PWM is low where it exceeds 100*m
@@ -90,12 +90,20 @@ namespace synthvector {
             double halfMinusBound = 0.5; // 0.5 - bounds.value
         };
 
-        // The scalar value of one left sample, as the scalar loop computes it.
-        template <int Wave, int Mode> int16_t exactLeft(const Setup& s, int32_t k, double d)
+        // The scalar value of one left sample, as the scalar loop computes it. "PWM" FM takes
+        // the frame's period F, which the vector loop has taken already: its left value is the
+        // pulse of mode 1 at that period.
+        template <int Wave, int Mode>
+        int16_t exactLeft(const Setup& s, int32_t k, double d, double F = 0.0)
         {
             Context c = *s.c;
             const int32_t i = 2 * k;
             const double di = double(i);
+            TakenDraws draws { d };
+            if constexpr (Wave == WavePwm && Mode == ModeFm) {
+                c.F1Period = float(F);
+                return clip(leftValue<WavePwm, ModeF1Both>(c, draws, i, 0.0, 0.0));
+            }
             if constexpr (isBitCode(Wave))
                 c.BitCounter = k / s.bitFrames + 1;
             double s1 = 0.0;
@@ -104,17 +112,14 @@ namespace synthvector {
                 s1 = std::sin(c.PhaseStep1 * di);
             if constexpr (needsS2<Wave, Mode>())
                 s2 = std::sin(c.PhaseStep2 * di);
-            TakenDraws draws { d };
             return clip(leftValue<Wave, Mode>(c, draws, i, s1, s2));
         }
 
         template <int Mode> int16_t exactRight(const Setup& s, int32_t k)
         {
-            const double di = double(2 * k);
-            if constexpr (Mode == ModeF1Both)
-                return clip(int32Of(std::sin(s.c->PhaseStep1 * di) * 20000.0 * s.c->Level1));
-            else
-                return clip(int32Of(std::sin(s.c->PhaseStep2 * di) * 20000.0 * s.c->Level2));
+            const Context& c = *s.c;
+            const double step = rightIsF1(Mode) ? c.PhaseStep1 : c.PhaseStep2;
+            return clip(int32Of(rightValueOf<Mode>(c, std::sin(step * double(2 * k)))));
         }
 
         // Per-frame bit data of frames k0 .. k0+taken-1 (all within the bits): "Bit Code" its
@@ -151,18 +156,6 @@ namespace synthvector {
             c.F1Period = float(y);
             wholePeriod(c.F1Period); // its range error, where the scalar loop raises it
             return c.F1Period;
-        }
-
-        // The left value of "PWM" FM at frame k once its period F is known.
-        int16_t exactPwmFmLeft(const Setup& s, int32_t k, double d, float F)
-        {
-            const int32_t i = 2 * k;
-            const int32_t P = wholePeriod(F);
-            const int32_t m = i % P;
-            const int32_t sigma
-                = double(F) * double(s.c->DutyPercent) / 100.0 > double(m) ? -1 : +1;
-            const double N = d * s.c->NoiseLevel;
-            return clip(int32Of(double(sigma) * 20000.0 * (N + s.c->Level1)));
         }
 
         std::mt19937_64& engineOf(UniformSource& random)
@@ -247,7 +240,7 @@ namespace synthvector {
                 const int64_t bits = int64_t(c.BitSymbolCount) * int64_t(s.bitFrames);
                 s.activeFrames = int32_t(std::min<int64_t>(frames, bits));
                 for (int32_t v = 0; v < 10; ++v)
-                    s.bitAmplitude[std::size_t(v)] = double(FullScale - RampSpan * v) * c.Level1;
+                    s.bitAmplitude[std::size_t(v)] = bitCodeLevel(v, c.Level1);
             }
             s.activeIndexEnd = 2.0 * double(s.activeFrames);
         }
@@ -255,10 +248,10 @@ namespace synthvector {
         Setup preciseSetup(const synthdetail::BasicContext<double>& c, int32_t frames, int wave)
         {
             Setup s;
-            s.L1 = c.Level1;
-            s.L2 = c.Level2;
-            s.NL = c.NoiseLevel;
-            s.F1P = c.F1Period;
+            s.Level1 = c.Level1;
+            s.Level2 = c.Level2;
+            s.NoiseLevel = c.NoiseLevel;
+            s.F1Period = c.F1Period;
             if (usesWholePeriod(wave))
                 s.Pd = double(wholePeriod(c.F1Period));
             s.pulseProduct = c.F1Period * double(c.DutyPercent);
@@ -371,13 +364,13 @@ namespace synthvector {
         const int32_t frames = filledFrames(sampleRate);
         Setup s;
         s.c = &c;
-        s.L1 = c.Level1;
-        s.L2 = c.Level2;
-        s.NL = c.NoiseLevel;
-        s.PS1 = c.PhaseStep1;
-        s.PS2 = c.PhaseStep2;
-        s.F1P = double(c.F1Period);
-        s.TriF = double(c.TriangleF);
+        s.Level1 = c.Level1;
+        s.Level2 = c.Level2;
+        s.NoiseLevel = c.NoiseLevel;
+        s.PhaseStep1 = c.PhaseStep1;
+        s.PhaseStep2 = c.PhaseStep2;
+        s.F1Period = double(c.F1Period);
+        s.TriangleF = double(c.TriangleF);
         if (usesWholePeriod(wave))
             s.Pd = double(wholePeriod(c.F1Period));
         s.pulseThreshold = double(c.F1Period) * double(c.DutyPercent) / 100.0;

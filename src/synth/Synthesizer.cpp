@@ -21,8 +21,6 @@ namespace {
     template <int Wave, int Mode>
     void fillFrames(Context& c, UniformSource& random, int32_t sampleRate, int16_t* samples)
     {
-        const double L1 = c.Level1;
-        const double L2 = c.Level2;
         const int32_t last = 2 * filledFrames(sampleRate) - 2; // taken once, before the first step
         LiveDraws draws { random };
         for (int32_t i = 0; i <= last; i += 2) {
@@ -40,13 +38,7 @@ namespace {
 
             samples[i] = clip(leftValue<Wave, Mode>(c, draws, i, s1, s2));
 
-            // The right channel is always the clean sine at the same instant.
-            int32_t right;
-            if constexpr (Mode == ModeF1Both)
-                right = int32Of(s1 * 20000.0 * L1);
-            else
-                right = int32Of(s2 * 20000.0 * L2);
-            samples[i + 1] = clip(right);
+            samples[i + 1] = clip(int32Of(rightValueOf<Mode>(c, rightSineOf<Mode>(s1, s2))));
         }
     }
 
