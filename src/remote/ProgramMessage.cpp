@@ -161,6 +161,9 @@ bool ProgramMessage::readParameters(ProgramUnit& unit, ScpiError& error)
         if (isDigit(c) || c == '+' || c == '-' || c == '.') {
             if (!readNumber(p, error))
                 return false;
+        } else if (c == '#') {
+            if (!readNonDecimal(p, error))
+                return false;
         } else if (isAlpha(c)) {
             p.kind = ParameterKind::Characters;
             const std::size_t start = m_pos;
@@ -276,6 +279,66 @@ bool ProgramMessage::readNumber(Parameter& p, ScpiError& error)
     } else {
         m_pos = beforeBlanks;
     }
+    return true;
+}
+
+bool ProgramMessage::readNonDecimal(Parameter& p, ScpiError& error)
+{
+    // #H, #Q and #B: a whole number in base 16, 8 or 2, with no sign, point or suffix.
+    p.kind = ParameterKind::Number;
+    const std::size_t start = m_pos;
+    ++m_pos;
+    if (atEnd()) {
+        error = scpiError(ErrorCode::Syntax);
+        return false;
+    }
+    int base = 0;
+    switch (peek()) {
+    case 'H':
+    case 'h':
+        base = 16;
+        break;
+    case 'Q':
+    case 'q':
+        base = 8;
+        break;
+    case 'B':
+    case 'b':
+        base = 2;
+        break;
+    default:
+        // Block data (#0, #<digits>) is nothing any command takes.
+        error = scpiError(ErrorCode::Syntax);
+        return false;
+    }
+    ++m_pos;
+    // Doubles hold every whole number to 2^53 exactly; beyond, the value only grows, and the
+    // line's bound keeps the digits few enough that it stays finite or becomes infinity.
+    double value = 0.0;
+    std::size_t digits = 0;
+    while (!atEnd() && isMnemonicChar(peek())) {
+        const char c = peek();
+        int digit = 99;
+        if (isDigit(c))
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        if (digit >= base) {
+            error = scpiError(ErrorCode::InvalidCharacterInNumber);
+            return false;
+        }
+        value = value * base + digit;
+        ++digits;
+        ++m_pos;
+    }
+    if (digits == 0) {
+        error = scpiError(ErrorCode::Syntax);
+        return false;
+    }
+    p.number = value;
+    p.text = m_text.substr(start, m_pos - start);
     return true;
 }
 

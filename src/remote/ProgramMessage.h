@@ -2,7 +2,8 @@
 
 // Reads one program message (a line) unit by unit, by the syntax of IEEE 488.2: headers
 // (common "*IDN?" or compound "[:]NODE[n]:NODE[n]...[?]"), then parameters separated by
-// commas: decimal numbers with an optional unit suffix, character data (mnemonics such as
+// commas: decimal numbers with an optional unit suffix, whole numbers in hexadecimal,
+// octal or binary (#HFF, #Q17, #B101), character data (mnemonics such as
 // MIN or SIN) and quoted strings. Nothing is copied but the text of a string; the views
 // point into the message. Bounded: a header has at most MaxHeaderNodes nodes and a unit at
 // most MaxParameters parameters, and every byte is looked at a bounded number of times.
@@ -73,6 +74,7 @@ private:
     bool readHeader(Header& header, ScpiError& error);
     bool readParameters(ProgramUnit& unit, ScpiError& error);
     bool readNumber(Parameter& parameter, ScpiError& error);
+    bool readNonDecimal(Parameter& parameter, ScpiError& error);
     bool readString(Parameter& parameter, ScpiError& error);
     void skipBlanks();
     bool atEnd() const { return m_pos >= m_text.size(); }

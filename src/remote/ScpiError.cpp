@@ -23,6 +23,8 @@ std::string_view standardErrorText(int16_t code)
         return "Undefined header";
     case ErrorCode::HeaderSuffixOutOfRange:
         return "Header suffix out of range";
+    case ErrorCode::InvalidCharacterInNumber:
+        return "Invalid character in number";
     case ErrorCode::ExponentTooLarge:
         return "Exponent too large";
     case ErrorCode::InvalidSuffix:
@@ -39,6 +41,8 @@ std::string_view standardErrorText(int16_t code)
         return "Data out of range";
     case ErrorCode::IllegalParameterValue:
         return "Illegal parameter value";
+    case ErrorCode::OutOfMemory:
+        return "Out of memory";
     case ErrorCode::QueueOverflow:
         return "Queue overflow";
     case ErrorCode::InputBufferOverrun:

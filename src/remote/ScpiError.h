@@ -22,6 +22,7 @@ namespace ErrorCode {
     inline constexpr int16_t MissingParameter = -109;
     inline constexpr int16_t UndefinedHeader = -113;
     inline constexpr int16_t HeaderSuffixOutOfRange = -114;
+    inline constexpr int16_t InvalidCharacterInNumber = -121;
     inline constexpr int16_t ExponentTooLarge = -123;
     inline constexpr int16_t InvalidSuffix = -131;
     inline constexpr int16_t SuffixNotAllowed = -138;
@@ -31,6 +32,7 @@ namespace ErrorCode {
     inline constexpr int16_t SettingsConflict = -221;
     inline constexpr int16_t DataOutOfRange = -222;
     inline constexpr int16_t IllegalParameterValue = -224;
+    inline constexpr int16_t OutOfMemory = -225;
     // Device-specific errors (-3xx).
     inline constexpr int16_t QueueOverflow = -350;
     inline constexpr int16_t InputBufferOverrun = -363;

@@ -154,6 +154,25 @@ namespace {
         return std::string(buffer, ec == std::errc() ? end : buffer);
     }
 
+    // The shortest text of `stored` x `scale` that the bit-code rules store as `stored` again
+    // (they divide by `scale`): 20 us is stored as a float a little below 20e-6, which read
+    // back exactly would fall below the 20 us the rules take.
+    std::string storedText(float stored, double scale)
+    {
+        for (int decimals = 0; decimals <= 12; ++decimals) {
+            char buffer[64];
+            const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer,
+                double(stored) * scale, std::chars_format::fixed, decimals);
+            if (ec != std::errc())
+                break;
+            double read = 0.0;
+            std::from_chars(buffer, end, read);
+            if (float(read / scale) == stored)
+                return std::string(buffer, end);
+        }
+        return exactText(double(stored) * scale);
+    }
+
     // String response data: in double quotes, a quote doubled; a byte that could break
     // the line shows as '?'.
     std::string quoted(std::string_view text)
@@ -382,7 +401,17 @@ bool ScpiInterpreter::runCommon(const ProgramUnit& unit)
 
 void ScpiInterpreter::answer(std::string_view text)
 {
-    if (!m_response->empty())
+    // Checked before it grows: one line of queries could otherwise build an answer of
+    // hundreds of megabytes before anything looked at it.
+    const size_t separator = m_response->empty() ? 0 : 1;
+    if (m_response->size() + separator + text.size() > MaxAnswerBytes) {
+        m_response->clear();
+        fail(ErrorCode::OutOfMemory,
+            "the line's answer would pass " + std::to_string(MaxAnswerBytes) + " bytes");
+        m_stop = true; // what follows in the line would answer into nothing
+        return;
+    }
+    if (separator != 0)
         *m_response += ';';
     *m_response += text;
 }
@@ -537,8 +566,10 @@ std::optional<bool> ScpiInterpreter::booleanOf(const Parameter& p)
     } else if (!p.suffix.empty()) {
         fail(ErrorCode::SuffixNotAllowed);
         return std::nullopt;
-    } else if (p.number == 0.0 || p.number == 1.0) {
-        return p.number == 1.0;
+    } else {
+        // As the standard reads a number for a boolean: rounded to a whole number, anything
+        // but 0 is ON (0.4 is OFF, -1 and 2 are ON).
+        return std::nearbyint(p.number) != 0.0;
     }
     fail(ErrorCode::IllegalParameterValue);
     return std::nullopt;
@@ -1022,8 +1053,8 @@ void ScpiInterpreter::applyBitCode(int field, const std::string& text)
     const Module1& current = m_model.bitCode();
     BitCodeTexts texts;
     texts.Text1 = current.BitCode;
-    texts.Text2 = exactText(double(current.RepetitiveTime) * 1000.0);
-    texts.Text3 = exactText(double(current.BitLength) * 1000000.0);
+    texts.Text2 = storedText(current.RepetitiveTime, 1000.0);
+    texts.Text3 = storedText(current.BitLength, 1000000.0);
     if (field == PatternField)
         texts.Text1 = text;
     else if (field == RepetitionField)

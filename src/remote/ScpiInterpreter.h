@@ -49,6 +49,10 @@ namespace StatusByte {
 inline constexpr std::string_view IdnMaker = "Korvane";
 inline constexpr std::string_view IdnModel = "Vellox";
 
+// The longest answer one line may have, its line feed not counted. A query that would pass
+// it empties the line's answer, queues -225 and ends the line there.
+inline constexpr std::size_t MaxAnswerBytes = 1024 * 1024;
+
 class ScpiInterpreter {
 public:
     explicit ScpiInterpreter(InstrumentModel& model);

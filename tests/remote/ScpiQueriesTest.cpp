@@ -327,6 +327,29 @@ TEST(ScpiLongLines, RefusedWholeAtTheLimit)
             "-363,\"Input buffer overrun\"", "-363,\"Input buffer overrun\"" }));
 }
 
+TEST(ScpiLongLines, AnswerCappedAsItGrows)
+{
+    // A long pattern answered over and over: 26 answers of 40002 bytes fit into the cap, the
+    // 27th would pass it; one line of them would otherwise answer 400 MB.
+    RemoteSession session;
+    const std::string pattern(40000, '1');
+    session.run({ "BITC:BLEN 20 US;PER 1", "BITC '" + pattern + "'" });
+    ASSERT_TRUE(session.drainErrors().empty());
+    std::string fits = "BITC?";
+    for (int i = 1; i < 26; ++i)
+        fits += ";BITC?";
+    EXPECT_EQ(session.scpi.execute(fits).size(), 26 * 40002 + 25 + 1);
+    EXPECT_TRUE(session.drainErrors().empty());
+
+    std::string flood = "FREQ 700;BITC?";
+    while (flood.size() + 6 + 9 <= MaxLineBytes)
+        flood += ";BITC?";
+    EXPECT_EQ(session.scpi.execute(flood + ";FREQ 800"), "");
+    EXPECT_EQ(session.drainErrorCodes(), (std::vector<int> { -225 }));
+    EXPECT_EQ(session.model.frequency(Tone::F1), 700); // the line ends where the cap is met
+    EXPECT_EQ(session.scpi.execute("FREQ?"), "700\n"); // and the session goes on
+}
+
 // The exact lines pymeasure 0.9's Agilent33500 driver writes for shape, frequency,
 // amplitude, output and square_dutycycle, with PyVISA's "\r\n", through the splitter as a
 // server takes them; its readings cast the answers with float() or compare them as text.

@@ -154,7 +154,9 @@ TEST(ScpiSettings, SyntaxErrors)
         { "*", { -102 }, {} },
         { "*1", { -102 }, {} },
         { "1FREQ 1000", { -102 }, {} },
-        { "FREQ #H3E8", { -102 }, {} },
+        { "FREQ #3E8", { -102 }, {} }, // block data, which no command takes
+        { "FREQ #H3E8.5", { -102 }, {} },
+        { "FREQ #H3E8", {}, [](InstrumentSettings& s) { s.frequency1 = 1000; } },
     });
 }
 
@@ -410,8 +412,17 @@ TEST(ScpiSettings, OutputModeNoiseSweepRate)
         { "OUTP 1", {}, on },
         { "output1:state on", {}, on },
         { "OUTP ON;OUTP OFF", {}, {} },
-        { "OUTP 2", { -224 }, {} },
-        { "OUTP 0.5", { -224 }, {} },
+        { "OUTP 2", {}, on }, // a number is rounded: anything but 0 is ON
+        { "OUTP -1", {}, on },
+        { "OUTP 0.4", {}, {} },
+        { "OUTP 0.5", {}, {} }, // halves to even
+        { "OUTP #H1", {}, on },
+        { "OUTP #B0", {}, {} },
+        { "OUTP #Q17;OUTP #HfF", {}, on },
+        { "OUTP #B102", { -121 }, {} },
+        { "OUTP #HG", { -121 }, {} },
+        { "OUTP #H", { -102 }, {} },
+        { "OUTP #5", { -102 }, {} },
         { "OUTP 1 V", { -138 }, {} },
         { "OUTP YES", { -224 }, {} },
         { "OUTP2 ON", { -114 }, {} },
@@ -438,6 +449,7 @@ TEST(ScpiSettings, OutputModeNoiseSweepRate)
         { "SRAT 48000", {}, rate(48000) },
         { "SRAT 44.1 KHZ", {}, rate(44100) },
         { "SRAT 192000", {}, rate(192000) },
+        { "SRAT #HBB80", {}, rate(48000) },
         { "SRAT MIN", {}, rate(PlayableRates.front()) },
         { "SRAT MAX", {}, rate(PlayableRates.back()) },
         { "SRAT 50000", { -224 }, {} },
@@ -483,6 +495,17 @@ TEST(ScpiSettings, BitCodeThroughTheDialogsRules)
         { "BITC 0011", {}, pattern("0011") }, // the digits as sent, leading zeros kept
         { "BITC:BLEN 20 US", {},
             [](InstrumentSettings& s) { s.bitCode.BitLength = float(20 / 1000000.0); } },
+        // The lowest length stays usable: a pattern after it is checked against it as stored.
+        { "BITC:BLEN 0.00002;DATA '0101'", {},
+            [](InstrumentSettings& s) {
+                s.bitCode.BitLength = float(20 / 1000000.0);
+                s.bitCode.BitCode = "0101";
+            } },
+        { "BITC:BLEN 20 US;PER MIN", {},
+            [](InstrumentSettings& s) {
+                s.bitCode.BitLength = float(20 / 1000000.0);
+                s.bitCode.RepetitiveTime = float(1 / 1000.0);
+            } },
         { "BITC:BLEN 0.5 MS", {},
             [](InstrumentSettings& s) { s.bitCode.BitLength = float(500 / 1000000.0); } },
         { "BITC:PER 0.5", {},
