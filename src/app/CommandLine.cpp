@@ -2,6 +2,7 @@
 
 #include "GeneratorState.h"
 #include "OutputSettings.h"
+#include "RemoteServer.h"
 #include "Render.h"
 #include "SdlSoundBackend.h"
 #include "SynthTypes.h"
@@ -76,6 +77,9 @@ namespace {
             "Answer SCPI commands (remote control, as bench instruments do) at PORT, on "
             "127.0.0.1 unless an ADDRESS is given (5025 is the instruments' custom); with the "
             "window or --play." },
+        { "remote-allow", "ADDR[/BITS],...",
+            "Let only these addresses or networks connect to the remote control (this "
+            "machine always may), as 192.168.1.20,10.0.0.0/8 or fd00::/8." },
         { "list-devices", "",
             "Print the playback devices, one per line (the name, a tab, the rate it runs at), "
             "and exit." },
@@ -261,6 +265,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 "remote", QStringLiteral("[ADDRESS:]PORT with a port of 1 to 65535"), text));
         o.remote = text.toStdString();
     }
+    if (parser.isSet(QStringLiteral("remote-allow"))) {
+        const QString text = parser.value(QStringLiteral("remote-allow"));
+        if (!RemoteServer::parseAllowList(text.toStdString()))
+            return fail(takesError("remote-allow",
+                QStringLiteral("ADDRESS[/BITS],... (IPv4 or IPv6 addresses or networks)"), text));
+        o.remoteAllow = text.toStdString();
+    }
     if (parser.isSet(QStringLiteral("waveform"))) {
         const QString text = parser.value(QStringLiteral("waveform"));
         o.waveform = named(text, WaveformFlags);
@@ -313,8 +324,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         return fail(QStringLiteral("%1: --render, --play and --list-devices exclude each other")
                         .arg(QLatin1String(ProgramName))
                         .toStdString());
-    if (o.remote && (render || list))
-        return fail(QStringLiteral("%1: --remote goes with the window or --play")
+    if ((o.remote || o.remoteAllow) && (render || list))
+        return fail(QStringLiteral("%1: --remote and --remote-allow go with the window or --play")
                         .arg(QLatin1String(ProgramName))
                         .toStdString());
     if (parser.isSet(QStringLiteral("seconds"))) {

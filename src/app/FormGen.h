@@ -85,6 +85,9 @@ public:
     // the reason it cannot listen. Without it the dialog's remote control does nothing.
     using RemoteSwitch = std::function<std::string(bool on, const std::string& address)>;
     void setRemoteSwitch(RemoteSwitch remoteSwitch) { m_remoteSwitch = std::move(remoteSwitch); }
+    // While the remote control listens where other machines reach it (`where`, "" when it
+    // does not), the title says so: anyone on the network can play through the sound card.
+    void showRemoteExposure(const std::string& where);
 
     // Sets the generator from the command line, through the setters every face uses; the
     // controls show the result. No sound starts (but with `start`) and the bit-code dialog

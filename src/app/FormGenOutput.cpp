@@ -112,4 +112,13 @@ void FormGen::showOutputSettings()
         applyOutputSettings(userChanges(opened, dialog.settings(), outputSettings()));
 }
 
+void FormGen::showRemoteExposure(const std::string& where)
+{
+    const QString title = QString::fromLatin1(WindowTitle);
+    setWindowTitle(where.empty()
+            ? title
+            : title + QStringLiteral(" - remote control open to the network at ")
+                + QString::fromStdString(where));
+}
+
 } // namespace vellox

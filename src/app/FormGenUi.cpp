@@ -244,7 +244,7 @@ namespace {
 void FormGenUi::setupUi(QWidget* FormGen)
 {
     FormGen->setObjectName(QStringLiteral("FormGen"));
-    FormGen->setWindowTitle(QStringLiteral(" Korvane  Vellox"));
+    FormGen->setWindowTitle(QString::fromLatin1(WindowTitle));
     FormGen->setWindowIcon(programIcon());
     FormGen->setFixedSize(ClientWidth, ClientHeight);
     FormGen->setAutoFillBackground(true);

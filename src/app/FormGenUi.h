@@ -21,6 +21,9 @@ class QWidget;
 
 namespace vellox {
 
+// The window's caption.
+inline constexpr const char* WindowTitle = " Korvane  Vellox";
+
 class PictureBox;
 class UpDown;
 

@@ -52,12 +52,14 @@ namespace {
 
 } // namespace
 
-std::string playWithoutWindow(
-    Generator& generator, std::optional<double> seconds, const std::string& remoteAddress)
+std::string playWithoutWindow(Generator& generator, std::optional<double> seconds,
+    const std::string& remoteAddress, const std::string& remoteAllow)
 {
     const InterruptWatch watch;
     GeneratorInstrument instrument(generator);
     RemoteServer server(instrument);
+    if (const std::string trouble = server.setAllowed(remoteAllow); !trouble.empty())
+        return "--remote-allow: " + trouble;
     if (!remoteAddress.empty()) {
         if (const std::string trouble = server.listen(remoteAddress); !trouble.empty())
             return "the remote control cannot listen on " + remoteAddress + ": " + trouble;

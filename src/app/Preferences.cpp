@@ -2,8 +2,11 @@
 
 #include "SdlSoundBackend.h"
 
+#include <QHostAddress>
 #include <QSettings>
 #include <QString>
+
+#include <cstdio>
 
 namespace vellox {
 
@@ -87,10 +90,21 @@ std::optional<OutputSettings> rememberedOutputSettings()
         any = true;
         o.remoteOn = settings.value(RemoteOnKey).toBool();
         const std::string address = settings.value(RemoteAddressKey).toString().toStdString();
-        if (parseRemoteAddress(address))
+        const auto parsed = parseRemoteAddress(address);
+        if (parsed)
             o.remoteAddress = address;
         else
             o.remoteOn = false;
+        // Open to the network is a choice for the session it was made in: the next start
+        // does not expose the sound card again without being asked.
+        if (o.remoteOn && !QHostAddress(QString::fromStdString(parsed->host)).isLoopback()) {
+            o.remoteOn = false;
+            std::fprintf(stderr,
+                "vellox: the remote control was open to the network at %s when the program "
+                "last ran; it stays closed until asked for again (Output settings or "
+                "--remote)\n",
+                address.c_str());
+        }
     }
     return any ? std::optional<OutputSettings>(o) : std::nullopt;
 }

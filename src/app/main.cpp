@@ -113,8 +113,8 @@ int playWithoutWindow(int argc, char* argv[], const LaunchOptions& options)
     // The command line's settings (its latency among them) through the generator's setters,
     // as the window takes them.
     printMessages(vellox::applyLaunchOptions(generator, options, vellox::ChangeFrom::Settings));
-    const std::string error = vellox::playWithoutWindow(
-        generator, options.seconds, options.remote.value_or(std::string()));
+    const std::string error = vellox::playWithoutWindow(generator, options.seconds,
+        options.remote.value_or(std::string()), options.remoteAllow.value_or(std::string()));
     if (!error.empty()) {
         printError(error);
         return 1;
@@ -143,6 +143,10 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
         // The remote control changes the window's generator; the controls follow.
         vellox::GeneratorInstrument instrument(window.generator());
         vellox::RemoteServer server(instrument);
+        if (options.remoteAllow)
+            server.setAllowed(*options.remoteAllow); // checked with the command line
+        QObject::connect(&server, &vellox::RemoteServer::exposureChanged, &window,
+            [&window](const std::string& where) { window.showRemoteExposure(where); });
         window.setRemoteSwitch([&server](bool on, const std::string& address) {
             if (!on) {
                 server.close();

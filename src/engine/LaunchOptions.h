@@ -42,6 +42,7 @@ struct LaunchOptions {
     std::optional<int> fadeMs; // the click-free transition; 0 = abrupt
     std::optional<int> latencyMs; // what the sound server holds ahead
     std::optional<std::string> remote; // the remote control's "[ADDRESS:]PORT"
+    std::optional<std::string> remoteAllow; // who may connect: "ADDR[/BITS],..."
     bool start = false; // the window starts playing at once
     std::optional<std::string> device; // a playback device's name; "" = the default
 

@@ -48,4 +48,54 @@ void LineSplitter::feed(std::string_view bytes, std::vector<SplitLine>& lines)
     }
 }
 
+namespace {
+    bool sameLetters(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+            if (lower(a[i]) != lower(b[i]))
+                return false;
+        }
+        return true;
+    }
+
+    // What a browser sends with every request; none is a node of the command tree, and a
+    // header of the tree is never followed by a blank after its colon.
+    constexpr std::string_view BrowserHeaders[] = { "host", "origin", "referer", "user-agent",
+        "accept", "accept-encoding", "accept-language", "content-type", "content-length",
+        "connection", "cookie", "upgrade", "cache-control", "pragma", "transfer-encoding",
+        "sec-fetch-mode", "sec-fetch-site", "sec-fetch-dest" };
+} // namespace
+
+bool looksLikeHttp(std::string_view line)
+{
+    // METHOD SP target SP HTTP/digit
+    std::size_t method = 0;
+    while (method < line.size() && line[method] >= 'A' && line[method] <= 'Z')
+        ++method;
+    if (method > 0 && method < line.size() && line[method] == ' ') {
+        const std::size_t targetEnd = line.find(' ', method + 1);
+        if (targetEnd != std::string_view::npos && targetEnd > method + 1) {
+            const std::string_view version = line.substr(targetEnd + 1);
+            if (version.size() > 5 && version.substr(0, 5) == "HTTP/" && version[5] >= '0'
+                && version[5] <= '9')
+                return true;
+        }
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return false;
+    const bool valueFollows
+        = colon + 1 == line.size() || line[colon + 1] == ' ' || line[colon + 1] == '\t';
+    if (!valueFollows)
+        return false;
+    const std::string_view name = line.substr(0, colon);
+    for (const std::string_view header : BrowserHeaders)
+        if (sameLetters(name, header))
+            return true;
+    return false;
+}
+
 } // namespace vellox::remote

@@ -44,4 +44,10 @@ private:
     bool m_discarding = false;
 };
 
+// Whether a line is HTTP rather than SCPI: a request line ("POST / HTTP/1.1") or one of the
+// headers a browser sends ("Host: ...", "Origin: ..."). A web page may send a "simple"
+// cross-origin POST to any port without asking first; its body would otherwise run as
+// commands, so a connection that speaks HTTP is closed before anything it sent runs.
+bool looksLikeHttp(std::string_view line);
+
 } // namespace vellox::remote

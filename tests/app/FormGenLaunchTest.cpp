@@ -415,9 +415,18 @@ private slots:
         output.sampleRate = 96000;
         output.latencyMs = 120;
         output.remoteOn = true;
+        for (const char* loopback : { "6000", "127.0.0.1:6000", "::1:6000" }) {
+            output.remoteAddress = loopback;
+            rememberOutputSettings(output);
+            QCOMPARE(rememberedOutputSettings(), std::optional<OutputSettings>(output));
+        }
+        // Open to the network is not opened again at the next start without being asked:
+        // the address is kept, the switch is off.
         output.remoteAddress = "0.0.0.0:6000";
         rememberOutputSettings(output);
-        QCOMPARE(rememberedOutputSettings(), std::optional<OutputSettings>(output));
+        OutputSettings withheld = output;
+        withheld.remoteOn = false;
+        QCOMPARE(rememberedOutputSettings(), std::optional<OutputSettings>(withheld));
         QStandardPaths::setTestModeEnabled(false);
     }
 };

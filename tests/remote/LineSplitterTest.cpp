@@ -97,3 +97,31 @@ TEST(LineSplitter, TheSameLinesHoweverTheBytesArriveInPieces)
         EXPECT_EQ(splitter.pendingBytes(), 4u) << size;
     }
 }
+
+TEST(LineSplitter, TellsHttpFromScpi)
+{
+    const struct {
+        const char* line;
+        bool http;
+    } cases[] = {
+        { "POST / HTTP/1.1", true },
+        { "GET /favicon.ico HTTP/1.0", true },
+        { "OPTIONS * HTTP/2", true },
+        { "Host: 127.0.0.1:5025", true },
+        { "origin: http://example.com", true },
+        { "Content-Length: 30", true },
+        { "Sec-Fetch-Mode:\tno-cors", true },
+        { "Accept:", true },
+        { "OUTP ON", false },
+        { "FREQ 1000;:SYST:ERR?", false },
+        { "SOUR:FREQ 100", false },
+        { "HOST:FREQ 1", false }, // a compound header: no blank after the colon
+        { "POST / HTTP", false },
+        { "GET HTTP/1.1", false },
+        { "*IDN?", false },
+        { ":FREQ 5", false },
+        { "", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(looksLikeHttp(c.line), c.http) << c.line;
+}
