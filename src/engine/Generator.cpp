@@ -7,6 +7,7 @@
 #include "SoundObjects.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace vellox {
 
@@ -124,6 +125,7 @@ SetResult Generator::changed(uint32_t what, ChangeFrom from, bool wasPlaying)
 {
     if (m_together > 0) {
         m_togetherChanged |= what;
+        m_togetherUnheard |= what;
         return SetResult::done();
     }
     if (m_listener)
@@ -131,14 +133,19 @@ SetResult Generator::changed(uint32_t what, ChangeFrom from, bool wasPlaying)
     return restartFor(what, from, wasPlaying);
 }
 
-SetResult Generator::restartFor(uint32_t what, ChangeFrom from, bool wasPlaying)
+bool Generator::restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const
 {
     // The sweep mode is only recorded; a front-panel rate option silences the sound.
     const uint32_t signal = what & ~(Changed::Sweep | Changed::Output);
     const bool silenced = from == ChangeFrom::Panel && (what & Changed::SampleRate) != 0;
-    const bool again = signal != 0 && !silenced
+    return signal != 0 && !silenced
         && (from == ChangeFrom::Panel || (from == ChangeFrom::Script && wasPlaying));
-    if (again)
+}
+
+SetResult Generator::restartFor(uint32_t what, ChangeFrom from, bool wasPlaying)
+{
+    const uint32_t signal = what & ~(Changed::Sweep | Changed::Output);
+    if (restarts(what, from, wasPlaying))
         return start();
     // Nothing restarts; the window still shows the buffer a script's settings give (the
     // settings alone are computed when they play, or when the face asks).
@@ -157,12 +164,18 @@ SetResult Generator::changeTogether(ChangeFrom from, const std::function<void()>
 {
     if (m_together++ == 0) {
         m_togetherChanged = 0;
-        m_togetherWasPlaying = m_playing;
+        m_togetherUnheard = 0;
+        m_togetherRate = false;
     }
     try {
         changes();
     } catch (...) {
-        --m_together;
+        if (--m_together == 0 && std::exchange(m_togetherRate, false)) {
+            // The rate is taken at the next start; until then Samples is sized for it.
+            m_playing = false;
+            m_state.Samples.assign(
+                playSampleCount(m_module1.RepetitiveTime, m_state.SampleRate), 0);
+        }
         throw;
     }
     if (--m_together > 0)
@@ -172,7 +185,18 @@ SetResult Generator::changeTogether(ChangeFrom from, const std::function<void()>
         return SetResult::done();
     if (m_listener)
         m_listener->settingsChanged(what);
-    return restartFor(what, from, m_togetherWasPlaying);
+    // What a start inside already plays does not restart again; the rest is heard once.
+    const uint32_t unheard = m_togetherUnheard | (what & (Changed::Sweep | Changed::Output));
+    const bool rate = std::exchange(m_togetherRate, false);
+    if (rate && !restarts(unheard, from, m_playing)) {
+        // A rate that no restart takes: the buffer and the device take it now, once.
+        try {
+            applySampleRate(m_state.SampleRate);
+        } catch (const std::exception& e) {
+            return soundFailure(e.what());
+        }
+    }
+    return restartFor(unheard, from, m_playing);
 }
 
 // ---- the setters ------------------------------------------------------------------------
@@ -187,6 +211,7 @@ SetResult Generator::reset()
     loadStartValues();
     if (m_together > 0) {
         m_togetherChanged |= Changed::All;
+        m_togetherUnheard |= Changed::All;
         return SetResult::done();
     }
     if (m_listener)
@@ -263,16 +288,12 @@ SetResult Generator::setSampleRate(int32_t rate, ChangeFrom from)
     if (!isPlayableRate(rate))
         return SetResult::refused(
             ErrorCode::IllegalParameterValue, "the sample rate is one of " + playableRateList());
-    const bool wasPlaying = m_together > 0 ? m_togetherWasPlaying : m_playing;
+    const bool wasPlaying = m_playing;
     // The rate is taken even when the new buffer cannot be made: the next start opens the
     // device at it.
     try {
         applySampleRate(rate);
     } catch (const std::exception& e) {
-        if (m_together > 0) {
-            m_togetherChanged |= Changed::SampleRate;
-            return soundFailure(e.what());
-        }
         if (m_listener)
             m_listener->settingsChanged(Changed::SampleRate);
         return soundFailure(e.what());
@@ -282,6 +303,13 @@ SetResult Generator::setSampleRate(int32_t rate, ChangeFrom from)
 
 void Generator::applySampleRate(int32_t rate)
 {
+    if (m_together > 0) {
+        // Taken with the change's end: a script's line of a thousand rates sizes the buffer
+        // and opens the device once.
+        m_state.SampleRate = rate;
+        m_togetherRate = true;
+        return;
+    }
     m_playing = false;
     m_state.SampleRate = rate;
     m_samples.setAside(m_state.Samples);
@@ -356,6 +384,9 @@ SetResult Generator::start()
     } catch (const std::exception& e) {
         return soundFailure(e.what());
     }
+    // Within a change of several setters, what came before plays now; a new rate too.
+    m_togetherUnheard = 0;
+    m_togetherRate = false;
     return SetResult::done();
 }
 

@@ -158,8 +158,10 @@ public:
     SetResult stop();
 
     // Several setters as one change: one notification and one restart at the end, as `from`
-    // decides (from what played before the first of them). The setters' own `from` is then
-    // not used. Returns the restart's failure; the setters return their refusals.
+    // decides (for a script: when the output plays at the end and something changed since
+    // it last started). A new rate opens the device once, at the end, however often it
+    // changed. start and stop act at once. The setters' own `from` is then not used.
+    // Returns the restart's failure; the setters return their refusals.
     SetResult changeTogether(ChangeFrom from, const std::function<void()>& changes);
 
     // The sweep's step: F1 moves to the next frequency of the sweep mode, as a change `from`
@@ -202,6 +204,7 @@ private:
     // the cache), written and played looping. Throws on any failure.
     void restart();
     SetResult restartFor(uint32_t what, ChangeFrom from, bool wasPlaying);
+    bool restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const;
     void applySampleRate(int32_t rate);
 
     audio::SoundBackend* m_backend = nullptr;
@@ -222,10 +225,12 @@ private:
     bool m_framesInSamples = false; // Samples holds the view of m_frames
     bool m_playing = false;
     bool m_fmOffered = true;
-    // changeTogether: how deep, what changed so far, whether it played before.
+    // changeTogether: how deep, what changed so far, what of it no buffer that plays holds
+    // yet, and whether the device still has to take a new rate.
     int m_together = 0;
     uint32_t m_togetherChanged = 0;
-    bool m_togetherWasPlaying = false;
+    uint32_t m_togetherUnheard = 0;
+    bool m_togetherRate = false;
 };
 
 // The command's answer to a restart that failed: the sound layer's reason as an execution

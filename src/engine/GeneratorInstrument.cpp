@@ -19,6 +19,11 @@ SetResult GeneratorInstrument::reset()
     return m_generator.reset();
 }
 
+SetResult GeneratorInstrument::changeTogether(const std::function<void()>& changes)
+{
+    return m_generator.changeTogether(Script, changes);
+}
+
 int16_t GeneratorInstrument::frequency(Tone tone) const
 {
     return int16_t(m_generator.frequency(tone));

@@ -20,6 +20,7 @@ public:
     explicit GeneratorInstrument(Generator& generator);
 
     remote::SetResult reset() override;
+    remote::SetResult changeTogether(const std::function<void()>& changes) override;
 
     int16_t frequency(remote::Tone tone) const override;
     remote::SetResult setFrequency(remote::Tone tone, int16_t hz) override;

@@ -16,6 +16,7 @@
 #include "SynthTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace vellox::remote {
@@ -55,6 +56,14 @@ public:
 
     // Every setting to its start value and the output stopped, as one change.
     virtual SetResult reset() = 0;
+
+    // Runs `changes` (the units of one line) as one change: a generator restarts and opens
+    // its device once, at the end, whatever they set. Returns what that end gives.
+    virtual SetResult changeTogether(const std::function<void()>& changes)
+    {
+        changes();
+        return SetResult::done();
+    }
 
     // F1 or F2 in Hz, MinFrequency..MaxFrequency.
     virtual int16_t frequency(Tone tone) const = 0;

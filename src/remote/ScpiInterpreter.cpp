@@ -289,17 +289,20 @@ void ScpiInterpreter::execute(std::string_view message, std::string& response)
     m_indefiniteAnswered = false;
 
     ProgramMessage reader(message);
-    ScpiError error;
-    while (!m_stop) {
-        const ProgramMessage::Status status = reader.next(m_unit, error);
-        if (status == ProgramMessage::Status::End)
-            break;
-        if (status == ProgramMessage::Status::Error) {
-            fail(error);
-            break;
+    // One change of the instrument: a line of a thousand settings restarts the sound once.
+    apply(m_model.changeTogether([&] {
+        ScpiError error;
+        while (!m_stop) {
+            const ProgramMessage::Status status = reader.next(m_unit, error);
+            if (status == ProgramMessage::Status::End)
+                break;
+            if (status == ProgramMessage::Status::Error) {
+                fail(error);
+                break;
+            }
+            runUnit(m_unit);
         }
-        runUnit(m_unit);
-    }
+    }));
     if (!response.empty())
         response += '\n';
     m_response = nullptr;

@@ -66,6 +66,36 @@ TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
             g.setSampleRate(48000, f);
         });
     };
+    // A script's line of many rates: the device takes the last one, once.
+    const Change rates = [](Generator& g, ChangeFrom f) {
+        return g.changeTogether(f, [&] {
+            for (int i = 0; i < 600; ++i) {
+                g.setSampleRate(44100, f);
+                g.setSampleRate(48000, f);
+            }
+        });
+    };
+    const Change startInside = [](Generator& g, ChangeFrom f) {
+        return g.changeTogether(f, [&] {
+            g.setFrequency(Tone::F1, 440, f);
+            g.start(); // plays 440 at once
+            g.setFrequency(Tone::F1, 500, f); // and 500 at the end
+        });
+    };
+    const Change startLast = [](Generator& g, ChangeFrom f) {
+        return g.changeTogether(f, [&] {
+            g.setSampleRate(44100, f);
+            g.setFrequency(Tone::F1, 440, f);
+            g.start(); // already plays all of it
+        });
+    };
+    const Change stopInside = [](Generator& g, ChangeFrom f) {
+        return g.changeTogether(f, [&] {
+            g.setFrequency(Tone::F1, 440, f);
+            g.stop();
+            g.setSampleRate(44100, f);
+        });
+    };
     const struct {
         const char* name;
         Change change;
@@ -73,7 +103,13 @@ TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
         bool playingBefore;
         long plays; // restarts that played
         bool playingAfter;
+        long buffers = -1; // buffers created, where it matters
     } cases[] = {
+        { "a line of 1200 rates restarts once", rates, ChangeFrom::Script, true, 1, true, 1 },
+        { "a line of 1200 rates, kept off", rates, ChangeFrom::Script, false, 0, false, 1 },
+        { "a start inside, a change after it", startInside, ChangeFrom::Script, false, 2, true },
+        { "a start after every change", startLast, ChangeFrom::Script, false, 1, true, 1 },
+        { "a stop inside keeps it off", stopInside, ChangeFrom::Script, true, 0, false, 1 },
         { "a spinner starts the sound", frequency, ChangeFrom::Panel, false, 1, true },
         { "a spinner restarts it", frequency, ChangeFrom::Panel, true, 1, true },
         { "a script keeps it off", frequency, ChangeFrom::Script, false, 0, false },
@@ -91,6 +127,14 @@ TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
         EXPECT_TRUE(c.change(rig.generator, c.from).ok()) << c.name;
         EXPECT_EQ(rig.plays(), c.plays) << c.name;
         EXPECT_EQ(rig.generator.playing(), c.playingAfter) << c.name;
+        if (c.buffers >= 0) {
+            EXPECT_EQ(std::count_if(rig.backend.ops().begin(), rig.backend.ops().end(),
+                          [](const SoundOp& op) {
+                              return op.kind == SoundOp::Kind::CreateSoundBuffer && !op.failed;
+                          }),
+                c.buffers)
+                << c.name;
+        }
         EXPECT_EQ(rig.heard.changes.size(), 1u) << c.name << ": one notification a change";
         // A script's change that restarts nothing still gives the window its buffer.
         if (c.from == ChangeFrom::Script && c.plays == 0) {
