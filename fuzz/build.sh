@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang into build-fuzz/ (or $1): the number reader,
-# the bit-code dialog's OK rules and the remote interface's SCPI interpreter. They need only the Qt-free sources they test, so they
-# are compiled directly, with the fuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
+# the bit-code dialog's OK rules, the remote interface's SCPI interpreter over the memory
+# instrument, and the remote control over the generator itself (generator_fuzz, on SDL's
+# dummy driver). They need only the Qt-free sources they test, so they are compiled
+# directly, with the fuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 #
 # Run one:  build-fuzz/read_number_fuzz -max_total_time=60 build-fuzz/corpus-read_number
 set -euo pipefail
@@ -30,6 +32,32 @@ echo "== fuzz: $cxx"
     "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/tests/doubles/MemoryInstrument.cpp" \
     "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
+
+# The remote control over the generator itself, restarting sound on SDL's dummy driver. The
+# synthesis is proven by its own tables and sanitizer runs, is by far the longest to compile
+# with the sanitizers, and its vector engine is written for GCC: it is compiled plainly with
+# the program's compiler here (instrumented code calls it as any library), the remote
+# control, the engine and the sound layer with the fuzzer's instrumentation.
+plain_cxx=${CXX_PLAIN:-g++}
+plain=(-std=c++20 -g0 -O2 -ffp-contract=off -fno-tree-vectorize -I"$root/src/synth")
+synth_objects=()
+mkdir -p "$out/synth"
+synth_sources=("$root"/src/synth/*.cpp)
+for src in "${synth_sources[@]}"; do
+    case $src in */SynthPortable.cpp) [ "$(uname -m)" = x86_64 ] && continue ;; esac
+    case $src in */SynthVector.cpp) [ "$(uname -m)" = x86_64 ] || continue ;; esac
+    obj="$out/synth/$(basename "$src" .cpp).o"
+    "${launcher[@]}" "$plain_cxx" "${plain[@]}" -c "$src" -o "$obj"
+    synth_objects+=("$obj")
+done
+mvec=()
+if [ "$(uname -m)" = x86_64 ]; then mvec=(-lmvec); fi
+"${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" \
+    -I"$root/src/audio" -I"$root/src/engine" $(pkg-config --cflags sdl2) \
+    -o "$out/generator_fuzz" "$root/fuzz/generator_fuzz.cpp" \
+    "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp "$root"/src/remote/*.cpp \
+    "$root/src/bitcode/BitCodeRules.cpp" "${synth_objects[@]}" \
+    $(pkg-config --libs sdl2) -ldl "${mvec[@]}"
 
 # Seeds: texts the program meets (the start values, the boxes' edge entries).
 seed_texts=("1000" " 1000" "440Hz" "1234.5" "1E3" "&H3E8" "&O17" " 1 2 " "-.5" "1D-2"
@@ -75,11 +103,33 @@ scpi_seeds=(
     $'FREQ? MIN;FREQ? MAX;:VOLT? DEF;:SYST:ERR:COUN?;:SYST:VERS?\n'
     $'FREQ 1E400;FREQ 1E32001\nFREQ NAN\n\x01\xff\nBITC "10""1"\n'
 )
+mkdir -p "$out/corpus-generator" "$out/seeds-generator"
 i=0
 for s in "${scpi_seeds[@]}"; do
     printf '\x40\x07%s' "$s" > "$out/seeds-scpi/seed$i"
     printf '\x08\x03%s' "$s" > "$out/seeds-scpi/short-lines$i"
     printf '\xc0\x05%s' "$s" > "$out/seeds-scpi/refusing$i"
+    printf 'OUTP ON\n%s' "$s" > "$out/seeds-generator/seed$i"
     i=$((i + 1))
+done
+# Lines that once held every client: a thousand rate changes, an answer of 400 MB.
+{
+    printf 'OUTP ON;'
+    for _ in $(seq 300); do printf 'SRAT 44100;SRAT 192000;'; done
+    printf 'OUTP:FORM S24;OUTP:LAT 20\n'
+} > "$out/seeds-generator/rates"
+{
+    printf "BITC:BLEN 20 US;PER 1;:BITC '"
+    head -c 40000 /dev/zero | tr '\0' '1'
+    printf "'\n"
+    for _ in $(seq 2000); do printf 'BITC?;'; done
+    printf 'BITC?\n'
+} > "$out/seeds-generator/huge-answer"
+# What a run once broke on, kept so that every run replays it (scripts/test copies a new
+# crash here, to be committed with its fix).
+for t in read_number bitcode_rules scpi generator; do
+    if [ -d "$root/fuzz/crashes/$t" ]; then
+        cp "$root/fuzz/crashes/$t"/* "$out/seeds-$t/" 2>/dev/null || true
+    fi
 done
 echo "== fuzz targets built in $out"
