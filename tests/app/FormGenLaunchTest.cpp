@@ -11,6 +11,7 @@
 #include "Messages.h"
 #include "Preferences.h"
 #include "RemoteServer.h"
+#include "ScpiInterpreter.h"
 #include "SoundObjects.h"
 #include "UpDown.h"
 
@@ -25,8 +26,10 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -374,22 +377,37 @@ private slots:
             QVERIFY(socket->waitForConnected(5000));
             flooders.push_back(std::move(socket));
         }
-        // Garbage, endless lines, queries never read, half lines.
+        // Garbage, endless lines, queries never read, half lines, lines of 1200 rate changes.
         const QByteArray garbage(64 * 1024, '\x01');
         const QByteArray endless(200 * 1024, 'F');
         QByteArray queries;
         for (int i = 0; i < 20000; ++i)
             queries += "*IDN?\n";
+        QByteArray rates = "SRAT 44100";
+        for (int i = 0; i < 1199; ++i)
+            rates += i % 2 == 0 ? ";SRAT 48000" : ";SRAT 44100";
+        rates += '\n';
+        // The event loop's worst stall while they flood, for the record: what a user of the
+        // window would feel.
+        QElapsedTimer sinceTick;
+        qint64 worstStall = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout,
+            [&] { worstStall = std::max(worstStall, sinceTick.restart()); });
+        tick.start(5);
+        sinceTick.start();
         const int16_t from = window->state().Frequency1;
         for (int round = 0; round < 5; ++round) {
             for (size_t i = 0; i < flooders.size(); ++i) {
                 QTcpSocket& s = *flooders[i];
-                s.write(i % 3 == 0 ? garbage : i % 3 == 1 ? endless : queries);
+                s.write(i % 4 == 0 ? garbage : i % 4 == 1 ? endless : i % 4 == 2 ? queries : rates);
             }
             QTest::qWait(20);
         }
         // The sweep has gone on: the event loop was never held up for long.
         QTRY_VERIFY_WITH_TIMEOUT(window->state().Frequency1 >= from + 200, 60000);
+        qInfo("worst event-loop stall while flooded: %lld ms", worstStall);
+        QCOMPARE(window->state().SampleRate, 48000); // every rate line ends on 48000
         QTcpSocket fresh;
         fresh.connectToHost(QHostAddress::LocalHost, server.port());
         QVERIFY(fresh.waitForConnected(5000));
@@ -400,6 +418,28 @@ private slots:
         flooders[1]->disconnectFromHost();
         QTRY_COMPARE_WITH_TIMEOUT(server.clients(), int(flooders.size()), 30000);
         window->Option4->setChecked(true);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // *RST while the window plays: the output stops before anything is reset, so the start
+    // signal is never heard, and the controls show the start values.
+    void resetStopsTheOutputFirst()
+    {
+        makeWindow();
+        GeneratorInstrument instrument(window->generator());
+        remote::ScpiInterpreter scpi(instrument);
+        QCOMPARE(scpi.execute("FREQ 3000;:FUNC SQU;:OUTP ON;:OUTP?"), std::string("1\n"));
+        QVERIFY(fake->playing());
+        fake->clearOps();
+        QCOMPARE(
+            scpi.execute("*RST;:OUTP?;:FREQ?;:SYST:ERR?"), std::string("0;1000;0,\"No error\"\n"));
+        QVERIFY(!fake->playing());
+        QVERIFY(!fake->ops().empty());
+        QCOMPARE(fake->ops().front().kind, Kind::Silence);
+        for (const audio::SoundOp& op : fake->ops())
+            QVERIFY(op.kind != Kind::Play);
+        QCOMPARE(window->UpDown1->value(), 1000);
+        QVERIFY(window->Option1[WaveSine]->isChecked());
         QVERIFY(messages.isEmpty());
     }
 

@@ -103,7 +103,7 @@ TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
         bool playingBefore;
         long plays; // restarts that played
         bool playingAfter;
-        long buffers = -1; // buffers created, where it matters
+        long openings = -1; // the device's, where it matters
     } cases[] = {
         { "a line of 1200 rates restarts once", rates, ChangeFrom::Script, true, 1, true, 1 },
         { "a line of 1200 rates, kept off", rates, ChangeFrom::Script, false, 0, false, 1 },
@@ -127,12 +127,12 @@ TEST(Generator, WhoAsksDecidesWhetherTheSoundRestarts)
         EXPECT_TRUE(c.change(rig.generator, c.from).ok()) << c.name;
         EXPECT_EQ(rig.plays(), c.plays) << c.name;
         EXPECT_EQ(rig.generator.playing(), c.playingAfter) << c.name;
-        if (c.buffers >= 0) {
+        if (c.openings >= 0) {
             EXPECT_EQ(std::count_if(rig.backend.ops().begin(), rig.backend.ops().end(),
                           [](const SoundOp& op) {
-                              return op.kind == SoundOp::Kind::CreateSoundBuffer && !op.failed;
+                              return op.kind == SoundOp::Kind::OpenDevice && !op.failed;
                           }),
-                c.buffers)
+                c.openings)
                 << c.name;
         }
         EXPECT_EQ(rig.heard.changes.size(), 1u) << c.name << ": one notification a change";
