@@ -23,12 +23,27 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
 version=$(sed -n 's/^project(Vellox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 echo "== fuzz: $cxx"
-"${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
+# Every compile is a job of its own, as many at once as there are cores (VELLOX_JOBS).
+jobs=${VELLOX_JOBS:-$(nproc)}
+rm -f "$out/failed"
+job() {
+    ("$@" || touch "$out/failed") &
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+}
+finish() {
+    wait
+    if [ -e "$out/failed" ]; then
+        echo "== fuzz: a compile failed" >&2
+        exit 1
+    fi
+}
+
+job "${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
     "$root/fuzz/read_number_fuzz.cpp" "$root/src/synth/NumberText.cpp"
-"${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
+job "${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
     "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
-"${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
+job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
     "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/tests/doubles/MemoryInstrument.cpp" \
     "$root/src/bitcode/BitCodeRules.cpp" \
     "$root/src/synth/NumberText.cpp"
@@ -36,28 +51,37 @@ echo "== fuzz: $cxx"
 # The remote control over the generator itself, restarting sound on SDL's dummy driver. The
 # synthesis is proven by its own tables and sanitizer runs, is by far the longest to compile
 # with the sanitizers, and its vector engine is written for GCC: it is compiled plainly with
-# the program's compiler here (instrumented code calls it as any library), the remote
-# control, the engine and the sound layer with the fuzzer's instrumentation.
-plain_cxx=${CXX_PLAIN:-g++}
-plain=(-std=c++20 -g0 -O2 -ffp-contract=off -fno-tree-vectorize -I"$root/src/synth")
-synth_objects=()
-mkdir -p "$out/synth"
-synth_sources=("$root"/src/synth/*.cpp)
-for src in "${synth_sources[@]}"; do
-    case $src in */SynthPortable.cpp) [ "$(uname -m)" = x86_64 ] && continue ;; esac
-    case $src in */SynthVector.cpp) [ "$(uname -m)" = x86_64 ] || continue ;; esac
-    obj="$out/synth/$(basename "$src" .cpp).o"
-    "${launcher[@]}" "$plain_cxx" "${plain[@]}" -c "$src" -o "$obj"
-    synth_objects+=("$obj")
+# the program's compiler (instrumented code calls it as any library), or taken from a tree
+# that has it already (VELLOX_SYNTH_LIB: the normal tree's libvellox_synth.a); the remote
+# control, the engine and the sound layer get the fuzzer's instrumentation.
+mkdir -p "$out/obj" "$out/synth"
+generator_objects=()
+for src in "$root/fuzz/generator_fuzz.cpp" "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp \
+    "$root"/src/remote/*.cpp "$root/src/bitcode/BitCodeRules.cpp"; do
+    obj="$out/obj/$(basename "$(dirname "$src")")-$(basename "$src" .cpp).o"
+    job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" \
+        -I"$root/src/audio" -I"$root/src/engine" $(pkg-config --cflags sdl2) -c "$src" -o "$obj"
+    generator_objects+=("$obj")
 done
+synth_objects=()
+if [ -n "${VELLOX_SYNTH_LIB:-}" ]; then
+    synth_objects=("$VELLOX_SYNTH_LIB")
+else
+    plain_cxx=${CXX_PLAIN:-g++}
+    plain=(-std=c++20 -g0 -O2 -ffp-contract=off -fno-tree-vectorize -I"$root/src/synth")
+    for src in "$root"/src/synth/*.cpp; do
+        case $src in */SynthPortable.cpp) [ "$(uname -m)" = x86_64 ] && continue ;; esac
+        case $src in */SynthVector.cpp) [ "$(uname -m)" = x86_64 ] || continue ;; esac
+        obj="$out/synth/$(basename "$src" .cpp).o"
+        job "${launcher[@]}" "$plain_cxx" "${plain[@]}" -c "$src" -o "$obj"
+        synth_objects+=("$obj")
+    done
+fi
+finish
 mvec=()
 if [ "$(uname -m)" = x86_64 ]; then mvec=(-lmvec); fi
-"${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" \
-    -I"$root/src/audio" -I"$root/src/engine" $(pkg-config --cflags sdl2) \
-    -o "$out/generator_fuzz" "$root/fuzz/generator_fuzz.cpp" \
-    "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp "$root"/src/remote/*.cpp \
-    "$root/src/bitcode/BitCodeRules.cpp" "${synth_objects[@]}" \
-    $(pkg-config --libs sdl2) -ldl "${mvec[@]}"
+"$cxx" -fsanitize=fuzzer,address,undefined -o "$out/generator_fuzz" "${generator_objects[@]}" \
+    "${synth_objects[@]}" $(pkg-config --libs sdl2) -ldl "${mvec[@]}"
 
 # Seeds: texts the program meets (the start values, the boxes' edge entries).
 seed_texts=("1000" " 1000" "440Hz" "1234.5" "1E3" "&H3E8" "&O17" " 1 2 " "-.5" "1D-2"
