@@ -22,20 +22,20 @@ std::optional<int32_t> SdlSoundBackend::deviceRate(const std::string& deviceId)
     } catch (const SoundError&) {
         return std::nullopt;
     }
-    SDL_AudioSpec spec {};
+    SDL_AudioSpec deviceFormat {};
     if (deviceId.empty()) {
         char* name = nullptr;
-        const bool told = SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0;
+        const bool told = SDL_GetDefaultAudioInfo(&name, &deviceFormat, 0) == 0;
         SDL_free(name);
-        if (told && spec.freq > 0)
-            return spec.freq;
+        if (told && deviceFormat.freq > 0)
+            return deviceFormat.freq;
     } else {
         const int count = SDL_GetNumAudioDevices(0);
         for (int i = 0; i < count; ++i) {
             const char* n = SDL_GetAudioDeviceName(i, 0);
-            if (n != nullptr && deviceId == n && SDL_GetAudioDeviceSpec(i, 0, &spec) == 0
-                && spec.freq > 0)
-                return spec.freq;
+            if (n != nullptr && deviceId == n && SDL_GetAudioDeviceSpec(i, 0, &deviceFormat) == 0
+                && deviceFormat.freq > 0)
+                return deviceFormat.freq;
         }
     }
     // Opened without a callback and never unpaused: nothing plays, and the open device of the

@@ -39,8 +39,8 @@ void SdlSoundBackend::startWatch()
     m_playingOn = m_deviceName;
     if (m_playingOn.empty()) {
         char* name = nullptr;
-        SDL_AudioSpec spec {};
-        if (SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0 && name != nullptr)
+        SDL_AudioSpec deviceFormat {};
+        if (SDL_GetDefaultAudioInfo(&name, &deviceFormat, 0) == 0 && name != nullptr)
             m_playingOn = name;
         SDL_free(name);
     }

@@ -86,9 +86,9 @@ extern "C" SDL_AudioDeviceID SDL_OpenAudioDevice(const char* device, int iscaptu
         return 0;
     if (desired == nullptr || desired->callback == nullptr || iscapture != 0)
         return real(device, iscapture, desired, obtained, allowed_changes);
-    SDL_AudioSpec spec = *desired;
+    SDL_AudioSpec wanted = *desired;
     g_wrapped = { desired->callback, desired->userdata, desired->format == AUDIO_S16SYS };
-    spec.callback = &tappedCallback;
-    spec.userdata = &g_wrapped;
-    return real(device, iscapture, &spec, obtained, allowed_changes);
+    wanted.callback = &tappedCallback;
+    wanted.userdata = &g_wrapped;
+    return real(device, iscapture, &wanted, obtained, allowed_changes);
 }
