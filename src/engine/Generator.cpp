@@ -395,11 +395,7 @@ SetResult Generator::stop()
     if (!m_sound)
         return SetResult::done();
     m_playing = false;
-    try {
-        m_sound->Stop();
-    } catch (const std::exception& e) {
-        return soundFailure(e.what());
-    }
+    m_sound->Stop(); // a fade to silence cannot fail
     return SetResult::done();
 }
 
