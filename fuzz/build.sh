@@ -15,7 +15,7 @@ mkdir -p "$out"
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
 launcher=()
 if command -v ccache >/dev/null; then launcher=(ccache); fi
-flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer
+flags=(-std=c++20 -gline-tables-only -O1 -fno-omit-frame-pointer
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
     -Wall -Wextra -Werror
     -I"$root/src/synth" -I"$root/src/bitcode" -I"$root/src/remote" -I"$root/tests/doubles")

@@ -11,7 +11,7 @@ passes within TOLERANCE of a 16-bit step; double's own error is about 1e-11 ther
 "PWM" in FM is left out: its period is a running sum of the F2 sine rounded to whole indices
 at every frame, and two correct readings can land on either side of a half.
 
-usage: precise_reference.py SYNTH_DUMP [--quick]
+usage: precise_reference.py SYNTH_DUMP [--all]
 """
 import functools
 import struct
@@ -136,28 +136,33 @@ def level(step):
     return f32(10.0 ** ((-3 * step) / 20.0))
 
 
-def grid(quick):
+def grid(everything):
+    """The base settings in every waveform and mode at every rate; each extreme setting's
+    waveform and mode at one rate, turning through the rates, or at all of them with --all."""
+    rates = [44100, 48000, 96000]
     base = dict(f1=1001, f2=97, l1=2, l2=0, duty=50, code="10011101010001101010111000101011",
                 bitlength=f32(0.001))
     extra = [dict(f1=20, f2=20000, l1=0, l2=15, duty=1),
              dict(f1=19999, f2=21, l1=1, l2=1, duty=99, code="1021 x0\n9", bitlength=f32(20e-6))]
     cases = []
-    for rate in ([48000] if quick else [44100, 48000, 96000]):
-        for settings in [base] + ([] if quick else extra):
-            for w in range(11):
-                for mode in range(1, 7):
-                    if w == 6 and mode == 5:
-                        continue
-                    cases.append(dict(base, **settings, rate=rate, waveform=w, mode=mode))
+    item = 0
+    for settings in [base] + extra:
+        for w in range(11):
+            for mode in range(1, 7):
+                if w == 6 and mode == 5:
+                    continue
+                for r, rate in enumerate(rates):
+                    if settings is base or everything or item % len(rates) == r:
+                        cases.append(dict(base, **settings, rate=rate, waveform=w, mode=mode))
+                item += 1
     return cases
 
 
 def main():
     dump = sys.argv[1]
-    quick = "--quick" in sys.argv
-    stride = 97 if quick else 29
+    stride = 29
     failures = 0
-    cases = grid(quick)
+    cases = grid("--all" in sys.argv)
     for c in cases:
         args = [dump, "--synthesis", "precise", "--values", "--rate", str(c["rate"]),
                 "--f1", str(c["f1"]), "--f2", str(c["f2"]), "--waveform", str(c["waveform"]),
