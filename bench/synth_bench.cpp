@@ -6,11 +6,16 @@
 // VELLOX_SYNTH_SCALAR=1 in the environment times the exact scalar path alone.
 // BM_Precise times the precise synthesis into 16-bit frames (SynthesizeFrames), the same
 // cases; BM_PreciseFormats the precise sine in every sample format, with and without dither.
+// BM_Stream times the stream (ToneStream) as the audio thread asks for it, a device period of
+// 1024 frames at a time, two tones at fractional frequencies: its time per second of signal
+// (the "ms" column over 1 s) is its share of a core.
 
 #include "Synthesizer.h"
+#include "ToneStream.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -80,6 +85,44 @@ void BM_PreciseFormats(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * int64_t(vellox::filledFrames(s.SampleRate)));
 }
 
+void BM_Stream(benchmark::State& state)
+{
+    vellox::StreamSettings s;
+    s.SampleRate = int32_t(state.range(0));
+    s.Frequency1 = 1000123456;
+    s.Frequency2 = 997654321;
+    s.Waveform = int16_t(state.range(1));
+    s.ChannelMode = int16_t(state.range(2));
+    vellox::SignalOptions o;
+    o.synthesis = vellox::Synthesis::Precise;
+    o.format = vellox::SampleFormat(state.range(3));
+    o.dither = vellox::Dither(state.range(4));
+    vellox::ToneStream stream(s, o, 1);
+    constexpr int32_t Period = 1024;
+    std::vector<uint8_t> period(std::size_t(Period) * std::size_t(vellox::bytesPerFrame(o.format)));
+    for (auto _ : state) {
+        for (int32_t k = 0; k < s.SampleRate; k += Period) { // one second of signal
+            stream.fill(period.data(), std::min(Period, s.SampleRate - k));
+            benchmark::DoNotOptimize(period.data());
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(s.SampleRate));
+}
+
+void streamCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({ "rate", "waveform", "mode", "format", "dither" });
+    using namespace vellox;
+    for (const int32_t rate : { 48000, 192000 }) {
+        b->Args({ rate, WaveSine, ModeStereo, int64_t(SampleFormat::S24), int64_t(Dither::Tpdf) });
+        b->Args(
+            { rate, WaveSine, ModeF1PlusF2, int64_t(SampleFormat::S16), int64_t(Dither::None) });
+        b->Args({ rate, WaveSine, ModeFm, int64_t(SampleFormat::F32), int64_t(Dither::None) });
+        b->Args({ rate, WaveTriangle, ModeAm, int64_t(SampleFormat::S24), int64_t(Dither::Tpdf) });
+    }
+}
+
 void formatCases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({ "rate", "format", "dither" });
@@ -100,6 +143,7 @@ void allCases(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_SynthesizeSignal)->Apply(allCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
 BENCHMARK(BM_Precise)->Apply(allCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
 BENCHMARK(BM_PreciseFormats)->Apply(formatCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
+BENCHMARK(BM_Stream)->Apply(streamCases)->Unit(benchmark::kMillisecond)->MinTime(0.2);
 
 } // namespace
 

@@ -39,8 +39,10 @@ namespace {
     constexpr Flag Flags[] = {
         { "help", "", "Show this help and exit." },
         { "version", "", "Show the version and exit." },
-        { "f1", "HZ", "F1 in Hz, 20..20000." },
-        { "f2", "HZ", "F2 in Hz, 20..20000." },
+        { "f1", "HZ",
+            "F1 in Hz, 20..20000; with --synthesis precise 1 Hz to 0.45 of the rate, to "
+            "1 uHz (1000.123)." },
+        { "f2", "HZ", "F2 in Hz, as --f1." },
         { "waveform", "NAME",
             "sine, pwsine, square, trapeze, noise, triangle, pwm, stairs-down, bitcode, "
             "bitcode2, stairs-up, or its index 0..10." },
@@ -109,6 +111,28 @@ namespace {
         bool ok = false;
         const int v = text.toInt(&ok, 10);
         return ok ? std::optional<int>(v) : std::nullopt;
+    }
+
+    // A frequency in hertz as digits with up to six decimals ("1000", "1000.123", "0.5"),
+    // read exactly, in micro-hertz.
+    std::optional<int64_t> microhertz(const QString& text)
+    {
+        const std::string s = text.toStdString();
+        const std::size_t point = s.find('.');
+        const std::string whole = s.substr(0, point);
+        const std::string fraction = point == std::string::npos ? "" : s.substr(point + 1);
+        const auto digits = [](const std::string& d) {
+            return d.find_first_not_of("0123456789") == std::string::npos;
+        };
+        if ((whole.empty() && fraction.empty()) || whole.size() > 9 || fraction.size() > 6
+            || !digits(whole) || !digits(fraction)
+            || (point != std::string::npos && fraction.empty()))
+            return std::nullopt;
+        int64_t value = whole.empty() ? 0 : std::stoll(whole);
+        int64_t micro = 0;
+        for (std::size_t i = 0; i < 6; ++i)
+            micro = 10 * micro + (i < fraction.size() ? fraction[i] - '0' : 0);
+        return value * MicrohertzPerHertz + micro;
     }
 
     std::optional<double> number(const QString& text)
@@ -227,9 +251,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         into = v;
         return true;
     };
-    if (!ranged("f1", MinFrequency, MaxFrequency, " (Hz)", o.f1)
-        || !ranged("f2", MinFrequency, MaxFrequency, " (Hz)", o.f2)
-        || !ranged("mode", ModeF1Both, ModeStereo, "", o.channelMode)
+    if (!ranged("mode", ModeF1Both, ModeStereo, "", o.channelMode)
         || !ranged("level1", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level1)
         || !ranged("level2", MinLevelStep, MaxLevelStep, " (3 dB steps)", o.level2)
         || !ranged("noise", 0, MaxNoiseStep, " (10 % steps)", o.noise)
@@ -297,6 +319,50 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 QString::fromStdString(playableRateList()) + QStringLiteral(" (Hz)"), text));
         o.rate = v;
     }
+    // F1 and F2: whole hertz from 20 to 20000; with --synthesis precise any frequency from
+    // 1 Hz to 0.45 of the rate, to 1 uHz. A fraction is never rounded away.
+    const auto frequency
+        = [&](const char* flag, std::optional<int>& whole, std::optional<int64_t>& fine) -> bool {
+        const QString name = QLatin1String(flag);
+        if (!parser.isSet(name))
+            return true;
+        const QString text = parser.value(name);
+        const bool precise = o.synthesis == Synthesis::Precise;
+        const int32_t rate = o.rate.value_or(StartSampleRate);
+        const int64_t most = maxStreamFrequency(rate);
+        const QString accepted = precise
+            ? QStringLiteral("1..%1 (Hz, to 1 uHz: six decimals) at %2 Hz")
+                  .arg(QString::fromStdString(hertzText(most)))
+                  .arg(rate)
+            : QStringLiteral("%1..%2 (Hz)").arg(MinFrequency).arg(MaxFrequency);
+        const auto uhz = microhertz(text);
+        if (!uhz) {
+            result.error = takesError(flag, accepted, text);
+            return false;
+        }
+        if (*uhz % MicrohertzPerHertz == 0 && *uhz >= int64_t(MinFrequency) * MicrohertzPerHertz
+            && *uhz <= int64_t(MaxFrequency) * MicrohertzPerHertz) {
+            whole = int(*uhz / MicrohertzPerHertz);
+            return true;
+        }
+        if (!precise && *uhz % MicrohertzPerHertz != 0) {
+            result.error = QStringLiteral("%1: --%2 %3 has a fraction of a hertz: the exact "
+                                          "synthesis plays whole hertz (--synthesis precise "
+                                          "takes 1 uHz steps)")
+                               .arg(QLatin1String(ProgramName), QLatin1String(flag), text)
+                               .toStdString();
+            return false;
+        }
+        if (!precise || *uhz < MinStreamFrequency || *uhz > most) {
+            result.error = takesError(flag, accepted, text);
+            return false;
+        }
+        fine = uhz;
+        return true;
+    };
+    if (!frequency("f1", o.f1, o.f1Microhertz) || !frequency("f2", o.f2, o.f2Microhertz))
+        return result;
+
     if (parser.isSet(QStringLiteral("bitcode"))) {
         const QString text = parser.value(QStringLiteral("bitcode"));
         // What the pattern box lets a user type: the keys 0 and 1.

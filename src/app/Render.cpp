@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace vellox {
@@ -109,16 +110,15 @@ SignalBuffer loopSignal(const HeadlessSettings& settings, UniformSource& random)
     return buffer;
 }
 
-std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, double seconds)
+std::string writeSignalFile(const std::string& path, SampleFormat format, int32_t rate,
+    double seconds, const std::function<void(uint8_t*, int32_t)>& next)
 {
     const int container = containerOf(path);
     if (container == 0)
         return "cannot write " + path + ": the name must end in .wav or .flac";
-    if (container == SF_FORMAT_FLAC && loop.format == SampleFormat::F32)
+    if (container == SF_FORMAT_FLAC && format == SampleFormat::F32)
         return "cannot write " + path + ": FLAC holds no float samples; use .wav for f32";
-    const sf_count_t loopFrames = sf_count_t(loop.frames());
-    const int32_t rate = loop.sampleRate;
-    if (loopFrames < 1 || rate <= 0 || !(seconds > 0))
+    if (rate <= 0 || !(seconds > 0))
         return "nothing to write";
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly))
@@ -127,7 +127,7 @@ std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, dou
     SF_INFO info {};
     info.samplerate = rate;
     info.channels = 2;
-    info.format = container | subtypeOf(loop.format);
+    info.format = container | subtypeOf(format);
     SNDFILE* sound = sf_open_virtual(&io, SFM_WRITE, &info, &file);
     if (sound == nullptr)
         return "cannot write " + path + ": " + sf_strerror(nullptr);
@@ -135,51 +135,43 @@ std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, dou
     sf_command(sound, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     sf_command(sound, SFC_SET_CLIPPING, nullptr, SF_FALSE);
 
-    // The loop's bytes as the host's numbers for libsndfile's int16, int32 (the 24 bits on
-    // top, as PCM_24 takes them) and float writers.
-    const std::size_t values = std::size_t(2 * loopFrames);
-    std::vector<int16_t> shorts;
-    std::vector<int32_t> ints;
-    std::vector<float> floats;
-    const uint8_t* bytes = loop.bytes.data();
-    const auto little = [bytes](std::size_t v, std::size_t width) {
+    // A piece at a time, its bytes as the host's numbers for libsndfile's int16, int32 (the
+    // 24 bits on top, as PCM_24 takes them) and float writers.
+    constexpr int32_t Piece = 65536;
+    const std::size_t width = format == SampleFormat::S16 ? 2 : 4;
+    std::vector<uint8_t> bytes(std::size_t(Piece) * 2 * width);
+    std::vector<int16_t> shorts(format == SampleFormat::S16 ? 2 * std::size_t(Piece) : 0);
+    std::vector<int32_t> ints(format == SampleFormat::S24 ? 2 * std::size_t(Piece) : 0);
+    std::vector<float> floats(format == SampleFormat::F32 ? 2 * std::size_t(Piece) : 0);
+    const auto little = [&bytes, width](std::size_t v) {
         uint32_t u = 0;
         for (std::size_t b = 0; b < width; ++b)
             u |= uint32_t(bytes[v * width + b]) << (8 * b);
         return u;
     };
-    switch (loop.format) {
-    case SampleFormat::S16:
-        shorts.resize(values);
-        for (std::size_t v = 0; v < values; ++v)
-            shorts[v] = int16_t(uint16_t(little(v, 2)));
-        break;
-    case SampleFormat::S24:
-        ints.resize(values);
-        for (std::size_t v = 0; v < values; ++v)
-            ints[v] = int32_t(little(v, 4));
-        break;
-    case SampleFormat::F32:
-        floats.resize(values);
-        for (std::size_t v = 0; v < values; ++v) {
-            const uint32_t u = little(v, 4);
-            std::memcpy(&floats[v], &u, sizeof u);
-        }
-        break;
-    }
 
     sf_count_t left = sf_count_t(std::llround(seconds * double(rate)));
     bool ok = true;
     while (left > 0 && ok) {
-        const sf_count_t n = std::min(left, loopFrames);
-        switch (loop.format) {
+        const auto n = int32_t(std::min<sf_count_t>(left, Piece));
+        next(bytes.data(), n);
+        const std::size_t values = 2 * std::size_t(n);
+        switch (format) {
         case SampleFormat::S16:
+            for (std::size_t v = 0; v < values; ++v)
+                shorts[v] = int16_t(uint16_t(little(v)));
             ok = sf_writef_short(sound, shorts.data(), n) == n;
             break;
         case SampleFormat::S24:
+            for (std::size_t v = 0; v < values; ++v)
+                ints[v] = int32_t(little(v));
             ok = sf_writef_int(sound, ints.data(), n) == n;
             break;
         case SampleFormat::F32:
+            for (std::size_t v = 0; v < values; ++v) {
+                const uint32_t u = little(v);
+                std::memcpy(&floats[v], &u, sizeof u);
+            }
             ok = sf_writef_float(sound, floats.data(), n) == n;
             break;
         }
@@ -195,6 +187,31 @@ std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, dou
     if (!file.commit())
         return "cannot write " + path + ": " + file.errorString().toStdString();
     return {};
+}
+
+std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, double seconds)
+{
+    const std::size_t frameSize = std::size_t(bytesPerFrame(loop.format));
+    const std::size_t loopFrames = std::size_t(loop.frames());
+    if (loopFrames < 1)
+        return "nothing to write";
+    std::size_t at = 0; // the loop's frame that comes next
+    return writeSignalFile(
+        path, loop.format, loop.sampleRate, seconds, [&](uint8_t* out, int32_t frames) {
+            for (std::size_t done = 0; done < std::size_t(frames);) {
+                const std::size_t n = std::min(std::size_t(frames) - done, loopFrames - at);
+                std::memcpy(
+                    out + done * frameSize, loop.bytes.data() + at * frameSize, n * frameSize);
+                done += n;
+                at = (at + n) % loopFrames;
+            }
+        });
+}
+
+std::string writeStreamFile(const std::string& path, ToneStream& stream, double seconds)
+{
+    return writeSignalFile(path, stream.options().format, stream.settings().SampleRate, seconds,
+        [&](uint8_t* out, int32_t frames) { stream.fill(out, frames); });
 }
 
 std::string writeLoopFile(

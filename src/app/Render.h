@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "Synthesizer.h"
+#include "ToneStream.h"
 #include "UniformSource.h"
 
 #include <cstdint>
@@ -32,6 +33,10 @@ std::string writeLoopFile(const std::string& path, const SignalBuffer& loop, dou
 // The 16-bit loop as before: written as s16, byte for byte.
 std::string writeLoopFile(
     const std::string& path, const std::vector<int16_t>& loop, int32_t rate, double seconds);
+
+// Writes `seconds` of the stream's frames (its rate and format), as writeLoopFile writes a
+// loop: the precise synthesis computed as it plays, for any length.
+std::string writeStreamFile(const std::string& path, ToneStream& stream, double seconds);
 
 // Whether writeLoopFile takes the file name's extension.
 bool isRenderableName(const std::string& path);

@@ -86,8 +86,15 @@ int render(const LaunchOptions& options)
     printMessages(messages);
     try {
         vellox::UniformSource random;
-        const vellox::SignalBuffer loop = vellox::loopSignal(settings, random);
-        const std::string error = vellox::writeLoopFile(options.renderFile, loop, *options.seconds);
+        std::string error;
+        if (vellox::streamsSignal(settings.signal, settings.state.Waveform)) {
+            vellox::ToneStream stream(vellox::streamSettings(settings.state, settings.dutyPercent),
+                settings.signal, random.engine()());
+            error = vellox::writeStreamFile(options.renderFile, stream, *options.seconds);
+        } else {
+            const vellox::SignalBuffer loop = vellox::loopSignal(settings, random);
+            error = vellox::writeLoopFile(options.renderFile, loop, *options.seconds);
+        }
         if (!error.empty()) {
             printError(error);
             return 1;

@@ -177,6 +177,19 @@ LoopBuffer& LoopPlayer::create(size_t byteCount, int32_t rate, FrameEncoding enc
     return b;
 }
 
+LoopBuffer& LoopPlayer::createStream(
+    std::unique_ptr<ToneStream> stream, FrameEncoding encoding, size_t windowFrames)
+{
+    const int32_t rate = stream->settings().SampleRate;
+    LoopBuffer& b
+        = create(std::max<size_t>(windowFrames, 1) * frameBytes(encoding), rate, encoding);
+    b.stream = std::move(stream);
+    // Computed when it first sounds, from the phases of the stream heard before; until then
+    // the window counts as heard.
+    b.position = b.frames();
+    return b;
+}
+
 LoopPlayer::Entry& LoopPlayer::entryOf(const LoopBuffer& buffer)
 {
     const auto it = m_buffers.find(&buffer);
@@ -314,6 +327,13 @@ void LoopPlayer::giveBack(LoopBuffer* buffer) noexcept
     assert(queued);
 }
 
+void LoopPlayer::rewind(LoopBuffer& buffer) noexcept
+{
+    buffer.position = 0;
+    if (buffer.stream != nullptr)
+        buffer.stream->fill(buffer.bytes.data(), int32_t(buffer.frames()));
+}
+
 void LoopPlayer::drop(Voice& voice) noexcept
 {
     giveBack(voice.buffer);
@@ -380,10 +400,33 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
     const SignalPhase leaderPhase = haveLeader ? leader->phase : SignalPhase {};
     const int32_t leaderRate = haveLeader ? leader->sampleRate : 0;
 
+    // A stream's first start goes on from the stream heard last, at the frame heard next;
+    // taken here too, before that stream's buffer can go back.
+    bool glide = false;
+    if (requested != nullptr && requested->stream != nullptr && !requested->started
+        && requested->encoding == m_encoding) {
+        const bool leaderStreams = haveLeader && leader->stream != nullptr;
+        if (leaderStreams)
+            requested->stream->continueFrom(*leader->stream,
+                int64_t(leader->frames() - std::min(leaderPosition, leader->frames())), fade);
+        glide = leaderStreams && leader == m_current.buffer && m_current.direction == 0 && fade > 0
+            && requested->stream->glidesFrom(*leader->stream);
+        rewind(*requested);
+    }
+
     if (requested != nullptr && requested == m_current.buffer) {
         // Asked for again while it plays: nothing changes but how it loops.
         requested->looping = looping;
         giveBack(requested); // this request's own hand-back; the voice keeps the first
+        return;
+    }
+    if (glide) {
+        // The new stream takes over at this frame, its levels gliding from the old ones.
+        drop(m_current);
+        requested->looping = true;
+        requested->started = true;
+        m_current = Voice { requested, fade, 0 };
+        m_transitions.fetch_add(1, std::memory_order_release);
         return;
     }
     if (m_current.buffer != nullptr) {
@@ -413,8 +456,9 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
         return;
     }
     if (requested->position >= requested->frames())
-        requested->position = 0; // a single pass that has ended plays again from its start
-    if (!requested->started && fade > 0 && haveLeader && leaderRate == requested->sampleRate) {
+        rewind(*requested); // a single pass that has ended plays again from its start
+    if (!requested->started && fade > 0 && haveLeader && leaderRate == requested->sampleRate
+        && requested->stream == nullptr) {
         if (const auto k = continuingFrame(leaderPhase, leaderPosition, requested->phase,
                 requested->sampleRate, requested->frames()))
             requested->position = *k;
@@ -435,7 +479,7 @@ size_t LoopPlayer::copySteady(uint8_t* out, size_t frames) noexcept
                 drop(m_current);
                 break;
             }
-            b.position = 0;
+            rewind(b);
         }
         const size_t n = std::min(frames - done, total - b.position);
         std::memcpy(out + done * frameSize, b.bytes.data() + b.position * frameSize, n * frameSize);
@@ -444,7 +488,7 @@ size_t LoopPlayer::copySteady(uint8_t* out, size_t frames) noexcept
     }
     if (m_current.buffer != nullptr) {
         if (b.looping && b.position >= total)
-            b.position = 0;
+            rewind(b);
         else if (!b.looping && b.position >= total)
             drop(m_current); // the single pass has ended: back to the UI thread at once
     }
@@ -467,7 +511,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
                     drop(v);
                     return;
                 }
-                b.position = 0;
+                rewind(b);
             }
             const Mix frame = readFrame(b.bytes.data() + b.position * frameSize, m_encoding);
             const double g = gainAt(v.fade, fade);
@@ -475,7 +519,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
             mix.right += g * frame.right;
             ++b.position;
             if (b.looping && b.position >= b.frames())
-                b.position = 0;
+                rewind(b);
             v.fade += v.direction;
             if (v.direction > 0 && v.fade >= fade) {
                 v.fade = fade;

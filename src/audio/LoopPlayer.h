@@ -28,11 +28,20 @@
 // (continuingFrame), so that a change of frequency glides. Up to MaxVoices buffers sound
 // at once; between transitions the output is the playing buffer's bytes exactly.
 // fadeFrames 0 is the abrupt hand-over: no fades, every buffer from its own position.
+//
+// Streams: a buffer may carry a ToneStream (createStream), whose bytes are then a window of
+// the stream's next frames, computed again on the audio thread each time the window has been
+// heard; it loops for ever. A stream's first start takes each tone's phase where the stream
+// heard before had come to (the frame heard next, not the window computed ahead), and where
+// the two differ only in frequencies and levels (glidesFrom) the new one takes over at that
+// frame with no cross-fade, its levels gliding over fadeFrames: a cross-fade between two
+// frequencies would beat, a dip in the level.
 
 #include "AudioFormat.h"
 #include "SignalPhase.h"
 
 #include "SpscQueue.h"
+#include "ToneStream.h"
 
 #include <array>
 #include <atomic>
@@ -81,6 +90,9 @@ struct LoopBuffer {
     // Whether the buffer has sounded: only its first start continues the tones of the
     // buffer heard before; a later one resumes where it was.
     bool started = false;
+    // A stream (createStream): the bytes are a window of its next frames, the audio thread's
+    // to compute while it has the buffer.
+    std::unique_ptr<ToneStream> stream;
 };
 
 class LoopPlayer {
@@ -106,6 +118,12 @@ public:
     // UI thread. A new buffer of silence, the UI thread's to write until it plays. Throws
     // std::bad_alloc. The reference stays valid until the buffer is freed after free().
     LoopBuffer& create(size_t byteCount, int32_t rate, FrameEncoding encoding = FrameEncoding::S16);
+    // UI thread. A buffer that plays `stream` (in `encoding`, which must be that of the
+    // stream's format) through a window of windowFrames frames; it loops. Throws
+    // std::bad_alloc.
+    static constexpr size_t StreamWindowFrames = 1024;
+    LoopBuffer& createStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding,
+        size_t windowFrames = StreamWindowFrames);
 
     // UI thread. Plays buffer from its position (a single pass that has ended from its
     // start), looping or once, fading in; whatever played fades out. Asking again for the
@@ -184,6 +202,7 @@ private:
     void take(const Request& request, int32_t fade) noexcept;
     void transition(LoopBuffer* requested, bool looping, int32_t fade) noexcept;
     void giveBack(LoopBuffer* buffer) noexcept;
+    void rewind(LoopBuffer& buffer) noexcept;
     void drop(Voice& voice) noexcept;
     void pushOutgoing(Voice voice) noexcept;
     void compactOutgoing() noexcept;

@@ -78,6 +78,30 @@ void SdlSoundBackend::play(const PlayBuffer& buffer)
     m_current = next;
 }
 
+void SdlSoundBackend::playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding)
+{
+    if (stream == nullptr)
+        throw SoundError("no stream to play");
+    const int32_t rate = stream->settings().SampleRate;
+    recoverLostDevice();
+    m_player.reclaim();
+    ensureDevice(rate, encoding);
+    raiseAudioThread();
+    LoopBuffer* next = nullptr;
+    try {
+        next = &m_player.createStream(std::move(stream), encoding);
+    } catch (const std::bad_alloc&) {
+        throw SoundError("out of memory for a stream's window");
+    }
+    if (!m_player.play(*next, true)) {
+        m_player.free(*next);
+        throw SoundError("the sound device stopped taking data");
+    }
+    if (m_current != nullptr)
+        m_player.free(*m_current);
+    m_current = next;
+}
+
 void SdlSoundBackend::silence() noexcept
 {
     if (m_current == nullptr)

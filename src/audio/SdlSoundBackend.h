@@ -77,6 +77,7 @@ public:
     void openDevice(
         const std::string& deviceId, int32_t sampleRate, FrameEncoding encoding) override;
     void play(const PlayBuffer& buffer) override;
+    void playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding) override;
     void silence() noexcept override;
     void closeDevice() noexcept override;
     std::optional<std::string> lostDevice() override;

@@ -9,9 +9,11 @@
 
 #include "AudioFormat.h"
 #include "SignalPhase.h"
+#include "ToneStream.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +57,11 @@ public:
     // Throws SoundError when the device does not open at that rate and format, or no longer
     // takes data; what sounded then goes on, if anything can.
     virtual void play(const PlayBuffer& buffer) = 0;
+    // Hands a stream over, as play does a buffer: it goes on from the tones of the stream
+    // heard before, at the frame heard next, gliding where only frequencies and levels
+    // changed, or cross-fading from a buffer. The device runs at the stream's rate and in
+    // `encoding` (its format's frames). Throws SoundError as play.
+    virtual void playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding) = 0;
     // Whatever sounds fades out. Nothing happens when nothing sounds.
     virtual void silence() noexcept = 0;
     // Whatever sounds fades out, and the device closes; the next openDevice opens afresh.

@@ -189,6 +189,18 @@ void SoundObjects::Play(int32_t flags)
     d.handOver(m_bufferDesc, loop);
 }
 
+void SoundObjects::PlayStream(std::unique_ptr<ToneStream> stream)
+{
+    Impl& d = *m_impl;
+    if (!d.SoundBuffer)
+        throw SoundError("no sound buffer to play");
+    if (stream == nullptr || stream->settings().SampleRate != m_bufferDesc.Format.SamplesPerSec)
+        throw SoundError("the stream's rate is not the buffer's");
+    d.player.playStream(std::move(stream), m_encoding);
+    d.playing = true;
+    d.looping = true;
+}
+
 void SoundObjects::Stop() noexcept
 {
     Impl& d = *m_impl;

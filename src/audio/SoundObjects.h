@@ -8,6 +8,7 @@
 
 #include "AudioFormat.h"
 #include "SignalPhase.h"
+#include "ToneStream.h"
 
 #include <cstdint>
 #include <memory>
@@ -68,6 +69,10 @@ public:
     // Hands the buffer to the player (1 = looping); asked again while it loops, nothing
     // changes.
     void Play(int32_t flags);
+    // Hands a stream to the player in the buffer's place (its rate the buffer's, its frames
+    // the buffer's encoding); the buffer stays as the model's reference. Throws SoundError
+    // without a buffer, or as the player does.
+    void PlayStream(std::unique_ptr<ToneStream> stream);
     // What the current buffer holds, given before it plays (see SignalPhase).
     void SetSignalPhase(const SignalPhase& phase);
     // What sounds fades out; no-op without a buffer, as the Stop button expects.

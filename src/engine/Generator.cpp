@@ -6,6 +6,7 @@
 #include "SoundBackend.h"
 #include "SoundObjects.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -226,7 +227,40 @@ SetResult Generator::setFrequency(Tone tone, int hz, ChangeFrom from)
             + std::to_string(MaxFrequency) + " Hz");
     const bool wasPlaying = m_playing;
     (tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2) = int16_t(hz);
+    (tone == Tone::F1 ? m_state.FineFrequency1 : m_state.FineFrequency2) = 0;
     return changed(tone == Tone::F1 ? Changed::Frequency1 : Changed::Frequency2, from, wasPlaying);
+}
+
+SetResult Generator::setFrequencyMicrohertz(Tone tone, int64_t microhertz, ChangeFrom from)
+{
+    const int64_t whole = microhertz / MicrohertzPerHertz;
+    if (microhertz % MicrohertzPerHertz == 0 && whole >= MinFrequency && whole <= MaxFrequency)
+        return setFrequency(tone, int(whole), from);
+    if (m_options.synthesis != Synthesis::Precise)
+        return microhertz % MicrohertzPerHertz != 0
+            ? SetResult::refused(ErrorCode::SettingsConflict,
+                toneName(tone) + " " + hertzText(microhertz)
+                    + " Hz has a fraction: the exact synthesis loops whole hertz (the precise "
+                      "synthesis takes 1 uHz steps)")
+            : outOfRange(toneName(tone) + " is " + std::to_string(MinFrequency) + " to "
+                + std::to_string(MaxFrequency) + " Hz in the exact synthesis");
+    const int64_t most = maxStreamFrequency(m_state.SampleRate);
+    if (microhertz < MinStreamFrequency || microhertz > most)
+        return outOfRange(toneName(tone) + " is 1 to " + hertzText(most) + " Hz at "
+            + std::to_string(m_state.SampleRate) + " Hz in the precise synthesis");
+    const bool wasPlaying = m_playing;
+    // The front panel and the looped buffers (the time view, the bit codes) take the nearest
+    // whole hertz they can show; the stream plays the frequency itself.
+    const int64_t shown = std::clamp<int64_t>(
+        (microhertz + MicrohertzPerHertz / 2) / MicrohertzPerHertz, MinFrequency, MaxFrequency);
+    (tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2) = int16_t(shown);
+    (tone == Tone::F1 ? m_state.FineFrequency1 : m_state.FineFrequency2) = microhertz;
+    return changed(tone == Tone::F1 ? Changed::Frequency1 : Changed::Frequency2, from, wasPlaying);
+}
+
+int64_t Generator::frequencyMicrohertz(Tone tone) const
+{
+    return tone == Tone::F1 ? microhertz1(m_state) : microhertz2(m_state);
 }
 
 SetResult Generator::setWaveform(WaveformIndex waveform, ChangeFrom from)
@@ -288,6 +322,17 @@ SetResult Generator::setSampleRate(int32_t rate, ChangeFrom from)
     if (!isPlayableRate(rate))
         return SetResult::refused(
             ErrorCode::IllegalParameterValue, "the sample rate is one of " + playableRateList());
+    // A fine frequency the rate cannot carry: a script is told; the front panel's rate
+    // option plays the whole hertz its text box shows.
+    for (int64_t* fine : { &m_state.FineFrequency1, &m_state.FineFrequency2 }) {
+        if (*fine <= maxStreamFrequency(rate))
+            continue;
+        if (from != ChangeFrom::Panel)
+            return SetResult::refused(ErrorCode::SettingsConflict,
+                std::string(fine == &m_state.FineFrequency1 ? "F1 " : "F2 ") + hertzText(*fine)
+                    + " Hz is above 0.45 of " + std::to_string(rate) + " Hz");
+        *fine = 0;
+    }
     const bool wasPlaying = m_playing;
     // The rate is taken even when the new buffer cannot be made: the next start opens the
     // device at it.
@@ -359,6 +404,13 @@ SetResult Generator::setSignalOptions(const SignalOptions& options, ChangeFrom f
 {
     if (options.phaseDegrees < 0 || options.phaseDegrees > MaxPhaseDegrees)
         return outOfRange("the phase is 0 to " + std::to_string(MaxPhaseDegrees) + " degrees");
+    if (options.synthesis != Synthesis::Precise)
+        for (const int64_t fine : { m_state.FineFrequency1, m_state.FineFrequency2 })
+            if (fine != 0)
+                return SetResult::refused(ErrorCode::SettingsConflict,
+                    std::string(fine == m_state.FineFrequency1 ? "F1 " : "F2 ") + hertzText(fine)
+                        + " Hz is not whole: the exact synthesis loops whole hertz from "
+                        + std::to_string(MinFrequency) + " to " + std::to_string(MaxFrequency));
     const bool wasPlaying = m_playing;
     m_options = options;
     return changed(Changed::Options, from, wasPlaying);
@@ -436,6 +488,16 @@ void Generator::restart()
         synthesize();
         if (m_listener)
             m_listener->samplesReady();
+        if (streaming()) {
+            // Computed as it plays, going on from each tone's phase; the buffer above stays
+            // the time view's picture of it.
+            m_sound->PlayStream(std::make_unique<ToneStream>(
+                streamSettings(m_state, m_steps.dutyPercent), m_options, m_random.engine()()));
+            m_playing = true;
+            if (m_listener)
+                m_listener->soundStarted();
+            return;
+        }
         const int32_t byteCount
             = audio::bufferByteCount(m_module1.RepetitiveTime, m_state.SampleRate, encoding);
         const bool general = m_options != SignalOptions {};
@@ -457,6 +519,11 @@ void Generator::restart()
     m_playing = true;
     if (m_listener)
         m_listener->soundStarted();
+}
+
+bool Generator::streaming() const
+{
+    return streamsSignal(m_options, m_state.Waveform);
 }
 
 void Generator::synthesize()

@@ -14,6 +14,7 @@
 #include "SignalOptions.h"
 #include "SynthTypes.h"
 #include "Synthesizer.h"
+#include "ToneStream.h"
 #include "UniformSource.h"
 
 #include <cstdint>
@@ -136,6 +137,11 @@ public:
     // What the sound server holds ahead is the machine's, not the signal's, and stays.
     SetResult reset();
     SetResult setFrequency(Tone tone, int hz, ChangeFrom from);
+    // F1 or F2 to the micro-hertz. Whole hertz within MinFrequency..MaxFrequency is
+    // setFrequency; any other value only in the precise synthesis, from 1 Hz to 0.45 of the
+    // rate (maxStreamFrequency), refused in the exact one, which loops whole hertz.
+    SetResult setFrequencyMicrohertz(Tone tone, int64_t microhertz, ChangeFrom from);
+    int64_t frequencyMicrohertz(Tone tone) const;
     SetResult setWaveform(WaveformIndex waveform, ChangeFrom from);
     // "Modulation FM" is refused while it is not offered (fmOffered); a waveform chosen while
     // FM is set keeps it, as the front panel does.
@@ -201,11 +207,14 @@ private:
     SetResult changed(uint32_t what, ChangeFrom from, bool wasPlaying);
     // The one path to sound: the old sound goes on until the new buffer takes over; the
     // objects are released and created again, the buffer synthesized (or taken again from
-    // the cache), written and played looping. Throws on any failure.
+    // the cache), written and played looping, or in the precise synthesis a stream played
+    // in its place. Throws on any failure.
     void restart();
     SetResult restartFor(uint32_t what, ChangeFrom from, bool wasPlaying);
     bool restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const;
     void applySampleRate(int32_t rate);
+    // Whether the sound is a stream, computed as it plays (streamsSignal).
+    bool streaming() const;
 
     audio::SoundBackend* m_backend = nullptr;
     GeneratorListener* m_listener = nullptr;

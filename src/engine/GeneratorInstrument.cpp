@@ -34,6 +34,23 @@ SetResult GeneratorInstrument::setFrequency(Tone tone, int16_t hz)
     return m_generator.setFrequency(tone, hz, Script);
 }
 
+GeneratorInstrument::FrequencyRange GeneratorInstrument::frequencyRange() const
+{
+    if (m_generator.signalOptions().synthesis != Synthesis::Precise)
+        return {};
+    return { MinStreamFrequency, maxStreamFrequency(m_generator.state().SampleRate) };
+}
+
+int64_t GeneratorInstrument::frequencyMicrohertz(Tone tone) const
+{
+    return m_generator.frequencyMicrohertz(tone);
+}
+
+SetResult GeneratorInstrument::setFrequencyMicrohertz(Tone tone, int64_t microhertz)
+{
+    return m_generator.setFrequencyMicrohertz(tone, microhertz, Script);
+}
+
 WaveformIndex GeneratorInstrument::waveform() const
 {
     return WaveformIndex(m_generator.state().Waveform);

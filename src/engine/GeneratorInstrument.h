@@ -24,6 +24,9 @@ public:
 
     int16_t frequency(remote::Tone tone) const override;
     remote::SetResult setFrequency(remote::Tone tone, int16_t hz) override;
+    FrequencyRange frequencyRange() const override;
+    int64_t frequencyMicrohertz(remote::Tone tone) const override;
+    remote::SetResult setFrequencyMicrohertz(remote::Tone tone, int64_t microhertz) override;
     WaveformIndex waveform() const override;
     remote::SetResult setWaveform(WaveformIndex waveform) override;
     ChannelModeValue channelMode() const override;

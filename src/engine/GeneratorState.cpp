@@ -12,6 +12,8 @@ void setStartValues(GeneratorState& state, Module1& module1)
     state.Frequency1 = StartFrequency1;
     state.Pi = startPi();
     state.Frequency2 = StartFrequency2;
+    state.FineFrequency1 = 0;
+    state.FineFrequency2 = 0;
     state.Level1 = startLevel();
     state.Waveform = WaveSine;
     state.ChannelMode = ModeF1Both;
@@ -34,6 +36,33 @@ SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent)
     s.Level1 = state.Level1;
     s.Level2 = state.Level2;
     s.NoiseLevel = state.NoiseLevel;
+    s.Waveform = state.Waveform;
+    s.ChannelMode = state.ChannelMode;
+    s.DutyPercent = dutyPercent;
+    return s;
+}
+
+int64_t microhertz1(const GeneratorState& state)
+{
+    return state.FineFrequency1 != 0 ? state.FineFrequency1
+                                     : int64_t(state.Frequency1) * MicrohertzPerHertz;
+}
+
+int64_t microhertz2(const GeneratorState& state)
+{
+    return state.FineFrequency2 != 0 ? state.FineFrequency2
+                                     : int64_t(state.Frequency2) * MicrohertzPerHertz;
+}
+
+StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent)
+{
+    StreamSettings s;
+    s.SampleRate = state.SampleRate;
+    s.Frequency1 = microhertz1(state);
+    s.Frequency2 = microhertz2(state);
+    s.Level1 = double(state.Level1);
+    s.Level2 = double(state.Level2);
+    s.NoiseLevel = double(state.NoiseLevel);
     s.Waveform = state.Waveform;
     s.ChannelMode = state.ChannelMode;
     s.DutyPercent = dutyPercent;

@@ -6,6 +6,7 @@
 
 #include "SignalPhase.h"
 #include "SynthTypes.h"
+#include "ToneStream.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,11 @@ struct GeneratorState {
     int32_t SampleRate = 0; // frames per second: one of SampleRates once loaded
     int16_t Frequency1 = 0; // Hz
     int16_t Frequency2 = 0; // Hz
+    // The precise synthesis's frequencies to the micro-hertz, where they are not the whole
+    // Frequency1 and Frequency2 (which then hold the nearest whole hertz within 20..20000,
+    // for the front panel and the looped buffers); 0 where they are.
+    int64_t FineFrequency1 = 0;
+    int64_t FineFrequency2 = 0;
     std::vector<int16_t> Samples; // interleaved stereo, element 2k left, 2k+1 right
     int16_t Waveform = 0; // 0..WaveformCount-1
     int16_t ChannelMode = 0; // 1..6
@@ -53,6 +59,13 @@ void setStartValues(GeneratorState& state, Module1& module1);
 
 // The settings the synthesis reads, taken from the state and the duty spinner's value.
 SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent);
+
+// F1 and F2 to the micro-hertz: the fine frequency where there is one, else the whole one.
+int64_t microhertz1(const GeneratorState& state);
+int64_t microhertz2(const GeneratorState& state);
+
+// The same as a stream's settings (the precise synthesis computed as it plays).
+StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent);
 
 // Samples elements for a buffer of RepetitiveTime seconds: indices 0..N with
 // N = RepetitiveTime x 2 x SampleRate (the values of the loop's frames) rounded

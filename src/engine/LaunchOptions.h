@@ -7,6 +7,7 @@
 
 #include "SignalOptions.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,10 @@ struct LaunchOptions {
     // control at its start value.
     std::optional<int> f1; // Hz
     std::optional<int> f2; // Hz
+    // The precise synthesis's frequencies that f1 and f2 cannot hold (a fraction, or beyond
+    // 20..20000 Hz), in micro-hertz.
+    std::optional<int64_t> f1Microhertz;
+    std::optional<int64_t> f2Microhertz;
     std::optional<int> waveform; // the waveform option's index
     std::optional<int> channelMode; // 1..6
     std::optional<int> level1; // level spinner steps, 3 dB each

@@ -6,8 +6,9 @@ namespace vellox {
 
 bool LaunchOptions::hasSettings() const
 {
-    return f1 || f2 || waveform || channelMode || level1 || level2 || noise || duty || rate || sweep
-        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
+    return f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1 || level2
+        || noise || duty || rate || sweep || bitCode || bitLengthUs || repetitionMs || synthesis
+        || dither || sampleFormat || phase;
 }
 
 Module1 bitCodeFromCommandLine(
@@ -65,6 +66,10 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             take(g.setFrequency(Tone::F1, *o.f1, from));
         if (o.f2)
             take(g.setFrequency(Tone::F2, *o.f2, from));
+        if (o.f1Microhertz)
+            take(g.setFrequencyMicrohertz(Tone::F1, *o.f1Microhertz, from));
+        if (o.f2Microhertz)
+            take(g.setFrequencyMicrohertz(Tone::F2, *o.f2Microhertz, from));
         const Module1 bitCode = bitCodeFromCommandLine(o, g.module1(), messages);
         if (bitCode != g.module1())
             take(g.setBitCode(bitCode, from));

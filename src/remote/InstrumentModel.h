@@ -14,6 +14,7 @@
 #include "ScpiError.h"
 #include "SignalOptions.h"
 #include "SynthTypes.h"
+#include "ToneStream.h"
 
 #include <cstdint>
 #include <functional>
@@ -68,6 +69,29 @@ public:
     // F1 or F2 in Hz, MinFrequency..MaxFrequency.
     virtual int16_t frequency(Tone tone) const = 0;
     virtual SetResult setFrequency(Tone tone, int16_t hz) = 0;
+
+    // F1 or F2 to the micro-hertz, within frequencyRange(): what the remote's FREQ sets and
+    // reads. An instrument of whole hertz (the default) takes MinFrequency..MaxFrequency
+    // through setFrequency and refuses a fraction, saying so; never rounds.
+    struct FrequencyRange {
+        int64_t min = int64_t(MinFrequency) * MicrohertzPerHertz;
+        int64_t max = int64_t(MaxFrequency) * MicrohertzPerHertz;
+    };
+    virtual FrequencyRange frequencyRange() const { return {}; }
+    virtual int64_t frequencyMicrohertz(Tone tone) const
+    {
+        return int64_t(frequency(tone)) * MicrohertzPerHertz;
+    }
+    virtual SetResult setFrequencyMicrohertz(Tone tone, int64_t microhertz)
+    {
+        if (microhertz % MicrohertzPerHertz != 0)
+            return SetResult::refused(
+                ErrorCode::SettingsConflict, "the frequency takes whole hertz");
+        if (microhertz < int64_t(MinFrequency) * MicrohertzPerHertz
+            || microhertz > int64_t(MaxFrequency) * MicrohertzPerHertz)
+            return SetResult::refused(ErrorCode::DataOutOfRange);
+        return setFrequency(tone, int16_t(microhertz / MicrohertzPerHertz));
+    }
 
     virtual WaveformIndex waveform() const = 0;
     virtual SetResult setWaveform(WaveformIndex waveform) = 0;

@@ -2,6 +2,7 @@
 
 #include "BitCodeRules.h"
 #include "LineSplitter.h"
+#include "ToneStream.h"
 
 #include <charconv>
 #include <cmath>
@@ -747,14 +748,28 @@ namespace {
     }
 } // namespace
 
+// Frequencies to the micro-hertz: a number's digits beyond 1 uHz are below the instrument's
+// resolution and round to it; a fraction of a hertz is the instrument's to take or refuse
+// (the exact synthesis refuses it), never rounded away here.
 void ScpiInterpreter::setFrequency(const Call& call)
 {
     const auto tone = toneOf(call);
     if (!tone)
         return;
-    const Limits limits { MinFrequency, MaxFrequency, startFrequency(*tone) };
-    if (const auto hz = wholeParameter(call, Unit::Hertz, limits))
-        apply(m_model.setFrequency(*tone, int16_t(*hz)));
+    const InstrumentModel::FrequencyRange range = m_model.frequencyRange();
+    const Limits limits { double(range.min) / 1e6, double(range.max) / 1e6, startFrequency(*tone) };
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const std::optional<double> hz = numberOf(*p, Unit::Hertz, limits);
+    if (!hz)
+        return;
+    const double microhertz = *hz * 1e6;
+    if (!(microhertz >= 0.0 && microhertz <= 1e15)) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    apply(m_model.setFrequencyMicrohertz(*tone, std::llround(microhertz)));
 }
 
 void ScpiInterpreter::queryFrequency(const Call& call)
@@ -762,9 +777,24 @@ void ScpiInterpreter::queryFrequency(const Call& call)
     const auto tone = toneOf(call);
     if (!tone)
         return;
-    if (const auto which = asked(call))
-        answerLimit(*which, m_model.frequency(*tone),
-            { MinFrequency, MaxFrequency, startFrequency(*tone) }, true);
+    const auto which = asked(call);
+    if (!which)
+        return;
+    const InstrumentModel::FrequencyRange range = m_model.frequencyRange();
+    switch (*which) {
+    case Asked::InForce:
+        answer(hertzText(m_model.frequencyMicrohertz(*tone)));
+        break;
+    case Asked::Min:
+        answer(hertzText(range.min));
+        break;
+    case Asked::Max:
+        answer(hertzText(range.max));
+        break;
+    case Asked::Default:
+        answer(hertzText(int64_t(startFrequency(*tone)) * MicrohertzPerHertz));
+        break;
+    }
 }
 
 void ScpiInterpreter::setFunction(const Call& call)

@@ -161,6 +161,21 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--bogus" }, "Unknown option 'bogus'", nullptr },
         { { "1000" }, "unexpected argument \"1000\"", nullptr },
         { { "--f1", "100", "--f1", "200" }, "--f1 is given more than once", nullptr },
+        // Decimals: never rounded; the precise synthesis takes them to 1 uHz, within 0.45 of
+        // the rate, and whole hertz beyond 20..20000.
+        { { "--f1", "1000.5" }, "--f1 1000.5 has a fraction of a hertz", nullptr },
+        { { "--f1", "1234.000000" }, "", [](const LaunchOptions& o) { return o.f1 == 1234; } },
+        { { "--render", "t.flac", "--seconds", "10", "--synthesis", "precise", "--f1", "1000.123",
+              "--f2", "5" },
+            "",
+            [](const LaunchOptions& o) {
+                return o.f1Microhertz == 1000123000 && !o.f1 && o.f2Microhertz == 5000000;
+            } },
+        { { "--synthesis", "precise", "--rate", "48000", "--f2", "21600.000001" },
+            "--f2 takes 1..21600 (Hz, to 1 uHz: six decimals) at 48000 Hz", nullptr },
+        { { "--synthesis", "precise", "--f1", "1000.1234567" }, "--f1 takes 1..", nullptr },
+        { { "--synthesis", "precise", "--f1", "0.5" }, "--f1 takes 1..", nullptr },
+        { { "--f1", "1e3" }, "--f1 takes 20..20000 (Hz)", nullptr },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
@@ -358,8 +373,10 @@ TEST(Program, RenderWritesTheLoopRepeated)
     }
 }
 
-// --render in 24-bit (WAV and FLAC) and float (WAV): the samples in the file are the loop's
-// frames of SynthesizeFrames unchanged, at the sound card's own rates too.
+// --render in 24-bit (WAV and FLAC) and float (WAV): the samples in the file are the frames
+// unchanged, at the sound card's own rates too: the loop of SynthesizeFrames repeated for the
+// exact synthesis, the stream for the precise one (no seam where a loop of 0.25 s would cut
+// 1001 Hz).
 TEST(Program, RenderWritesTheOtherFormatsUnchanged)
 {
     QTemporaryDir dir;
@@ -371,16 +388,17 @@ TEST(Program, RenderWritesTheOtherFormatsUnchanged)
         int type;
         int subtype;
         int bits; // as soxi tells
+        const char* synthesis;
     } rows[] = {
-        { "48000", "a.wav", "s24", SF_FORMAT_WAV, SF_FORMAT_PCM_24, 24 },
-        { "96000", "b.flac", "s24", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, 24 },
-        { "44100", "c.wav", "f32", SF_FORMAT_WAV, SF_FORMAT_FLOAT, 32 },
+        { "48000", "a.wav", "s24", SF_FORMAT_WAV, SF_FORMAT_PCM_24, 24, "precise" },
+        { "96000", "b.flac", "s24", SF_FORMAT_FLAC, SF_FORMAT_PCM_24, 24, "exact" },
+        { "44100", "c.wav", "f32", SF_FORMAT_WAV, SF_FORMAT_FLOAT, 32, "precise" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const QString path = dir.filePath(QLatin1String(row.name));
         const QStringList arguments { "--render", path, "--seconds", "0.6", "--rate", row.rate,
-            "--f1", "1001", "--waveform", "sine", "--reptime", "250", "--synthesis", "precise",
+            "--f1", "1001", "--waveform", "sine", "--reptime", "250", "--synthesis", row.synthesis,
             "--dither", "tpdf", "--phase", "90", "--sample-format", row.format };
         const ProgramRun run = runProgram(arguments);
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
@@ -402,10 +420,16 @@ TEST(Program, RenderWritesTheOtherFormatsUnchanged)
         std::vector<std::string> messages;
         const HeadlessSettings settings
             = headlessSettings(parse(arguments.mid(4)).options, messages);
-        UniformSource random(1);
-        const SignalBuffer loop = loopSignal(settings, random);
+        UniformSource random(1); // no noise: the seed changes nothing
+        SignalBuffer loop = loopSignal(settings, random);
         ASSERT_EQ(loop.frames(), rate / 4);
         const size_t values = size_t(info.frames) * 2;
+        if (streamsSignal(settings.signal, settings.state.Waveform)) {
+            ToneStream stream(
+                streamSettings(settings.state, settings.dutyPercent), settings.signal, 1);
+            loop.bytes.resize(size_t(info.frames) * 8);
+            stream.fill(loop.bytes.data(), int32_t(info.frames));
+        }
         const size_t loopValues = size_t(loop.frames()) * 2;
         const auto loopWord = [&](size_t v) {
             uint32_t u = 0;

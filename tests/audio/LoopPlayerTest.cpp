@@ -491,6 +491,82 @@ TEST(LoopPlayerFades, FillsNeverAllocate)
     EXPECT_EQ(p.retiredCount(), 0u);
 }
 
+// ---- streams ------------------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<vellox::ToneStream> stereoStream(int64_t f1, int64_t f2, double level1 = 1.0)
+{
+    vellox::StreamSettings s;
+    s.SampleRate = 48000;
+    s.Frequency1 = f1;
+    s.Frequency2 = f2;
+    s.Level1 = level1;
+    s.Level2 = 0.5;
+    s.ChannelMode = vellox::ModeStereo;
+    return std::make_unique<vellox::ToneStream>(s, vellox::SignalOptions {}, 1);
+}
+
+} // namespace
+
+// A change of F1 in a stream hands over at the frame heard next, with no cross-fade: F2's
+// channel goes on sample for sample as if nothing had changed, and F1's has no step (no two
+// neighbours further apart than the fastest sine moves in a frame) and no dip. Then a
+// buffer after it cross-fades, as buffers do, and the fills allocate nothing throughout.
+TEST(LoopPlayerStreams, AChangeGoesOnFromTheFrameHeardNext)
+{
+    LoopPlayer p(Fade);
+    auto& first = p.createStream(stereoStream(1000500000, 440250000), FrameEncoding::S16);
+    vellox::ToneStream unchanged = *stereoStream(1000500000, 440250000);
+    std::vector<int16_t> reference(2 * 50000);
+    std::vector<uint8_t> bytes(4 * 25000);
+    unchanged.fill(bytes.data(), 25000);
+    std::memcpy(reference.data(), bytes.data(), bytes.size());
+    unchanged.fill(bytes.data(), 25000);
+    std::memcpy(reference.data() + 50000, bytes.data(), bytes.size());
+
+    std::vector<int16_t> heard;
+    std::vector<uint8_t> period(777 * 4);
+    long allocations = 0;
+    const auto hear = [&](int periods) {
+        for (int i = 0; i < periods; ++i) {
+            const long before = t_allocations;
+            p.fill(period.data(), period.size());
+            allocations += t_allocations - before;
+            const size_t at = heard.size();
+            heard.resize(at + 777 * 2);
+            std::memcpy(heard.data() + at, period.data(), period.size());
+        }
+    };
+    ASSERT_TRUE(p.play(first));
+    hear(5); // 3885 frames: the change comes inside the stream's fourth window
+    const size_t change = heard.size() / 2;
+    auto& second = p.createStream(stereoStream(3000000000, 440250000, 0.7), FrameEncoding::S16);
+    ASSERT_TRUE(p.play(second));
+    p.free(first);
+    hear(20);
+
+    for (size_t k = Fade; k < heard.size() / 2; ++k) // after the start's fade-in
+        ASSERT_EQ(heard[2 * k + 1], reference[2 * k + 1]) << "F2 at frame " << k;
+    // A 3 kHz sine moves at most 2*pi*3000/48000 of its peak in a frame.
+    const double step = 20000.0 * 2.0 * std::numbers::pi * 3000.0 / 48000.0 + 2.0;
+    for (size_t k = change - 50; k < change + 2 * Fade; ++k)
+        ASSERT_LE(std::abs(heard[2 * k + 2] - heard[2 * k]), step) << "F1 at frame " << k;
+    int16_t peak = 0; // the last millisecond of the glide and after: 0.7 of the unit signal
+    for (size_t k = change + Fade; k < change + Fade + 48; ++k)
+        peak = std::max<int16_t>(peak, int16_t(std::abs(heard[2 * k])));
+    EXPECT_NEAR(peak, 14000, 14000 * 0.05);
+
+    auto& buffer = level(p, 300, 1000, -1000);
+    ASSERT_TRUE(p.play(buffer));
+    p.free(second);
+    hear(3);
+    EXPECT_EQ(heard[heard.size() - 2], 1000);
+    p.reclaim();
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(p.retiredCount(), 0u);
+}
+
 // ---- the hand-over, step by step --------------------------------------------------------
 
 namespace {

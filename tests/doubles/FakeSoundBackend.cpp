@@ -12,6 +12,8 @@ const char* kindName(SoundOp::Kind kind)
         return "OpenDevice";
     case SoundOp::Kind::Play:
         return "Play";
+    case SoundOp::Kind::PlayStream:
+        return "PlayStream";
     case SoundOp::Kind::Silence:
         return "Silence";
     case SoundOp::Kind::CloseDevice:
@@ -46,6 +48,9 @@ std::string SoundOp::describe() const
     case Kind::Play:
         s << "bytes=" << data.size() << " rate=" << sampleRate << ' ' << encodingName(encoding)
           << (looping ? " looping" : " once");
+        break;
+    case Kind::PlayStream:
+        s << "rate=" << sampleRate << ' ' << encodingName(encoding);
         break;
     default:
         break;
@@ -140,6 +145,27 @@ void FakeSoundBackend::play(const PlayBuffer& buffer)
     m_looping = buffer.looping;
 }
 
+void FakeSoundBackend::playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding)
+{
+    SoundOp& op = record(SoundOp::Kind::PlayStream);
+    op.encoding = encoding;
+    op.looping = true;
+    if (stream != nullptr) {
+        op.sampleRate = stream->settings().SampleRate;
+        op.stream = stream->settings();
+        op.streamOptions = stream->options();
+        op.data.resize(size_t(op.sampleRate) * frameBytes(encoding));
+        stream->fill(op.data.data(), op.sampleRate);
+    }
+    maybeFail(op);
+    if (!m_open)
+        refuse(op, "no sound device is open");
+    if (stream == nullptr)
+        refuse(op, "no stream to play");
+    m_playing = true;
+    m_looping = true;
+}
+
 void FakeSoundBackend::silence() noexcept
 {
     record(SoundOp::Kind::Silence);
@@ -156,7 +182,8 @@ void FakeSoundBackend::closeDevice() noexcept
 const SoundOp* FakeSoundBackend::lastHandover() const
 {
     for (auto it = m_ops.rbegin(); it != m_ops.rend(); ++it)
-        if (it->kind == SoundOp::Kind::Play && !it->failed)
+        if ((it->kind == SoundOp::Kind::Play || it->kind == SoundOp::Kind::PlayStream)
+            && !it->failed)
             return &*it;
     return nullptr;
 }

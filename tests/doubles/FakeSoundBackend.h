@@ -19,6 +19,7 @@ struct SoundOp {
     enum class Kind {
         OpenDevice,
         Play,
+        PlayStream,
         Silence,
         CloseDevice,
     };
@@ -27,11 +28,14 @@ struct SoundOp {
     // OpenDevice and Play: the buffer's rate and frames.
     int32_t sampleRate = 0;
     FrameEncoding encoding = FrameEncoding::S16;
-    // Play: the buffer handed over, with a copy of its bytes.
+    // Play: the buffer handed over, with a copy of its bytes. PlayStream: the stream's first
+    // second, as its bytes, and its settings and options.
     SignalPhase phase;
     bool looping = false;
     std::vector<uint8_t> data;
     bool failed = false; // the call threw SoundError
+    std::optional<StreamSettings> stream;
+    SignalOptions streamOptions;
 
     // One line naming the call and its arguments, for sequence assertions, e.g.
     // "OpenDevice(\"\" rate=98000 s16)", "Play(bytes=392000 rate=98000 s16 looping)",
@@ -47,6 +51,7 @@ public:
     void openDevice(
         const std::string& deviceId, int32_t sampleRate, FrameEncoding encoding) override;
     void play(const PlayBuffer& buffer) override;
+    void playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding) override;
     void silence() noexcept override;
     void closeDevice() noexcept override;
     // The device names it reports (none until set); not recorded as a call.

@@ -246,6 +246,31 @@ TEST(Generator, ARestartHandsTheNewBufferOverWithoutSilence)
     EXPECT_TRUE(rig.backend.playingLooped());
 }
 
+// The precise synthesis plays a stream of the state's settings, computed as it plays; the
+// bit codes and the exact synthesis a buffer.
+TEST(Generator, ThePreciseSynthesisPlaysAStream)
+{
+    Rig rig(true);
+    SignalOptions precise;
+    precise.synthesis = Synthesis::Precise;
+    precise.format = SampleFormat::S24;
+    ASSERT_TRUE(rig.generator.setSignalOptions(precise, ChangeFrom::Script).ok());
+    ASSERT_TRUE(rig.generator.setFrequency(Tone::F2, 440, ChangeFrom::Script).ok());
+    const SoundOp* op = rig.backend.lastHandover();
+    ASSERT_NE(op, nullptr);
+    EXPECT_EQ(op->describe(), "PlayStream(rate=98000 s32)");
+    ASSERT_TRUE(op->stream.has_value());
+    EXPECT_EQ(op->stream->Frequency1, 1000 * MicrohertzPerHertz);
+    EXPECT_EQ(op->stream->Frequency2, 440 * MicrohertzPerHertz);
+    EXPECT_EQ(op->stream->Level1, double(rig.generator.state().Level1));
+    EXPECT_EQ(op->streamOptions, precise);
+    ASSERT_TRUE(rig.generator.setWaveform(WaveBitCode, ChangeFrom::Script).ok());
+    EXPECT_EQ(rig.backend.lastHandover()->kind, SoundOp::Kind::Play);
+    ASSERT_TRUE(rig.generator.setWaveform(WaveTriangle, ChangeFrom::Script).ok());
+    ASSERT_TRUE(rig.generator.setSignalOptions({}, ChangeFrom::Script).ok());
+    EXPECT_EQ(rig.backend.lastHandover()->kind, SoundOp::Kind::Play);
+}
+
 TEST(Generator, AFailedRestartIsTheChangesFailureAndTheSettingStays)
 {
     // At the device, and at the hand-over: either way the old sound ends too.

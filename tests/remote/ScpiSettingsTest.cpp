@@ -97,14 +97,16 @@ TEST(ScpiSettings, FrequencyNumbersUnitsAndRange)
         { "FREQ 1E3", {}, f1(1000) },
         { "FREQ 12.34e+2", {}, f1(1234) },
         { "FREQ +440.", {}, f1(440) },
-        { "FREQ 1000.4", {}, f1(1000) },
-        { "FREQ 1000.5", {}, f1(1000) }, // halves to even
-        { "FREQ 1001.5", {}, f1(1002) },
-        { "FREQ 19.5", {}, f1(20) }, // rounds into the range
+        // A fraction is never rounded away: an instrument of whole hertz refuses it.
+        { "FREQ 1000.4", { -221 }, {} },
+        { "FREQ 1001.5", { -221 }, {} },
+        { "FREQ 19.5", { -221 }, {} },
+        { "FREQ 1234.000000", {}, f1(1234) }, // as pymeasure writes it
+        { "FREQ 1000.0000004", {}, f1(1000) }, // below 1 uHz, the resolution
         { "FREQ 0000000000000000000000000000000000000000000440", {}, f1(440) },
         { "FREQ MIN", {}, f1(MinFrequency) },
         { "FREQ maximum", {}, f1(MaxFrequency) },
-        { "FREQ 19.4", { -222 }, {} },
+        { "FREQ 19", { -222 }, {} },
         { "FREQ 20001", { -222 }, {} },
         { "FREQ -1000", { -222 }, {} },
         { "FREQ 1E400", { -222 }, {} },

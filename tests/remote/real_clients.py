@@ -88,13 +88,30 @@ def main():
             error = gen.query("SYST:ERR?")
             if error != '0,"No error"':
                 failures.append(f"PyVISA's session left {error!r}")
+            # Decimals: refused by the exact synthesis, which loops whole hertz, and read back
+            # to the last digit set by the precise one; the exact synthesis is then refused
+            # while a fraction is in force.
+            gen.write("FREQ 1000.5")
+            error = gen.query("SYST:ERR?")
+            if not error.startswith("-221,"):
+                failures.append(f"FREQ 1000.5 in the exact synthesis gave {error!r}")
+            gen.write("SYNT PREC;:FREQ 1000.123;SOUR2:FREQ 123.456789")
+            echoed = (gen.query("FREQ?"), gen.query("SOUR2:FREQ?"))
+            print("PyVISA precise FREQ?, SOUR2:FREQ?:", echoed)
+            if echoed != ("1000.123", "123.456789"):
+                failures.append(f"FREQ 1000.123, SOUR2:FREQ 123.456789 read back as {echoed}")
+            gen.write("SYNT EXAC")
+            error = gen.query("SYST:ERR?")
+            if not error.startswith("-221,") or gen.query("SYNT?") != "PREC":
+                failures.append(f"SYNT EXAC with 1000.123 Hz in force gave {error!r}")
+            gen.write("SOUR2:FREQ 100")
             gen.close()
 
             # pymeasure's driver for the Keysight (Agilent) 33500.
             awg = Agilent33500(resource, visa_library="@py", read_termination="\n",
                                write_termination="\n", timeout=10000)
             awg.shape = "SQU"
-            awg.frequency = 2000
+            awg.frequency = 2000.5
             awg.amplitude = 0.5
             awg.square_dutycycle = 30
             awg.output = True
@@ -110,7 +127,7 @@ def main():
             print("pymeasure check_errors():", errors)
             if readback["shape"] != "SQU":
                 failures.append(f"shape read back as {readback['shape']!r}")
-            if readback["frequency"] != 2000:
+            if readback["frequency"] != 2000.5:
                 failures.append(f"frequency read back as {readback['frequency']!r}")
             # The nearest 3 dB step of the 2 Vpp calibration: -12 dB.
             if abs(readback["amplitude"] - 2 * 10 ** (-12 / 20)) > 1e-6:

@@ -53,6 +53,11 @@ SCRIPT = [
     "SRAT 192000;:SYST:ERR?;:OUTP?;:SRAT?",
     "FUNC PSIN;:MODE FM;:SYST:ERR?;:MODE?;:OUTP?",
     "OUTP OFF;:OUTP?;:FREQ 2000;:OUTP?;:FREQ?",
+    # Decimals: refused by the exact synthesis, taken to 1 uHz by the precise one, which then
+    # may not give way to the exact one while a fraction is in force.
+    "FREQ 1000.5;:SYST:ERR?;:FREQ?;FREQ? MAX",
+    "SYNT PREC;:FREQ 1000.123456;SOUR2:FREQ 40000.25;:SYST:ERR?;:FREQ?;SOUR2:FREQ?;FREQ? MAX",
+    "FREQ 90000;:SYST:ERR?;:SYNT EXAC;:SYST:ERR?;:SYNT?;:FREQ 1000;SOUR2:FREQ 100;:SYNT EXAC",
     # The start values again, the output off.
     "*RST;:OUTP?;:FREQ?;SOUR2:FREQ?;FUNC?;MODE?;VOLT?;SOUR2:VOLT?;NOIS?;SRAT?",
     "SYNT?;DITH?;OUTP:FORM?;PHAS?;BITC?;BITC:PER?;SWE:MODE?;FUNC:SQU:DCYC?",

@@ -2,19 +2,23 @@
 // the unrounded exact formulas round to it, the formats keep the level and lay the bytes out
 // as the device takes them, the dither is triangular and reproducible, the phase turns the
 // right channel exactly where it means something, and the precise synthesis follows its
-// formulas within 1e-9 of a 16-bit step. The independent reading of the precise formulas
-// over every waveform and mode is tests/crosscheck/synth_reference.py.
+// formulas within 1e-9 of a 16-bit step; the stream (ToneStream) is the precise buffer at whole
+// hertz and holds any frequency to the last micro-turn. The independent reading of the precise
+// formulas over every waveform and mode is tests/crosscheck/synth_reference.py.
 
 #include "SynthGrid.h"
 #include "SynthPath.h"
 #include "Synthesizer.h"
+#include "ToneStream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <stdexcept>
 #include <vector>
 
 using namespace vellox;
@@ -314,4 +318,182 @@ TEST(SynthesizeFrames, PreciseFollowsItsFormulas)
             }
             EXPECT_LT(worst, 1e-9);
         }
+}
+
+namespace {
+
+StreamSettings streamOf(const SynthSettings& s)
+{
+    StreamSettings t;
+    t.SampleRate = s.SampleRate;
+    t.Frequency1 = s.Frequency1 * MicrohertzPerHertz;
+    t.Frequency2 = s.Frequency2 * MicrohertzPerHertz;
+    t.Level1 = s.Level1;
+    t.Level2 = s.Level2;
+    t.NoiseLevel = s.NoiseLevel;
+    t.Waveform = s.Waveform;
+    t.ChannelMode = s.ChannelMode;
+    t.DutyPercent = s.DutyPercent;
+    return t;
+}
+
+// The stream's next `frames` frames, asked for in uneven pieces across its blocks.
+std::vector<double> streamed(ToneStream& stream, int32_t frames)
+{
+    std::vector<double> v(2 * std::size_t(frames));
+    for (int32_t k = 0, piece = 1; k < frames; k += piece, piece = piece * 7 % 1009 + 1)
+        stream.values(v.data() + 2 * k, std::min(piece, frames - k));
+    return v;
+}
+
+} // namespace
+
+// At whole hertz the stream is the looped precise buffer: every streaming waveform in every
+// mode (but "PWM" in FM, whose pulse runs on at each frame's period), noise drawn alike, the
+// right channel turned where the phase applies; and its bytes, dither included.
+TEST(ToneStream, WholeHertzIsThePreciseBuffer)
+{
+    int row = 0;
+    for (const int32_t rate : { 48000, 192000 })
+        for (int wave = 0; wave < WaveformCount; ++wave)
+            for (int mode = ModeF1Both; mode < ModeEnd; ++mode, ++row) {
+                if (!streams(wave) || (wave == WavePwm && mode == ModeFm))
+                    continue;
+                SCOPED_TRACE(
+                    testing::Message() << rate << " waveform " << wave << " mode " << mode);
+                SynthSettings s = settingsAt(rate, wave, mode);
+                s.Frequency1 = 1000; // a whole period of 2*rate/1000 indices: "Stairs", "PWM"
+                s.NoiseLevel = row % 3 == 0 ? 0.3f : 0.0f;
+                s.DutyPercent = 37;
+                SignalOptions o = precise();
+                o.phaseDegrees = row % 2 == 0 ? 90 : 0;
+                const std::vector<double> want = values(s, o);
+                ToneStream stream(streamOf(s), o, Seed);
+                const std::vector<double> got = streamed(stream, rate);
+                double worst = 0.0;
+                for (std::size_t v = 0; v < want.size(); ++v)
+                    worst = std::fmax(worst, std::fabs(got[v] - want[v]));
+                EXPECT_LT(worst, 1e-9);
+            }
+    for (const SampleFormat format : { SampleFormat::S24, SampleFormat::F32 }) {
+        SynthSettings s = settingsAt(96000, WaveTriangle, ModeAm);
+        SignalOptions o = precise();
+        o.format = format;
+        o.dither = Dither::Tpdf;
+        const SignalBuffer want = frames(s, o);
+        ToneStream stream(streamOf(s), o, Seed);
+        std::vector<uint8_t> got(want.bytes.size());
+        stream.fill(got.data(), 1000);
+        stream.fill(got.data() + 1000 * 8, 96000 - 1000);
+        EXPECT_EQ(got, want.bytes) << sampleFormatName(format);
+    }
+}
+
+// Any frequency to the micro-hertz: after ten seconds each tone is where F*t puts it, within
+// 1e-9 of a step (a phase error below 1e-13 of a turn: below 1e-14 Hz of frequency error
+// over the ten seconds).
+TEST(ToneStream, HoldsAFractionalFrequencyToTheLastMicroTurn)
+{
+    using L = long double;
+    const L twoPi = 2.0L * std::numbers::pi_v<long double>;
+    struct Case {
+        int32_t rate;
+        int64_t f1, f2; // micro-hertz
+    };
+    for (const Case c :
+        { Case { 48000, 1000123000, 1000000 }, Case { 192000, 40000250000, 86399999999 } }) {
+        SCOPED_TRACE(testing::Message() << c.rate << " " << c.f1 << " uHz");
+        StreamSettings t;
+        t.SampleRate = c.rate;
+        t.Frequency1 = c.f1;
+        t.Frequency2 = c.f2;
+        t.ChannelMode = ModeStereo;
+        t.Level1 = 1.0;
+        t.Level2 = 0.5;
+        ToneStream stream(t, SignalOptions {}, Seed);
+        const int64_t last = 10 * int64_t(c.rate); // frames 0 .. last-1: ten seconds
+        std::vector<double> v(2 * 4096);
+        while (stream.framesDone() < last - 4096)
+            stream.values(v.data(), 4096);
+        const int64_t from = stream.framesDone();
+        stream.values(v.data(), int32_t(last - from));
+        double worst = 0.0;
+        for (int64_t k = from; k < last; ++k) {
+            // F*t in whole micro-turns, exactly (below 2^63 here), and its sine in long double.
+            const auto sineAt = [&](int64_t f) {
+                const int64_t turn = int64_t(c.rate) * MicrohertzPerHertz;
+                return std::sin(twoPi * L(f * k % turn) / L(turn));
+            };
+            const std::size_t at = 2 * std::size_t(k - from);
+            worst = std::fmax(worst, double(std::fabs(L(v[at]) - 20000.0L * sineAt(c.f1))));
+            worst = std::fmax(worst, double(std::fabs(L(v[at + 1]) - 10000.0L * sineAt(c.f2))));
+        }
+        EXPECT_LT(worst, 1e-9);
+    }
+}
+
+// Each tone goes on from where it was: a change of F1 in "Stereo" leaves F2's sine exactly
+// where it would have been and starts F1's at its old phase; across a rate the same turn.
+TEST(ToneStream, ContinuesEachPhaseAcrossAChange)
+{
+    StreamSettings a;
+    a.SampleRate = 48000;
+    a.Frequency1 = 1000500000;
+    a.Frequency2 = 440250000;
+    a.ChannelMode = ModeStereo;
+    ToneStream before(a, SignalOptions {}, Seed);
+    std::vector<double> v(2 * 12345);
+    before.values(v.data(), 12345);
+    ToneStream unchanged = before;
+    double next[2];
+    unchanged.values(next, 1);
+
+    StreamSettings b = a;
+    b.Frequency1 = 5000000000;
+    ToneStream after(b, SignalOptions {}, Seed);
+    after.continueFrom(before);
+    double first[2];
+    after.values(first, 1);
+    EXPECT_EQ(first[0], next[0]);
+    EXPECT_EQ(first[1], next[1]);
+
+    b.SampleRate = 96000;
+    ToneStream faster(b, SignalOptions {}, Seed);
+    faster.continueFrom(before);
+    faster.values(first, 1);
+    EXPECT_NEAR(first[1], next[1], 1e-6);
+}
+
+// What a stream refuses, each with its reason, before any frame.
+TEST(ToneStream, RefusesWhatItCannotPlay)
+{
+    struct Case {
+        const char* why;
+        void (*change)(StreamSettings&, SignalOptions&);
+    };
+    const Case cases[] = {
+        { "a rate not playable", [](StreamSettings& s, SignalOptions&) { s.SampleRate = 22050; } },
+        { "below 1 Hz", [](StreamSettings& s, SignalOptions&) { s.Frequency2 = 999999; } },
+        { "above half the rate",
+            [](StreamSettings& s, SignalOptions&) { s.Frequency1 = 24000000001; } },
+        { "a level that is no number",
+            [](StreamSettings& s, SignalOptions&) { s.Level1 = std::nan(""); } },
+        { "a bit code", [](StreamSettings& s, SignalOptions&) { s.Waveform = WaveBitTwoTone; } },
+        { "an unknown mode", [](StreamSettings& s, SignalOptions&) { s.ChannelMode = 0; } },
+        { "no duty", [](StreamSettings& s, SignalOptions&) { s.DutyPercent = 0; } },
+        { "a phase of a whole turn",
+            [](StreamSettings&, SignalOptions& o) { o.phaseDegrees = 360; } },
+    };
+    for (const Case& c : cases) {
+        StreamSettings s;
+        s.SampleRate = 48000;
+        SignalOptions o;
+        c.change(s, o);
+        EXPECT_THROW(ToneStream(s, o, Seed), std::range_error) << c.why;
+    }
+    StreamSettings edge;
+    edge.SampleRate = 48000;
+    edge.Frequency1 = 24000000000;
+    edge.Frequency2 = MinStreamFrequency;
+    EXPECT_NO_THROW(ToneStream(edge, SignalOptions {}, Seed));
 }

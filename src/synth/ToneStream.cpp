@@ -1,0 +1,351 @@
+#include "ToneStream.h"
+
+#include "SampleStore.h"
+#include "SynthFormulas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace vellox {
+
+namespace {
+
+    using synthdetail::BasicContext;
+    using synthdetail::Instant;
+
+    constexpr double TwoPi = 2.0 * std::numbers::pi;
+
+    // sin and cos of the 1024 steps of a turn. A quarter turn is evaluated, each value from
+    // the nearer of sin and cos, and the symmetries give the rest, so that the zeros and the
+    // peaks are exact: a square wave's sign is 0 where the looped buffer's is.
+    constexpr int32_t Steps = 1024;
+    struct SineSteps {
+        std::array<double, Steps> sine {};
+        std::array<double, Steps> cosine {};
+        SineSteps()
+        {
+            constexpr int32_t quarter = Steps / 4;
+            for (int32_t j = 0; j <= quarter; ++j) {
+                const double v = 8 * j <= Steps ? std::sin(TwoPi * double(j) / Steps)
+                                                : std::cos(TwoPi * double(quarter - j) / Steps);
+                sine[std::size_t(j)] = v;
+                sine[std::size_t(2 * quarter - j)] = v;
+            }
+            for (int32_t j = 0; j < 2 * quarter; ++j)
+                sine[std::size_t(2 * quarter + j)] = -sine[std::size_t(j)];
+            for (int32_t j = 0; j < Steps; ++j)
+                cosine[std::size_t(j)] = sine[std::size_t((j + quarter) % Steps)];
+        }
+    };
+    // Made when the library loads, never on the audio thread.
+    const SineSteps sineSteps;
+
+    // sin(2*pi*turns) for 0 <= turns < 2^42: the table's step below and sin(a + d) =
+    // sin a cos d + cos a sin d, with d below 2*pi/1024 taken by its series to d^7 and d^6
+    // (the next terms are below 1e-19).
+    inline double sineOfTurns(double turns)
+    {
+        const double x = turns * double(Steps);
+        const int64_t whole = int64_t(x); // truncation: the floor, x being >= 0
+        const double d = (x - double(whole)) * (TwoPi / double(Steps));
+        const std::size_t at = std::size_t(whole & (Steps - 1));
+        const double d2 = d * d;
+        const double sd = d * (1.0 - d2 / 6.0 * (1.0 - d2 / 20.0 * (1.0 - d2 / 42.0)));
+        const double cd = 1.0 - d2 / 2.0 * (1.0 - d2 / 12.0 * (1.0 - d2 / 30.0));
+        return sineSteps.sine[at] * cd + sineSteps.cosine[at] * sd;
+    }
+
+    // sin(x) for any radians the formulas give (an FM carrier's phase).
+    inline double sineOfRadians(double x)
+    {
+        const double turns = x * (1.0 / TwoPi);
+        return sineOfTurns(turns - nearestWhole(turns) + 1.0);
+    }
+
+    // The context of a stream's frames: the precise synthesis's, and the place in F1's cycle.
+    struct StreamContext : BasicContext<double> {
+        double Place = 0.0; // interleaved indices into F1's cycle: 2*j1/F1, or the pulse's
+    };
+
+    // The precise synthesis's numbers, read from the stream's phases.
+    struct StreamNumbers : ScalarNumbers<double> {
+        using Ctx = StreamContext;
+        static constexpr bool sinesAhead = true;
+        using Value = double;
+        static double value(double x) { return x; }
+        static double pow7(double s) { return PreciseNumbers::pow7(s); }
+        static double phase1(const Ctx&, const Instant& t) { return t.theta1; }
+        static double backwardPhase1(const Ctx&, const Instant& t) { return -t.theta1; }
+        static double cycles1(const Ctx&, const Instant& t) { return t.cycles1; }
+        static double sine1(const Ctx&, const Instant& t) { return t.s1; }
+        template <class Phase> static double carrier(const Instant&, Phase phase)
+        {
+            return sineOfRadians(phase());
+        }
+        static double remainder(const Ctx& c, const Instant&) { return c.Place; }
+        static double remainderAt(const Ctx& c, const Instant&, double) { return c.Place; }
+        // "PWM" FM: the period follows F2 as in the precise synthesis; the place in the pulse
+        // runs on at each frame's period (advancePulse).
+        static double periodStep(Ctx& c, const Instant&, double s2)
+        {
+            c.F1Period = c.F1Period + c.Level2 * s2;
+            return c.F1Period;
+        }
+        static bool pulseLowAt(const Ctx& c, double F, double m)
+        {
+            return F * double(c.DutyPercent) > 100.0 * m;
+        }
+        static bool pulseLow(const Ctx& c, double m) { return pulseLowAt(c, c.F1Period, m); }
+    };
+
+    // One frame further into a pulse whose period moves: a period below one frame is taken as
+    // one frame, so the place stays within its period whatever F2 does to it.
+    inline void advancePulse(StreamContext& c)
+    {
+        const double period = std::max(c.F1Period, 2.0);
+        c.Place += 2.0;
+        if (c.Place >= period)
+            c.Place -= period * std::floor(c.Place / period);
+    }
+
+    void checkStream(const StreamSettings& s, const SignalOptions& options)
+    {
+        const auto fail
+            = [](const std::string& why) { throw std::range_error("ToneStream: " + why); };
+        if (!isPlayableRate(s.SampleRate))
+            fail("sample rate " + std::to_string(s.SampleRate) + " is not " + playableRateList());
+        // Up to half the rate: the front panel's 20 kHz at 44100 Hz streams too; what a user
+        // may ask for is maxStreamFrequency's business.
+        const int64_t most = int64_t(s.SampleRate) * (MicrohertzPerHertz / 2);
+        for (const int64_t f : { s.Frequency1, s.Frequency2 })
+            if (f < MinStreamFrequency || f > most)
+                fail("frequency " + std::to_string(f) + " uHz outside 1 Hz .. half the rate");
+        if (!std::isfinite(s.Level1) || !std::isfinite(s.Level2) || !std::isfinite(s.NoiseLevel))
+            fail("a level is not a number");
+        if (!isWaveform(s.Waveform))
+            fail("unknown waveform " + std::to_string(s.Waveform));
+        if (!streams(s.Waveform))
+            fail("the bit codes loop their repetition time; they do not stream");
+        if (!isChannelMode(s.ChannelMode))
+            fail("unknown channel mode " + std::to_string(s.ChannelMode));
+        if (s.DutyPercent < MinDutyPercent || s.DutyPercent > MaxDutyPercent)
+            fail("duty " + std::to_string(s.DutyPercent) + " % outside 1..100");
+        if (!isPhaseDegrees(options.phaseDegrees))
+            fail("phase outside 0.." + std::to_string(MaxPhaseDegrees));
+    }
+
+} // namespace
+
+namespace {
+    // The noise of a stream whose noise is silent throughout a block: nothing to draw, where
+    // the looped buffer draws twice a frame for a term it then multiplies by zero.
+    struct NoDraws {
+        static double difference() { return 0.0; }
+    };
+} // namespace
+
+template <int Wave, int Mode> struct ToneBlock {
+    // n frames of values, interleaved, from where the stream stands; the phases move on.
+    static void run(ToneStream& st, double* values, int32_t n)
+    {
+        const bool gliding = st.m_glideDone < st.m_glideFrames;
+        if (st.m_settings.NoiseLevel == 0.0 && (!gliding || st.m_glideFromNoise == 0.0)) {
+            NoDraws none;
+            frames(st, values, n, none);
+        } else {
+            LiveDraws draws { st.m_noise };
+            frames(st, values, n, draws);
+        }
+    }
+
+    template <class Draws>
+    static void frames(ToneStream& st, double* values, int32_t n, Draws& draws)
+    {
+        constexpr bool fm = Mode == ModeFm;
+        constexpr bool pwmFm = fm && Wave == WavePwm;
+        constexpr bool placed
+            = (Wave == WavePwm || Wave == WaveStairsFalling || Wave == WaveStairsRising) && !pwmFm;
+        constexpr bool loadS1 = needsS1<Wave, Mode, true>();
+        constexpr bool loadS2 = needsS2<Wave, Mode>();
+        const StreamSettings& s = st.m_settings;
+        StreamContext c;
+        c.Level1 = s.Level1;
+        c.Level2 = s.Level2;
+        c.NoiseLevel = s.NoiseLevel;
+        c.DutyPercent = s.DutyPercent;
+        c.F1Period = pwmFm
+            ? st.m_period
+            : double(2 * int64_t(s.SampleRate)) * double(MicrohertzPerHertz) / double(s.Frequency1);
+        c.Place = st.m_pulsePlace;
+        const int64_t M = st.m_modulus;
+        const double perTurn = 1.0 / double(M);
+        const int64_t f1 = s.Frequency1, f2 = s.Frequency2;
+        int64_t j1 = st.m_j1, j2 = st.m_j2;
+        // The turns of a phase, within an ulp; a half turn exactly 0.5, so that a sine's zeros
+        // are exact zeros (the square wave's sign there is 0, as in the looped buffer).
+        const auto turnsOf
+            = [M, perTurn](int64_t j) { return 2 * j == M ? 0.5 : double(j) * perTurn; };
+        for (int32_t k = 0; k < n; ++k) {
+            if (st.m_glideDone < st.m_glideFrames) [[unlikely]] {
+                const double g = 0.5
+                    - 0.5
+                        * std::cos(
+                            std::numbers::pi * double(++st.m_glideDone) / double(st.m_glideFrames));
+                c.Level1 = st.m_glideFrom1 + (s.Level1 - st.m_glideFrom1) * g;
+                c.Level2 = st.m_glideFrom2 + (s.Level2 - st.m_glideFrom2) * g;
+                c.NoiseLevel = st.m_glideFromNoise + (s.NoiseLevel - st.m_glideFromNoise) * g;
+                if (st.m_glideDone == st.m_glideFrames) {
+                    c.Level1 = s.Level1;
+                    c.Level2 = s.Level2;
+                    c.NoiseLevel = s.NoiseLevel;
+                }
+            }
+            Instant t;
+            const double t1 = turnsOf(j1);
+            const double t2 = turnsOf(j2);
+            t.cycles1 = t1;
+            t.theta1 = TwoPi * t1;
+            if constexpr (loadS1)
+                t.s1 = sineOfTurns(t1);
+            if constexpr (loadS2)
+                t.s2 = sineOfTurns(t2);
+            if constexpr (placed)
+                c.Place = 2.0 * double(j1) / double(f1); // exact wherever it is whole
+            values[2 * k] = leftValueOf<Wave, Mode, StreamNumbers>(c, draws, t);
+            if constexpr (pwmFm)
+                advancePulse(c);
+
+            const double turns = rightIsF1(Mode) ? t1 : t2;
+            const double sine = st.m_phased ? sineOfTurns(turns + st.m_phaseTurns)
+                                            : rightSineOf<Mode>(t.s1, t.s2);
+            values[2 * k + 1] = rightValueOf<Mode>(c, sine);
+            j1 += f1;
+            j1 -= j1 >= M ? M : 0;
+            j2 += f2;
+            j2 -= j2 >= M ? M : 0;
+        }
+        st.m_j1 = j1;
+        st.m_j2 = j2;
+        if constexpr (pwmFm) {
+            st.m_period = c.F1Period;
+            st.m_pulsePlace = c.Place;
+        }
+    }
+};
+
+namespace {
+    using BlockFn = void (*)(ToneStream&, double*, int32_t);
+    constexpr std::size_t Rows = std::size_t(WaveformCount);
+    constexpr std::size_t Columns = std::size_t(ModeEnd);
+
+    // The bit codes and the unknown modes have no stream: checkStream refuses them first.
+    template <int Wave, int Mode> constexpr BlockFn blockOf()
+    {
+        if constexpr (streams(Wave) && isChannelMode(Mode))
+            return &ToneBlock<Wave, Mode>::run;
+        else
+            return nullptr;
+    }
+    template <int Wave, std::size_t... Modes>
+    constexpr std::array<BlockFn, Columns> blockRow(std::index_sequence<Modes...>)
+    {
+        return { blockOf<Wave, int(Modes)>()... };
+    }
+    template <std::size_t... Waves>
+    constexpr std::array<std::array<BlockFn, Columns>, Rows> blockTable(
+        std::index_sequence<Waves...>)
+    {
+        return { blockRow<int(Waves)>(std::make_index_sequence<Columns> {})... };
+    }
+    constexpr auto Blocks = blockTable(std::make_index_sequence<Rows> {});
+} // namespace
+
+ToneStream::ToneStream(
+    const StreamSettings& settings, const SignalOptions& options, uint64_t noiseSeed)
+    : m_settings(settings)
+    , m_options(options)
+    , m_noise(noiseSeed)
+    , m_dither(options.ditherSeed)
+{
+    checkStream(settings, options);
+    m_modulus = int64_t(settings.SampleRate) * MicrohertzPerHertz;
+    m_period = double(2 * int64_t(settings.SampleRate)) * double(MicrohertzPerHertz)
+        / double(settings.Frequency1);
+    m_phased = options.phaseDegrees != 0 && settings.Waveform != WaveNoise
+        && (settings.ChannelMode == ModeF1Both || settings.ChannelMode == ModeF1PlusF2
+            || (settings.ChannelMode == ModeStereo && settings.Frequency1 == settings.Frequency2));
+    m_phaseTurns = double(options.phaseDegrees) / 360.0;
+    m_block = Blocks[std::size_t(settings.Waveform)][std::size_t(settings.ChannelMode)];
+}
+
+void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int32_t glideFrames)
+{
+    const int64_t M = before.m_modulus;
+    const auto back = [&](int64_t j, int64_t f) {
+        const auto behind = int64_t((__int128(framesBack % M) * f) % M);
+        const int64_t r = j - behind;
+        return r < 0 ? r + M : r;
+    };
+    const auto carried = [&](int64_t j) {
+        if (before.m_modulus == m_modulus)
+            return j;
+        // The same fraction of a turn at the new rate, to a micro-turn.
+        const double turns = double(j) / double(before.m_modulus);
+        return std::min(int64_t(std::llround(turns * double(m_modulus))), m_modulus - 1);
+    };
+    m_j1 = carried(back(before.m_j1, before.m_settings.Frequency1));
+    m_j2 = carried(back(before.m_j2, before.m_settings.Frequency2));
+    m_pulsePlace = before.m_pulsePlace;
+    m_frames = 0;
+    m_glideFrames = std::max(0, glideFrames);
+    m_glideDone = 0;
+    m_glideFrom1 = before.m_settings.Level1;
+    m_glideFrom2 = before.m_settings.Level2;
+    m_glideFromNoise = before.m_settings.NoiseLevel;
+}
+
+bool ToneStream::glidesFrom(const ToneStream& other) const
+{
+    const StreamSettings& a = m_settings;
+    const StreamSettings& b = other.m_settings;
+    return a.SampleRate == b.SampleRate && a.Waveform == b.Waveform
+        && a.ChannelMode == b.ChannelMode && m_options == other.m_options
+        && m_phased == other.m_phased;
+}
+
+void ToneStream::values(double* out, int32_t frames)
+{
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = std::min(BlockFrames, frames - done);
+        m_block(*this, out + 2 * std::ptrdiff_t(done), n);
+        done += n;
+        m_frames += n;
+    }
+}
+
+void ToneStream::fill(uint8_t* out, int32_t frames)
+{
+    const SampleFormat format = m_options.format;
+    const double scale = format == SampleFormat::S24 ? S24Scale : 1.0;
+    const bool dithered = m_options.dither == Dither::Tpdf && format != SampleFormat::F32;
+    const std::size_t frameBytes = std::size_t(bytesPerFrame(format));
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = std::min(BlockFrames, frames - done);
+        values(m_values.data(), n);
+        if (dithered)
+            drawDither(m_dither, m_ditherValues.data(), 2 * n);
+        uint8_t* at = out + std::size_t(done) * frameBytes;
+        withFormat(
+            format, scale != 1.0, dithered, [&]<SampleFormat Format, bool Scaled, bool Dithered>() {
+                storeValues<Format, Scaled, Dithered>(
+                    at, 2 * n, m_values.data(), m_ditherValues.data(), scale);
+            });
+        done += n;
+    }
+}
+
+} // namespace vellox

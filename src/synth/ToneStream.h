@@ -1,0 +1,157 @@
+#pragma once
+
+// The precise synthesis computed as it plays. A loop of one second holds only whole cycles,
+// so a looped buffer can sound only whole hertz; a stream computes each frame from its place
+// in each tone's cycle and so takes any frequency to the micro-hertz, and any level.
+//
+// Each tone's phase is an exact fraction of a turn: after k frames F's phase is
+// (F*k mod rate*1e6) / (rate*1e6) turns, F in micro-hertz, counted in 64-bit integers. Nothing
+// accumulates an error: the frequency is F exactly, against the sample clock, for as long as
+// the stream runs (2^63 micro-turns last longer than any run). The sine of a phase comes from
+// a table of 1024 steps and a short series for the rest of the step, within a few units in
+// the last place of double (below 1e-15 of full scale, -300 dB).
+//
+// The formulas are the precise synthesis's (leftValueOf over its own numbers), with three
+// readings that a stream needs:
+// - the place in F1's cycle of "PWM" and the "Stairs" is that of the phase (2*j1/F1 interleaved
+//   indices), not i mod round(F1Period): the pulse and the ramps keep F1 itself, where a
+//   rounded period would sound 2*rate/P;
+// - "PWM" in FM carries its place in the pulse from frame to frame at each frame's period;
+// - the bit codes do not stream: they keep their loop of one repetition time.
+// At whole hertz the values equal the looped precise buffer's within 1e-9 of a 16-bit step
+// (but "PWM" in FM), noise and dither included when seeded alike.
+
+#include "SignalOptions.h"
+#include "SynthTypes.h"
+#include "UniformSource.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vellox {
+
+inline constexpr int64_t MicrohertzPerHertz = 1000000;
+// A stream's frequencies: 1 Hz up to 0.45 of the rate (the anti-alias filter's band on most
+// converters), in micro-hertz.
+inline constexpr int64_t MinStreamFrequency = MicrohertzPerHertz;
+constexpr int64_t maxStreamFrequency(int32_t rate)
+{
+    return int64_t(rate) * 45 * (MicrohertzPerHertz / 100);
+}
+
+// A frequency in micro-hertz as hertz with every digit that was set: "1000", "1000.5",
+// "0.000001", "123.456789".
+inline std::string hertzText(int64_t microhertz)
+{
+    const bool negative = microhertz < 0;
+    const uint64_t u = negative ? uint64_t(0) - uint64_t(microhertz) : uint64_t(microhertz);
+    std::string text = (negative ? "-" : "") + std::to_string(u / MicrohertzPerHertz);
+    uint64_t fraction = u % MicrohertzPerHertz;
+    if (fraction != 0) {
+        std::string digits = std::to_string(fraction);
+        digits.insert(0, 6 - digits.size(), '0');
+        while (digits.back() == '0')
+            digits.pop_back();
+        text += '.' + digits;
+    }
+    return text;
+}
+
+// What a stream plays: the front panel's settings with frequencies in micro-hertz and the
+// levels as the formulas' factors (1.0 is the unit signal, 20000 of the 16-bit scale).
+struct StreamSettings {
+    int32_t SampleRate = StartSampleRate;
+    int64_t Frequency1 = int64_t(StartFrequency1) * MicrohertzPerHertz;
+    int64_t Frequency2 = int64_t(StartFrequency2) * MicrohertzPerHertz;
+    double Level1 = 1.0;
+    double Level2 = 1.0;
+    double NoiseLevel = 0.0;
+    int16_t Waveform = WaveSine;
+    int16_t ChannelMode = ModeF1Both;
+    int32_t DutyPercent = StartDutyPercent;
+
+    bool operator==(const StreamSettings&) const = default;
+};
+
+// Every waveform streams but the bit codes.
+constexpr bool streams(int32_t wave)
+{
+    return isWaveform(wave) && !isBitCode(wave);
+}
+
+// Whether a signal of these options and waveform is computed as it plays: the precise
+// synthesis of every waveform but the bit codes. The exact synthesis loops its second.
+constexpr bool streamsSignal(const SignalOptions& options, int32_t wave)
+{
+    return options.synthesis == Synthesis::Precise && streams(wave);
+}
+
+// The stream of one setting. Made and checked on any thread; then owned by one thread at a
+// time (the audio thread while it plays), where continueFrom, values and fill neither
+// allocate, lock nor wait.
+class ToneStream {
+public:
+    // Throws std::range_error, saying why, for a rate that is not playable, a frequency outside
+    // 1 Hz .. rate/2, a level that is not finite, a bit code, an unknown waveform or mode,
+    // a duty outside 1..100 % or a phase outside 0..359 degrees. The noise is drawn from
+    // `noiseSeed`, the dither from options.ditherSeed.
+    ToneStream(const StreamSettings& settings, const SignalOptions& options, uint64_t noiseSeed);
+
+    // Takes up each tone's phase where `before` was `framesBack` frames before the frames it
+    // has given (a player's frames computed but not yet heard), so that a change of
+    // frequency, level or waveform goes on from the same place in each cycle (across a rate
+    // change, the same fraction of a turn). The levels (and the noise's) glide from before's
+    // to this stream's over `glideFrames` frames, a raised cosine, so that a step of level is
+    // no click. Frames counted from here.
+    void continueFrom(const ToneStream& before, int64_t framesBack = 0, int32_t glideFrames = 0);
+
+    // Whether this stream differs from `other` only in what continueFrom glides over: the
+    // frequencies, the levels, the noise's level and the duty. Between two such streams a
+    // player hands over at a frame, with no cross-fade: the tones go on, and two tones of
+    // different frequencies faded into each other would beat.
+    bool glidesFrom(const ToneStream& other) const;
+
+    // The next `frames` frames, left and right interleaved, on the 16-bit scale, unrounded.
+    void values(double* out, int32_t frames);
+    // The next `frames` frames in the options' format and dither: bytesPerFrame each,
+    // little-endian, as SynthesizeFrames stores them.
+    void fill(uint8_t* out, int32_t frames);
+
+    const StreamSettings& settings() const { return m_settings; }
+    const SignalOptions& options() const { return m_options; }
+    int64_t framesDone() const { return m_frames; }
+    // F1's and F2's phase: micro-turns of 1/(rate*1e6), 0 <= phase < rate*1e6.
+    int64_t phase1() const { return m_j1; }
+    int64_t phase2() const { return m_j2; }
+
+    static constexpr int32_t BlockFrames = 256;
+
+private:
+    StreamSettings m_settings;
+    SignalOptions m_options;
+    UniformSource m_noise;
+    UniformSource m_dither;
+    int64_t m_modulus = 0; // rate*1e6: micro-turns per turn
+    int64_t m_j1 = 0;
+    int64_t m_j2 = 0;
+    int64_t m_frames = 0;
+    double m_period = 0.0; // "PWM" in FM: the frame's period, interleaved indices
+    double m_pulsePlace = 0.0; // "PWM" in FM: the place in the pulse, interleaved indices
+    double m_phaseTurns = 0.0; // the right channel's turn against the left, where it applies
+    bool m_phased = false;
+    // The levels' glide: from these, over m_glideFrames frames, m_glideDone of them done.
+    double m_glideFrom1 = 0.0;
+    double m_glideFrom2 = 0.0;
+    double m_glideFromNoise = 0.0;
+    int32_t m_glideFrames = 0;
+    int32_t m_glideDone = 0;
+    using BlockFn = void (*)(ToneStream&, double*, int32_t);
+    BlockFn m_block = nullptr;
+    std::array<double, 2 * BlockFrames> m_values {};
+    std::array<double, 2 * BlockFrames> m_ditherValues {};
+
+    template <int Wave, int Mode> friend struct ToneBlock;
+};
+
+} // namespace vellox
