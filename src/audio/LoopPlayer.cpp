@@ -545,9 +545,12 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
 void LoopPlayer::fill(uint8_t* out, size_t byteCount) noexcept
 {
     const int32_t fade = m_fadeFrames.load(std::memory_order_relaxed);
+    const uint64_t thisFill = m_fills.load(std::memory_order_relaxed) + 1;
     Request request;
-    while (m_requests.try_dequeue(request))
+    while (m_requests.try_dequeue(request)) {
+        m_takenAtFill.store(thisFill, std::memory_order_relaxed);
         take(request, fade);
+    }
 
     const size_t frameSize = frameBytes(m_encoding);
     const size_t frames = byteCount / frameSize;

@@ -168,6 +168,15 @@ public:
     uint64_t takenSequence() const { return m_taken.load(std::memory_order_acquire); }
     // UI thread: the sequence number of the last request sent.
     uint64_t sentSequence() const { return m_sequence; }
+    // Any thread: whether the request numbered `sequence` has been heard: the audio thread
+    // has taken it up, and the fill that took it has ended, so that its first frames have
+    // left the callback for the device.
+    bool heard(uint64_t sequence) const
+    {
+        if (takenSequence() < sequence)
+            return false;
+        return fills() >= m_takenAtFill.load(std::memory_order_relaxed);
+    }
 
     // Audio thread. Fills out (byteCount bytes) with the voices' frames; a buffer loops from
     // its last frame to its first when looping; silence when nothing sounds.
@@ -220,6 +229,9 @@ private:
     std::atomic<uint64_t> m_transitions { 0 };
     std::atomic<uint64_t> m_fills { 0 };
     std::atomic<uint64_t> m_taken { 0 };
+    // The number the fill that last took a request up has once it ends; stored before that
+    // request's sequence number is (m_taken, release), so that heard() reads it after.
+    std::atomic<uint64_t> m_takenAtFill { 0 };
 
     // Audio thread only (and reset, while it cannot run).
     Voice m_current; // the buffer asked for, fading in or steady

@@ -81,6 +81,10 @@ public:
     void silence() noexcept override;
     void closeDevice() noexcept override;
     std::optional<std::string> lostDevice() override;
+    bool handedOver() const override
+    {
+        return m_device == 0 || m_player.heard(m_player.sentSequence());
+    }
 
     // The transitions' length in milliseconds (0 to 100); takes effect from the next one.
     void setFadeMilliseconds(int milliseconds);

@@ -62,6 +62,10 @@ public:
     // changed, or cross-fading from a buffer. The device runs at the stream's rate and in
     // `encoding` (its format's frames). Throws SoundError as play.
     virtual void playStream(std::unique_ptr<ToneStream> stream, FrameEncoding encoding) = 0;
+    // Whether the device has been handed what was asked for last (a buffer, a stream, a
+    // silence): the audio thread has taken it up and its first frames have left the callback.
+    // True when no device runs.
+    virtual bool handedOver() const { return true; }
     // Whatever sounds fades out. Nothing happens when nothing sounds.
     virtual void silence() noexcept = 0;
     // Whatever sounds fades out, and the device closes; the next openDevice opens afresh.

@@ -7,7 +7,9 @@
 #include "SoundObjects.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace vellox {
@@ -181,13 +183,24 @@ SetResult Generator::changeTogether(ChangeFrom from, const std::function<void()>
     }
     if (--m_together > 0)
         return SetResult::done();
-    const uint32_t what = m_togetherChanged;
+    return finishTogether(from);
+}
+
+SetResult Generator::settle(ChangeFrom from)
+{
+    return m_together > 0 ? finishTogether(from) : SetResult::done();
+}
+
+SetResult Generator::finishTogether(ChangeFrom from)
+{
+    const uint32_t what = std::exchange(m_togetherChanged, 0);
     if (what == 0)
         return SetResult::done();
     if (m_listener)
         m_listener->settingsChanged(what);
     // What a start inside already plays does not restart again; the rest is heard once.
-    const uint32_t unheard = m_togetherUnheard | (what & (Changed::Sweep | Changed::Output));
+    const uint32_t unheard
+        = std::exchange(m_togetherUnheard, 0) | (what & (Changed::Sweep | Changed::Output));
     const bool rate = std::exchange(m_togetherRate, false);
     if (rate && !restarts(unheard, from, m_playing)) {
         // A rate that no restart takes: the buffer and the device take it now, once.
@@ -256,6 +269,21 @@ SetResult Generator::setFrequencyMicrohertz(Tone tone, int64_t microhertz, Chang
     (tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2) = int16_t(shown);
     (tone == Tone::F1 ? m_state.FineFrequency1 : m_state.FineFrequency2) = microhertz;
     return changed(tone == Tone::F1 ? Changed::Frequency1 : Changed::Frequency2, from, wasPlaying);
+}
+
+bool Generator::waitForOutput(int limitMs) const
+{
+    if (m_backend == nullptr)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!m_backend->handedOver()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        // The audio thread calls back once a period (half the latency, 30 ms by default):
+        // polling every half millisecond costs nothing and answers within it.
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return true;
 }
 
 int64_t Generator::frequencyMicrohertz(Tone tone) const

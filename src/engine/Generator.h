@@ -142,6 +142,10 @@ public:
     // rate (maxStreamFrequency), refused in the exact one, which loops whole hertz.
     SetResult setFrequencyMicrohertz(Tone tone, int64_t microhertz, ChangeFrom from);
     int64_t frequencyMicrohertz(Tone tone) const;
+    // Waits until the device has been handed the last change (the audio thread took it and
+    // its first frames left the callback: about one device period), at most limitMs; false
+    // when that did not come. At once without a device. Sleeps on the calling thread.
+    bool waitForOutput(int limitMs) const;
     SetResult setWaveform(WaveformIndex waveform, ChangeFrom from);
     // "Modulation FM" is refused while it is not offered (fmOffered); a waveform chosen while
     // FM is set keeps it, as the front panel does.
@@ -169,6 +173,9 @@ public:
     // changed. start and stop act at once. The setters' own `from` is then not used.
     // Returns the restart's failure; the setters return their refusals.
     SetResult changeTogether(ChangeFrom from, const std::function<void()>& changes);
+    // Inside changeTogether: what the change has set so far is heard now (the notification
+    // and the restart of its end), and the change goes on from there. Outside it, nothing.
+    SetResult settle(ChangeFrom from);
 
     // The sweep's step: F1 moves to the next frequency of the sweep mode, as a change `from`
     // the face's clock. Nothing happens in "manual", and from a script's clock (--play) while
@@ -211,6 +218,7 @@ private:
     // in its place. Throws on any failure.
     void restart();
     SetResult restartFor(uint32_t what, ChangeFrom from, bool wasPlaying);
+    SetResult finishTogether(ChangeFrom from);
     bool restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const;
     void applySampleRate(int32_t rate);
     // Whether the sound is a stream, computed as it plays (streamsSignal).

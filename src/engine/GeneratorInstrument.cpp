@@ -34,6 +34,17 @@ SetResult GeneratorInstrument::setFrequency(Tone tone, int16_t hz)
     return m_generator.setFrequency(tone, hz, Script);
 }
 
+SetResult GeneratorInstrument::waitForOutput()
+{
+    // A line's changes restart the sound at its end: what came before the wait, now.
+    if (const SetResult settled = m_generator.settle(Script); !settled.ok())
+        return settled;
+    if (m_generator.waitForOutput(OutputWaitMs))
+        return SetResult::done();
+    return SetResult::refused(remote::ErrorCode::Execution,
+        "the sound device did not take the change within " + std::to_string(OutputWaitMs) + " ms");
+}
+
 GeneratorInstrument::FrequencyRange GeneratorInstrument::frequencyRange() const
 {
     if (m_generator.signalOptions().synthesis != Synthesis::Precise)

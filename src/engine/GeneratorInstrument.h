@@ -24,6 +24,10 @@ public:
 
     int16_t frequency(remote::Tone tone) const override;
     remote::SetResult setFrequency(remote::Tone tone, int16_t hz) override;
+    // The longest wait of *OPC?, *OPC and *WAI for the output: a device that has not taken a
+    // change within it no longer calls back.
+    static constexpr int OutputWaitMs = 2000;
+    remote::SetResult waitForOutput() override;
     FrequencyRange frequencyRange() const override;
     int64_t frequencyMicrohertz(remote::Tone tone) const override;
     remote::SetResult setFrequencyMicrohertz(remote::Tone tone, int64_t microhertz) override;

@@ -127,6 +127,11 @@ public:
     virtual const Module1& bitCode() const = 0;
     virtual SetResult setBitCode(const Module1& settings) = 0;
 
+    // Returns once the output carries every change made so far (*OPC?, *OPC, *WAI): the
+    // device has been handed the signal that holds it. A model whose changes are heard at once
+    // returns at once; one that waited in vain says so.
+    virtual SetResult waitForOutput() { return SetResult::done(); }
+
     // "Start" (true) and "Stop" (false).
     virtual bool outputOn() const = 0;
     virtual SetResult setOutput(bool on) = 0;

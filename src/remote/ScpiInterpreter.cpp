@@ -664,17 +664,24 @@ void ScpiInterpreter::queryIdentification(const Call& call)
     m_indefiniteAnswered = true;
 }
 
+// A command has finished when the next is read, but its sound is heard later: *OPC, *OPC?
+// and *WAI complete when the output carries every change before them (the model waits for
+// the device to be handed it). A device that never takes it queues the model's error; the
+// operation is then over all the same.
 void ScpiInterpreter::setOperationComplete(const Call& call)
 {
-    // Every command has finished when the next is read: the operation is complete at once.
-    if (noParameters(call))
-        m_eventStatus |= EventStatus::OperationComplete;
+    if (!noParameters(call))
+        return;
+    apply(m_model.waitForOutput());
+    m_eventStatus |= EventStatus::OperationComplete;
 }
 
 void ScpiInterpreter::queryOperationComplete(const Call& call)
 {
-    if (noParameters(call))
-        answer("1");
+    if (!noParameters(call))
+        return;
+    apply(m_model.waitForOutput());
+    answer("1");
 }
 
 void ScpiInterpreter::reset(const Call& call)
@@ -713,8 +720,8 @@ void ScpiInterpreter::querySelfTest(const Call& call)
 
 void ScpiInterpreter::wait(const Call& call)
 {
-    // Commands run one after the other to their end: there is nothing to wait for.
-    noParameters(call);
+    if (noParameters(call))
+        apply(m_model.waitForOutput());
 }
 
 // ---- SYSTem ---------------------------------------------------------------------------

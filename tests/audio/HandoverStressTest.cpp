@@ -152,8 +152,11 @@ TEST(HandoverStress, CallbackSeesOnlyCompleteBuffers)
 // run, with the audio side pulling one short period after another: buffers are freed while
 // fading out, stopped and played again half way down. Every buffer
 // holds the level (1000, -1000), so every mix of them lies between silence and that level,
-// and the frames of a freed or half-written buffer would not. The restarts go on until the
-// audio side has met enough of them mid-fade, however the machine shares its cores.
+// and the frames of a freed or half-written buffer would not. Two in four are streams of
+// silence (a sine at level 0) in a window of 64 frames, which the audio side computes again
+// and again; of two in a row the second continues from the first, gliding. The restarts go
+// on until the audio side has met enough of them mid-fade, however the machine shares its
+// cores.
 TEST(HandoverStress, RestartsWhileFadesRun)
 {
     constexpr int32_t Fade = 48; // frames: most transitions span two periods
@@ -191,6 +194,12 @@ TEST(HandoverStress, RestartsWhileFadesRun)
         b.phase = { int32_t(100 + frames % 7), 0, true };
         return b;
     };
+    auto silentStream = [] {
+        vellox::StreamSettings s;
+        s.Frequency1 = 1234567890;
+        s.Level1 = 0.0;
+        return std::make_unique<vellox::ToneStream>(s, vellox::SignalOptions {}, 1);
+    };
     auto playNow = [&player](LoopBuffer& b) {
         while (!player.play(b)) // a full queue: the audio side is behind
             std::this_thread::yield();
@@ -202,7 +211,9 @@ TEST(HandoverStress, RestartsWhileFadesRun)
     for (; cycle <= MinCycles
          || (mixedFrames.load() < WantedMixed && std::chrono::steady_clock::now() < deadline);
          ++cycle) {
-        LoopBuffer& next = levelBuffer(size_t(1 + (cycle * 13) % 300));
+        LoopBuffer& next = cycle % 4 < 2
+            ? player.createStream(silentStream(), FrameEncoding::S16, 64)
+            : levelBuffer(size_t(1 + (cycle * 13) % 300));
         playNow(next);
         if (playing != nullptr && cycle % 5 == 0) {
             // Stopped and asked for again while it fades.

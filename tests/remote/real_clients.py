@@ -4,7 +4,8 @@
 Starts `vellox --play --remote` on SDL's disk driver (the output stream goes to a file),
 then
   - PyVISA with its pure-Python backend asks *IDN? and walks a frequency list; after each
-    change the frequency set is the strongest line of the stream the device got;
+    change the frequency set is the strongest line of the stream the device got, and after
+    FREQ x;*OPC? the stream from the first frame after the answer holds x;
   - pymeasure's Agilent33500 driver sets shape, frequency, amplitude, output and the square's
     duty cycle, reads them back, and check_errors() finds the queue empty.
 usage: real_clients.py VELLOX
@@ -46,6 +47,21 @@ def strongest_line(path, seconds=0.25):
     return numpy.argmax(spectrum[1:]) + 1, RATE / len(left)
 
 
+def line_from(path, offset, seconds=0.1):
+    """The strongest frequency (left channel) of `seconds` of the stream from byte `offset`,
+    once the stream has them, in Hz; and the spectrum's bin width."""
+    frames = int(RATE * seconds)
+    deadline = time.monotonic() + 30
+    while os.path.getsize(path) < offset + frames * 4 and time.monotonic() < deadline:
+        time.sleep(0.01)
+    with open(path, "rb") as f:
+        f.seek(offset // 4 * 4)
+        data = numpy.frombuffer(f.read(frames * 4), dtype="<i2")
+    left = data[0::2].astype(float)
+    spectrum = numpy.abs(numpy.fft.rfft(left * numpy.hanning(len(left))))
+    return (numpy.argmax(spectrum[1:]) + 1) * RATE / len(left), RATE / len(left)
+
+
 def settle_and_measure(path, after):
     """Waits until the stream has grown by half a second past `after`, then measures."""
     deadline = time.monotonic() + 30
@@ -85,6 +101,22 @@ def main():
                     failures.append(f"FREQ {hz} read back as {echoed}")
                 if abs(heard - hz) > 2 * bin_hz:
                     failures.append(f"FREQ {hz}: the strongest line is at {heard:.1f} Hz")
+            # *OPC? answers once the device has been handed the change: the last 10 ms the
+            # device had when the answer came already carry it (an answer before the audio
+            # thread took the change, up to a 30 ms period earlier, finds the old tone there),
+            # and so do the 20 ms from the first frame after the answer.
+            for hz in (7000, 2500, 9100):
+                asked = time.monotonic()
+                answered = gen.query(f"FREQ {hz};*OPC?")
+                took = time.monotonic() - asked
+                offset = os.path.getsize(stream)
+                before, bin_before = line_from(stream, offset - RATE * 4 // 100, 0.01)
+                after, bin_after = line_from(stream, offset, 0.02)
+                print(f"PyVISA FREQ {hz};*OPC? {answered} after {took * 1000:.1f} ms: "
+                      f"{before:.0f} Hz before the answer, {after:.0f} Hz after it")
+                if answered != "1" or abs(before - hz) > 2 * bin_before or abs(after - hz) > 2 * bin_after:
+                    failures.append(f"FREQ {hz};*OPC? answered {answered!r}: {before:.0f} Hz "
+                                    f"before the answer, {after:.0f} Hz after it")
             error = gen.query("SYST:ERR?")
             if error != '0,"No error"':
                 failures.append(f"PyVISA's session left {error!r}")

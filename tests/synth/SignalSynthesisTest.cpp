@@ -354,11 +354,14 @@ std::vector<double> streamed(ToneStream& stream, int32_t frames)
 TEST(ToneStream, WholeHertzIsThePreciseBuffer)
 {
     int row = 0;
-    for (const int32_t rate : { 48000, 192000 })
+    const int32_t rates[] = { 48000, 192000 };
+    for (std::size_t r = 0; r < std::size(rates); ++r)
         for (int wave = 0; wave < WaveformCount; ++wave)
             for (int mode = ModeF1Both; mode < ModeEnd; ++mode, ++row) {
-                if (!streams(wave) || (wave == WavePwm && mode == ModeFm))
+                if (!streams(wave) || (wave == WavePwm && mode == ModeFm)
+                    || !vellox::synthgrid::inGrid(std::size_t(wave * ModeEnd + mode), r, 2))
                     continue;
+                const int32_t rate = rates[r];
                 SCOPED_TRACE(
                     testing::Message() << rate << " waveform " << wave << " mode " << mode);
                 SynthSettings s = settingsAt(rate, wave, mode);
