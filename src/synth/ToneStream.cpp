@@ -102,6 +102,13 @@ namespace {
         static bool pulseLow(const Ctx& c, double m) { return pulseLowAt(c, c.F1Period, m); }
     };
 
+    // The share of the new level `done` frames into a glide of `frames`: a raised cosine, as
+    // the player's cross-fades.
+    inline double glideGain(int32_t done, int32_t frames)
+    {
+        return 0.5 - 0.5 * std::cos(std::numbers::pi * double(done) / double(frames));
+    }
+
     // One frame further into a pulse whose period moves: a period below one frame is taken as
     // one frame, so the place stays within its period whatever F2 does to it.
     inline void advancePulse(StreamContext& c)
@@ -191,10 +198,7 @@ template <int Wave, int Mode> struct ToneBlock {
             = [M, perTurn](int64_t j) { return 2 * j == M ? 0.5 : double(j) * perTurn; };
         for (int32_t k = 0; k < n; ++k) {
             if (st.m_glideDone < st.m_glideFrames) [[unlikely]] {
-                const double g = 0.5
-                    - 0.5
-                        * std::cos(
-                            std::numbers::pi * double(++st.m_glideDone) / double(st.m_glideFrames));
+                const double g = glideGain(++st.m_glideDone, st.m_glideFrames);
                 c.Level1 = st.m_glideFrom1 + (s.Level1 - st.m_glideFrom1) * g;
                 c.Level2 = st.m_glideFrom2 + (s.Level2 - st.m_glideFrom2) * g;
                 c.NoiseLevel = st.m_glideFromNoise + (s.NoiseLevel - st.m_glideFromNoise) * g;
@@ -295,7 +299,7 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
             return j;
         // The same fraction of a turn at the new rate, to a micro-turn.
         const double turns = double(j) / double(before.m_modulus);
-        return std::min(int64_t(std::llround(turns * double(m_modulus))), m_modulus - 1);
+        return int64_t(std::llround(turns * double(m_modulus))) % m_modulus;
     };
     m_j1 = carried(back(before.m_j1, before.m_settings.Frequency1));
     m_j2 = carried(back(before.m_j2, before.m_settings.Frequency2));
@@ -303,9 +307,15 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
     m_frames = 0;
     m_glideFrames = std::max(0, glideFrames);
     m_glideDone = 0;
-    m_glideFrom1 = before.m_settings.Level1;
-    m_glideFrom2 = before.m_settings.Level2;
-    m_glideFromNoise = before.m_settings.NoiseLevel;
+    // From the levels `before` has come to: it may itself be gliding still.
+    const auto reached = [&](double from, double to) {
+        if (before.m_glideDone >= before.m_glideFrames)
+            return to;
+        return from + (to - from) * glideGain(before.m_glideDone, before.m_glideFrames);
+    };
+    m_glideFrom1 = reached(before.m_glideFrom1, before.m_settings.Level1);
+    m_glideFrom2 = reached(before.m_glideFrom2, before.m_settings.Level2);
+    m_glideFromNoise = reached(before.m_glideFromNoise, before.m_settings.NoiseLevel);
 }
 
 bool ToneStream::glidesFrom(const ToneStream& other) const
