@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "GeneratorState.h"
+#include "LevelScale.h"
 #include "OutputSettings.h"
 #include "RemoteServer.h"
 #include "Render.h"
@@ -51,6 +52,10 @@ namespace {
             "6 F1 left and F2 right." },
         { "level1", "STEP", "Level of F1: 0..15, 3 dB each (0 is full level)." },
         { "level2", "STEP", "Level of F2: 0..15, 3 dB each." },
+        { "level1-dbfs", "DB",
+            "Level of F1 in dBFS, 0 (a full-scale sine) to -120, to 0.01 dB and finer; the "
+            "level 0 step is -4.29 dBFS. Of the rms, as AES17 has it: a square reaches +3.01." },
+        { "level2-dbfs", "DB", "Level of F2 in dBFS, as --level1-dbfs." },
         { "noise", "STEP", "Noise on the left channel: 0..10, 10 % each." },
         { "duty", "PCT", "Duty of the PWM waveform in percent, 1..100." },
         { "rate", "HZ", "Sample rate: 44100, 48000, 96000, 98000 or 192000." },
@@ -361,6 +366,41 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         return true;
     };
     if (!frequency("f1", o.f1, o.f1Microhertz) || !frequency("f2", o.f2, o.f2Microhertz))
+        return result;
+
+    // Levels in dBFS, checked against full scale for the waveform given (a sine's for F2).
+    const auto dbfs = [&](const char* flag, const char* stepFlag, WaveformIndex wave,
+                          std::optional<double>& into) -> bool {
+        const QString name = QLatin1String(flag);
+        if (!parser.isSet(name))
+            return true;
+        if (parser.isSet(QLatin1String(stepFlag))) {
+            result.error
+                = QStringLiteral("%1: --%2 and --%3 set the same level")
+                      .arg(QLatin1String(ProgramName), QLatin1String(stepFlag), QLatin1String(flag))
+                      .toStdString();
+            return false;
+        }
+        const QString text = parser.value(name);
+        const auto v = number(text);
+        const double rms = remote::rmsAtUnitPeak(wave);
+        const double top = remote::levelInUnit(
+            FullScaleLevel, remote::VoltageUnit::Dbfs, remote::StartFullScaleVpp, rms);
+        if (!v
+            || !remote::factorOfLevel(
+                *v, remote::VoltageUnit::Dbfs, remote::StartFullScaleVpp, rms)) {
+            result.error = takesError(flag,
+                QStringLiteral("%1 to %2 (dBFS, for this waveform)")
+                    .arg(std::round(top * 100.0) / 100.0)
+                    .arg(std::round((top + MinLevelDbfs) * 100.0) / 100.0),
+                text);
+            return false;
+        }
+        into = v;
+        return true;
+    };
+    if (!dbfs("level1-dbfs", "level1", WaveformIndex(o.waveform.value_or(WaveSine)), o.level1Dbfs)
+        || !dbfs("level2-dbfs", "level2", WaveSine, o.level2Dbfs))
         return result;
 
     if (parser.isSet(QStringLiteral("bitcode"))) {

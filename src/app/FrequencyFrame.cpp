@@ -65,7 +65,11 @@ void FrequencyFrame::showLevel()
 {
     const int step = m_generator.levelStep(m_tone);
     m_controls.level->showValue(step);
-    m_controls.levelLabel->setText(QString::fromStdString(levelCaption(step)));
+    // A level beyond the steps shows itself, not the step the spinner stands at.
+    const std::string caption = m_generator.fineLevel(m_tone)
+        ? fineLevelCaption(m_generator.levelFactorOf(m_tone))
+        : levelCaption(step);
+    m_controls.levelLabel->setText(QString::fromStdString(caption));
 }
 
 void FrequencyFrame::enter()

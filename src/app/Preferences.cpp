@@ -5,7 +5,9 @@
 #include <QHostAddress>
 #include <QSettings>
 #include <QString>
+#include <QUrl>
 
+#include <cmath>
 #include <cstdio>
 
 namespace vellox {
@@ -29,6 +31,35 @@ void rememberOutputDevice(const std::string& deviceId)
 {
     QSettings settings = preferences();
     settings.setValue(OutputDeviceKey, QString::fromStdString(deviceId));
+    settings.sync();
+}
+
+namespace {
+    // One key per device: its name percent-encoded (a name may hold '/', which QSettings
+    // reads as a group), the default device apart.
+    QString calibrationKey(const std::string& deviceId)
+    {
+        return QStringLiteral("calibration/")
+            + (deviceId.empty() ? QStringLiteral("(default)")
+                                : QLatin1Char('=')
+                        + QString::fromLatin1(
+                            QUrl::toPercentEncoding(QString::fromStdString(deviceId))));
+    }
+}
+
+std::optional<double> rememberedCalibration(const std::string& deviceId)
+{
+    bool ok = false;
+    const double vpp = preferences().value(calibrationKey(deviceId)).toDouble(&ok);
+    if (!ok || !std::isfinite(vpp))
+        return std::nullopt;
+    return vpp;
+}
+
+void rememberCalibration(const std::string& deviceId, double vpp)
+{
+    QSettings settings = preferences();
+    settings.setValue(calibrationKey(deviceId), vpp);
     settings.sync();
 }
 

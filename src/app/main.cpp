@@ -116,6 +116,8 @@ int playWithoutWindow(int argc, char* argv[], const LaunchOptions& options)
     if (const auto latency = vellox::rememberedLatency())
         backend.setLatencyMilliseconds(*latency);
     vellox::Generator generator(backend);
+    generator.setCalibrationMemory(
+        { &vellox::rememberedCalibration, &vellox::rememberCalibration });
     generator.sound().setDeviceId(chosenDevice(backend, options));
     // The command line's settings (its latency among them) through the generator's setters,
     // as the window takes them.
@@ -147,6 +149,8 @@ int openWindow(int argc, char* argv[], const LaunchOptions& options)
     {
         vellox::FormGen window(backend, nullptr, device);
         window.setRememberDevice(&vellox::rememberOutputDevice);
+        window.generator().setCalibrationMemory(
+            { &vellox::rememberedCalibration, &vellox::rememberCalibration });
         // The remote control changes the window's generator; the controls follow.
         vellox::GeneratorInstrument instrument(window.generator());
         vellox::RemoteServer server(instrument);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -50,6 +51,9 @@ namespace {
     {
         return tone == Tone::F1 ? "F1" : "F2";
     }
+
+    // What changes no sample.
+    constexpr uint32_t NotSignal = Changed::Sweep | Changed::Output | Changed::Calibration;
 
 } // namespace
 
@@ -138,8 +142,9 @@ SetResult Generator::changed(uint32_t what, ChangeFrom from, bool wasPlaying)
 
 bool Generator::restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const
 {
-    // The sweep mode is only recorded; a front-panel rate option silences the sound.
-    const uint32_t signal = what & ~(Changed::Sweep | Changed::Output);
+    // The sweep mode and the calibration are only recorded; a front-panel rate option
+    // silences the sound.
+    const uint32_t signal = what & ~NotSignal;
     const bool silenced = from == ChangeFrom::Panel && (what & Changed::SampleRate) != 0;
     return signal != 0 && !silenced
         && (from == ChangeFrom::Panel || (from == ChangeFrom::Script && wasPlaying));
@@ -147,7 +152,7 @@ bool Generator::restarts(uint32_t what, ChangeFrom from, bool wasPlaying) const
 
 SetResult Generator::restartFor(uint32_t what, ChangeFrom from, bool wasPlaying)
 {
-    const uint32_t signal = what & ~(Changed::Sweep | Changed::Output);
+    const uint32_t signal = what & ~NotSignal;
     if (restarts(what, from, wasPlaying))
         return start();
     // Nothing restarts; the window still shows the buffer a script's settings give (the
@@ -323,6 +328,24 @@ SetResult Generator::setLevelStep(Tone tone, int step, ChangeFrom from)
     const bool wasPlaying = m_playing;
     (tone == Tone::F1 ? m_steps.level1 : m_steps.level2) = step;
     (tone == Tone::F1 ? m_state.Level1 : m_state.Level2) = levelFactor(step);
+    (tone == Tone::F1 ? m_state.FineLevel1 : m_state.FineLevel2) = 0.0;
+    return changed(tone == Tone::F1 ? Changed::Level1 : Changed::Level2, from, wasPlaying);
+}
+
+SetResult Generator::setLevelFactor(Tone tone, double factor, ChangeFrom from)
+{
+    if (!(factor >= MinLevelFactor && factor <= FullScaleLevel))
+        return outOfRange("the level of " + toneName(tone) + " is 0 to "
+            + std::to_string(int(MinLevelDbfs)) + " dBFS for a sine");
+    // The step whose factor this is, or the nearest one for the spinner.
+    const double db = 20.0 * std::log10(factor);
+    const int nearest = std::clamp(int(std::lround(-db / LevelStepDb)), MinLevelStep, MaxLevelStep);
+    if (float(factor) == levelFactor(nearest))
+        return setLevelStep(tone, nearest, from);
+    const bool wasPlaying = m_playing;
+    (tone == Tone::F1 ? m_steps.level1 : m_steps.level2) = nearest;
+    (tone == Tone::F1 ? m_state.Level1 : m_state.Level2) = float(factor);
+    (tone == Tone::F1 ? m_state.FineLevel1 : m_state.FineLevel2) = factor;
     return changed(tone == Tone::F1 ? Changed::Level1 : Changed::Level2, from, wasPlaying);
 }
 
@@ -453,6 +476,33 @@ SetResult Generator::setLatencyMs(int ms, ChangeFrom from)
     if (m_backend)
         m_backend->setLatencyMilliseconds(ms);
     return changed(Changed::Latency, from, wasPlaying);
+}
+
+double Generator::calibrationVpp() const
+{
+    const std::string device = m_sound ? m_sound->deviceId() : std::string();
+    if (const auto known = m_calibrations.find(device); known != m_calibrations.end())
+        return known->second;
+    double vpp = remote::StartFullScaleVpp;
+    if (m_calibrationMemory.recall)
+        if (const std::optional<double> kept = m_calibrationMemory.recall(device))
+            if (*kept >= remote::MinFullScaleVpp && *kept <= remote::MaxFullScaleVpp)
+                vpp = *kept;
+    m_calibrations[device] = vpp;
+    return vpp;
+}
+
+SetResult Generator::setCalibrationVpp(double vpp, ChangeFrom from)
+{
+    if (!(vpp >= remote::MinFullScaleVpp && vpp <= remote::MaxFullScaleVpp))
+        return outOfRange("the calibration is 0.001 to 1000 Vpp");
+    static_assert(remote::MinFullScaleVpp == 0.001 && remote::MaxFullScaleVpp == 1000.0);
+    const bool wasPlaying = m_playing;
+    const std::string device = m_sound ? m_sound->deviceId() : std::string();
+    m_calibrations[device] = vpp;
+    if (m_calibrationMemory.remember)
+        m_calibrationMemory.remember(device, vpp);
+    return changed(Changed::Calibration, from, wasPlaying);
 }
 
 SetResult Generator::start()

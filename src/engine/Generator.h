@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,7 +67,8 @@ namespace Changed {
         Options = 1u << 11, // synthesis, dither, sample format, phase
         Latency = 1u << 12,
         Output = 1u << 13, // the sound started or stopped
-        All = (1u << 14) - 1,
+        Calibration = 1u << 14,
+        All = (1u << 15) - 1,
     };
 }
 
@@ -113,9 +115,15 @@ public:
         return tone == Tone::F1 ? m_state.Frequency1 : m_state.Frequency2;
     }
     int levelStep(Tone tone) const { return tone == Tone::F1 ? m_steps.level1 : m_steps.level2; }
-    float levelFactorOf(Tone tone) const
+    // The level factor in force exactly as it was set (a fine level in double precision).
+    double levelFactorOf(Tone tone) const
     {
-        return tone == Tone::F1 ? m_state.Level1 : m_state.Level2;
+        return tone == Tone::F1 ? levelFactor1(m_state) : levelFactor2(m_state);
+    }
+    // Whether the tone's level is one set beyond the spinner's steps.
+    bool fineLevel(Tone tone) const
+    {
+        return (tone == Tone::F1 ? m_state.FineLevel1 : m_state.FineLevel2) != 0.0;
     }
     remote::SweepMode sweepMode() const;
     // Whether "Modulation FM" may be chosen: at start, and after a waveform that offers it
@@ -151,6 +159,10 @@ public:
     // FM is set keeps it, as the front panel does.
     SetResult setChannelMode(ChannelModeValue mode, ChangeFrom from);
     SetResult setLevelStep(Tone tone, int step, ChangeFrom from);
+    // Any level factor from MinLevelFactor to FullScaleLevel (0 dBFS), in both syntheses. A
+    // factor that a step gives (in single precision, as the formulas store it) is that step;
+    // any other is a fine level, and the spinner shows the step nearest to it.
+    SetResult setLevelFactor(Tone tone, double factor, ChangeFrom from);
     SetResult setNoiseStep(int step, ChangeFrom from);
     SetResult setDutyPercent(int percent, ChangeFrom from);
     // One of PlayableRates. From the front panel the rate silences the sound; a script's
@@ -163,6 +175,17 @@ public:
     SetResult setBitCode(const Module1& settings, ChangeFrom from);
     SetResult setSignalOptions(const SignalOptions& options, ChangeFrom from);
     SetResult setLatencyMs(int ms, ChangeFrom from);
+    // The output's calibration: the volts peak to peak of a sine at the unit level (the
+    // spinner's 0 dB), measured at the output, for each output device. A device not
+    // calibrated reads the remembered value (calibrationMemory) or StartFullScaleVpp.
+    double calibrationVpp() const;
+    SetResult setCalibrationVpp(double vpp, ChangeFrom from);
+    // Where calibrations are kept between runs; none by default (the tests, --render).
+    struct CalibrationMemory {
+        std::function<std::optional<double>(const std::string& device)> recall;
+        std::function<void(const std::string& device, double vpp)> remember;
+    };
+    void setCalibrationMemory(CalibrationMemory memory) { m_calibrationMemory = std::move(memory); }
     // "Start" (the one path to sound) and "Stop": the buffer halts, a later start plays again.
     SetResult start();
     SetResult stop();
@@ -242,6 +265,9 @@ private:
     bool m_framesInSamples = false; // Samples holds the view of m_frames
     bool m_playing = false;
     bool m_fmOffered = true;
+    // The calibrations set or recalled in this run, by output device ("" the default one).
+    mutable std::map<std::string, double> m_calibrations;
+    CalibrationMemory m_calibrationMemory;
     // changeTogether: how deep, what changed so far, what of it no buffer that plays holds
     // yet, and whether the device still has to take a new rate.
     int m_together = 0;

@@ -87,9 +87,14 @@ int GeneratorInstrument::levelStep(Tone tone) const
     return m_generator.levelStep(tone);
 }
 
-float GeneratorInstrument::levelFactor(Tone tone) const
+double GeneratorInstrument::levelFactor(Tone tone) const
 {
     return m_generator.levelFactorOf(tone);
+}
+
+SetResult GeneratorInstrument::setLevelFactor(Tone tone, double factor)
+{
+    return m_generator.setLevelFactor(tone, factor, Script);
 }
 
 SetResult GeneratorInstrument::setLevelStep(Tone tone, int step)
@@ -219,10 +224,14 @@ SetResult GeneratorInstrument::setLatencyMs(int32_t ms)
     return m_generator.setLatencyMs(ms, Script);
 }
 
+double GeneratorInstrument::fullScaleVpp() const
+{
+    return m_generator.calibrationVpp();
+}
+
 SetResult GeneratorInstrument::setFullScaleVpp(double vpp)
 {
-    m_fullScaleVpp = vpp;
-    return SetResult::done();
+    return m_generator.setCalibrationVpp(vpp, Script);
 }
 
 } // namespace vellox

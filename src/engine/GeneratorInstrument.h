@@ -36,8 +36,9 @@ public:
     ChannelModeValue channelMode() const override;
     remote::SetResult setChannelMode(ChannelModeValue mode) override;
     int levelStep(remote::Tone tone) const override;
-    float levelFactor(remote::Tone tone) const override;
+    double levelFactor(remote::Tone tone) const override;
     remote::SetResult setLevelStep(remote::Tone tone, int step) override;
+    remote::SetResult setLevelFactor(remote::Tone tone, double factor) override;
     int noiseStep() const override;
     remote::SetResult setNoiseStep(int step) override;
     int dutyPercent() const override;
@@ -62,14 +63,13 @@ public:
     int32_t latencyMs() const override;
     remote::IntRange latencyRange() const override;
     remote::SetResult setLatencyMs(int32_t ms) override;
-    double fullScaleVpp() const override { return m_fullScaleVpp; }
+    double fullScaleVpp() const override;
     remote::SetResult setFullScaleVpp(double vpp) override;
 
 private:
     remote::SetResult editOptions(const std::function<void(SignalOptions&)>& edit);
 
     Generator& m_generator;
-    double m_fullScaleVpp = remote::StartFullScaleVpp;
 };
 
 } // namespace vellox

@@ -18,6 +18,8 @@ void setStartValues(GeneratorState& state, Module1& module1)
     state.Waveform = WaveSine;
     state.ChannelMode = ModeF1Both;
     state.Level2 = startLevel();
+    state.FineLevel1 = 0.0;
+    state.FineLevel2 = 0.0;
     state.SweepMode = SweepManual;
     state.Marker1X = 40.0f;
     state.Marker2X = 4.0f;
@@ -54,14 +56,24 @@ int64_t microhertz2(const GeneratorState& state)
                                      : int64_t(state.Frequency2) * MicrohertzPerHertz;
 }
 
+double levelFactor1(const GeneratorState& state)
+{
+    return state.FineLevel1 != 0.0 ? state.FineLevel1 : double(state.Level1);
+}
+
+double levelFactor2(const GeneratorState& state)
+{
+    return state.FineLevel2 != 0.0 ? state.FineLevel2 : double(state.Level2);
+}
+
 StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent)
 {
     StreamSettings s;
     s.SampleRate = state.SampleRate;
     s.Frequency1 = microhertz1(state);
     s.Frequency2 = microhertz2(state);
-    s.Level1 = double(state.Level1);
-    s.Level2 = double(state.Level2);
+    s.Level1 = levelFactor1(state);
+    s.Level2 = levelFactor2(state);
     s.NoiseLevel = double(state.NoiseLevel);
     s.Waveform = state.Waveform;
     s.ChannelMode = state.ChannelMode;

@@ -33,6 +33,11 @@ struct GeneratorState {
     float NoiseLevel = 0.0f; // noise spinner value / 10
     float Level1 = 0.0f; // linear amplitude factors
     float Level2 = 0.0f;
+    // A level set beyond the spinner's 3 dB steps (a script's VOLT, --level1-dbfs), exactly as
+    // it was asked, MinLevelFactor..FullScaleLevel; Level1 and Level2 hold it in single
+    // precision for the formulas. 0 where the spinner's step is in force.
+    double FineLevel1 = 0.0;
+    double FineLevel2 = 0.0;
     std::string SweepMode; // "manual", "linear" or "logaritmic"
     float PhaseStep1 = 0.0f; // radians per interleaved index
     float PhaseStep2 = 0.0f;
@@ -63,6 +68,11 @@ SynthSettings synthSettings(const GeneratorState& state, int32_t dutyPercent);
 // F1 and F2 to the micro-hertz: the fine frequency where there is one, else the whole one.
 int64_t microhertz1(const GeneratorState& state);
 int64_t microhertz2(const GeneratorState& state);
+
+// Each tone's level factor exactly as set: the fine level where there is one, else the
+// step's factor.
+double levelFactor1(const GeneratorState& state);
+double levelFactor2(const GeneratorState& state);
 
 // The same as a stream's settings (the precise synthesis computed as it plays).
 StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent);

@@ -29,6 +29,10 @@ struct LaunchOptions {
     std::optional<int> channelMode; // 1..6
     std::optional<int> level1; // level spinner steps, 3 dB each
     std::optional<int> level2;
+    // Levels in true dBFS (a full-scale sine is 0 dBFS), to 0.01 dB and finer: any level
+    // from 0 down to -120 dBFS, beside the steps.
+    std::optional<double> level1Dbfs;
+    std::optional<double> level2Dbfs;
     std::optional<int> noise; // noise spinner steps, 10 % each
     std::optional<int> duty; // percent
     std::optional<int> rate; // Hz, one of PlayableRates

@@ -1,14 +1,15 @@
 #include "LaunchSettings.h"
 
 #include "BitCodeRules.h"
+#include "LevelScale.h"
 
 namespace vellox {
 
 bool LaunchOptions::hasSettings() const
 {
     return f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1 || level2
-        || noise || duty || rate || sweep || bitCode || bitLengthUs || repetitionMs || synthesis
-        || dither || sampleFormat || phase;
+        || level1Dbfs || level2Dbfs || noise || duty || rate || sweep || bitCode || bitLengthUs
+        || repetitionMs || synthesis || dither || sampleFormat || phase;
 }
 
 Module1 bitCodeFromCommandLine(
@@ -58,6 +59,22 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             take(g.setLevelStep(Tone::F1, *o.level1, from));
         if (o.level2)
             take(g.setLevelStep(Tone::F2, *o.level2, from));
+        // dBFS is of the rms (AES17): it takes the waveform set above.
+        const auto dbfs = [&](Tone tone, double db) {
+            const double rms = remote::rmsAtUnitPeak(
+                tone == Tone::F1 ? WaveformIndex(g.state().Waveform) : WaveSine);
+            const auto factor = remote::factorOfLevel(
+                db, remote::VoltageUnit::Dbfs, remote::StartFullScaleVpp, rms);
+            if (!factor)
+                messages.push_back(std::string(tone == Tone::F1 ? "F1" : "F2")
+                    + "'s level is beyond full scale or more than 120 dB below it");
+            else
+                take(g.setLevelFactor(tone, *factor, from));
+        };
+        if (o.level1Dbfs)
+            dbfs(Tone::F1, *o.level1Dbfs);
+        if (o.level2Dbfs)
+            dbfs(Tone::F2, *o.level2Dbfs);
         if (o.noise)
             take(g.setNoiseStep(*o.noise, from));
         if (o.duty)

@@ -13,6 +13,9 @@ namespace vellox {
 // Level spinners (0..15, 3 dB per step). The caption is "Level =  0 dB" at 0 (two blanks
 // and no minus sign) and "Level = - " + 3*v + " dB" above it: "Level = - 6 dB" at 2.
 std::string levelCaption(int32_t value);
+// A level set beyond the steps (a script's, the command line's), on the same scale to
+// 0.01 dB, signed: "Level = - 8.05 dB", "Level = + 4.29 dB" (full scale), "Level =  0.00 dB".
+std::string fineLevelCaption(double factor);
 
 // Noise spinner (0..10): 10*v followed by " % " (the trailing blank belongs to it).
 std::string noiseCaption(int32_t value);

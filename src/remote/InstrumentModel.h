@@ -100,10 +100,12 @@ public:
     virtual SetResult setChannelMode(ChannelModeValue mode) = 0;
 
     // The level spinner's step, MinLevelStep..MaxLevelStep, and the linear factor in force
-    // (Level1, Level2), which at start is 1/sqrt(2) beside step 1.
+    // exactly as set (at start 1/sqrt(2) beside step 1). A factor may be any value from
+    // MinLevelFactor to FullScaleLevel (0 dBFS); the spinner then shows the nearest step.
     virtual int levelStep(Tone tone) const = 0;
-    virtual float levelFactor(Tone tone) const = 0;
+    virtual double levelFactor(Tone tone) const = 0;
     virtual SetResult setLevelStep(Tone tone, int step) = 0;
+    virtual SetResult setLevelFactor(Tone tone, double factor) = 0;
 
     // The noise spinner's step, 0..MaxNoiseStep.
     virtual int noiseStep() const = 0;
@@ -154,9 +156,9 @@ public:
     virtual IntRange latencyRange() const = 0;
     virtual SetResult setLatencyMs(int32_t ms) = 0;
 
-    // The peak-to-peak voltage of a full-level sine (level step 0) at the output, which
-    // the user measures and tells; volts, MinFullScaleVpp..MaxFullScaleVpp. Not a setting
-    // of the signal: reset() leaves it.
+    // The peak-to-peak voltage of a sine at the unit level (level step 0) at the output,
+    // which the user measures and tells; volts, MinFullScaleVpp..MaxFullScaleVpp. A property
+    // of the output device, not a setting of the signal: reset() leaves it.
     virtual double fullScaleVpp() const = 0;
     virtual SetResult setFullScaleVpp(double vpp) = 0;
 };

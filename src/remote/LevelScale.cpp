@@ -2,6 +2,7 @@
 
 #include "InstrumentModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -49,34 +50,64 @@ double rmsAtUnitPeak(WaveformIndex waveform)
     return sine;
 }
 
-double levelInUnit(float factor, VoltageUnit unit, double fullScaleVpp, double rms)
+namespace {
+    // 0 dBu: 1 mW in 600 ohms.
+    const double DbuVolts = std::sqrt(0.6);
+
+    // The rms in volts of `factor`.
+    double rmsVolts(double factor, double fullScaleVpp, double rms)
+    {
+        return fullScaleVpp / 2.0 * factor * rms;
+    }
+} // namespace
+
+double levelInUnit(double factor, VoltageUnit unit, double fullScaleVpp, double rms)
 {
     switch (unit) {
     case VoltageUnit::Vpp:
-        return fullScaleVpp * double(factor);
+        return fullScaleVpp * factor;
     case VoltageUnit::Vrms:
-        return fullScaleVpp / 2.0 * double(factor) * rms;
+        return rmsVolts(factor, fullScaleVpp, rms);
     case VoltageUnit::Dbfs:
-        break;
+        return 20.0 * std::log10(factor * rms * std::numbers::sqrt2 / FullScaleLevel);
+    case VoltageUnit::Dbv:
+        return 20.0 * std::log10(rmsVolts(factor, fullScaleVpp, rms));
+    case VoltageUnit::Dbu:
+        return 20.0 * std::log10(rmsVolts(factor, fullScaleVpp, rms) / DbuVolts);
     }
-    return 20.0 * std::log10(double(factor));
+    return 0.0;
 }
 
-std::optional<int> nearestLevelStep(double value, VoltageUnit unit, double fullScaleVpp, double rms)
+std::optional<double> factorOfLevel(double value, VoltageUnit unit, double fullScaleVpp, double rms)
 {
-    double db = value;
-    if (unit != VoltageUnit::Dbfs) {
-        const double atFull = unit == VoltageUnit::Vpp ? fullScaleVpp : fullScaleVpp / 2.0 * rms;
-        if (!(value > 0.0) || !(atFull > 0.0))
-            return std::nullopt;
-        db = 20.0 * std::log10(value / atFull);
+    if (!std::isfinite(value) || !(fullScaleVpp > 0.0) || !(rms > 0.0))
+        return std::nullopt;
+    double factor = 0.0;
+    switch (unit) {
+    case VoltageUnit::Vpp:
+        factor = value / fullScaleVpp;
+        break;
+    case VoltageUnit::Vrms:
+        factor = value / (fullScaleVpp / 2.0 * rms);
+        break;
+    case VoltageUnit::Dbfs:
+        factor = FullScaleLevel / (rms * std::numbers::sqrt2) * std::pow(10.0, value / 20.0);
+        break;
+    case VoltageUnit::Dbv:
+        factor = std::pow(10.0, value / 20.0) / (fullScaleVpp / 2.0 * rms);
+        break;
+    case VoltageUnit::Dbu:
+        factor = DbuVolts * std::pow(10.0, value / 20.0) / (fullScaleVpp / 2.0 * rms);
+        break;
     }
-    if (!std::isfinite(db))
+    if (!(factor > 0.0) || !std::isfinite(factor))
         return std::nullopt;
-    const double step = std::nearbyint(-db / LevelStepDb);
-    if (!(step >= MinLevelStep && step <= MaxLevelStep))
+    // The ends, as the user writes them (0 dBFS, -120 dBFS), may come out a few units in the
+    // last place beyond them.
+    constexpr double Slack = 1e-9;
+    if (factor > FullScaleLevel * (1.0 + Slack) || factor < MinLevelFactor * (1.0 - Slack))
         return std::nullopt;
-    return int(step);
+    return std::clamp(factor, MinLevelFactor, FullScaleLevel);
 }
 
 } // namespace vellox::remote

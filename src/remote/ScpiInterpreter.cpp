@@ -101,6 +101,8 @@ namespace {
         { "VPP", int(VoltageUnit::Vpp) },
         { "VRMS", int(VoltageUnit::Vrms) },
         { "DBFS", int(VoltageUnit::Dbfs) },
+        { "DBV", int(VoltageUnit::Dbv) },
+        { "DBU", int(VoltageUnit::Dbu) },
     };
 
     // The short form that a query answers for `value`.
@@ -128,11 +130,11 @@ namespace {
 
     // Up to 7 significant digits (every real setting is stored in single precision or
     // derived from one), the exponent in capitals: "1000", "0.501187", "1E-05".
-    std::string realText(double value)
+    std::string realText(double value, int digits = 7)
     {
         char buffer[32];
-        const auto [end, ec]
-            = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 7);
+        const auto [end, ec] = std::to_chars(
+            buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
         std::string text(buffer, ec == std::errc() ? end : buffer);
         for (char& c : text)
             if (c == 'e')
@@ -140,6 +142,13 @@ namespace {
         if (text == "-0")
             text = "0";
         return text;
+    }
+
+    // A setting kept in double precision (a level), to ten significant digits: the sums
+    // between its units stay below the tenth.
+    std::string preciseText(double value)
+    {
+        return realText(value, 10);
     }
 
     std::string wholeText(long long value)
@@ -858,61 +867,64 @@ void ScpiInterpreter::setVoltage(const Call& call)
     const Parameter* p = oneParameter(call);
     if (p == nullptr)
         return;
-    int step = 0;
     if (p->kind == ParameterKind::Characters) {
-        if (isMnemonic(p->text, "MINimum")) {
-            step = MaxLevelStep;
-        } else if (isMnemonic(p->text, "MAXimum")) {
-            step = MinLevelStep;
-        } else if (isMnemonic(p->text, "DEFault")) {
-            step = StartLevelStep;
-        } else {
+        if (isMnemonic(p->text, "MINimum"))
+            apply(m_model.setLevelFactor(*tone, MinLevelFactor));
+        else if (isMnemonic(p->text, "MAXimum"))
+            apply(m_model.setLevelFactor(*tone, FullScaleLevel));
+        else if (isMnemonic(p->text, "DEFault"))
+            apply(m_model.setLevelStep(*tone, StartLevelStep));
+        else
             fail(ErrorCode::IllegalParameterValue);
-            return;
-        }
-    } else if (p->kind == ParameterKind::String) {
+        return;
+    }
+    if (p->kind == ParameterKind::String) {
         fail(ErrorCode::DataType);
         return;
-    } else {
-        // A unit suffix may name the unit; a bare V, mV or uV is the unit in force.
-        struct VoltSuffix {
-            std::string_view suffix;
-            double factor;
-            std::optional<VoltageUnit> unit;
-        };
-        static constexpr VoltSuffix suffixes[] = {
-            { "", 1.0, std::nullopt },
-            { "V", 1.0, std::nullopt },
-            { "MV", 1e-3, std::nullopt },
-            { "UV", 1e-6, std::nullopt },
-            { "VPP", 1.0, VoltageUnit::Vpp },
-            { "MVPP", 1e-3, VoltageUnit::Vpp },
-            { "VRMS", 1.0, VoltageUnit::Vrms },
-            { "MVRMS", 1e-3, VoltageUnit::Vrms },
-            { "DBFS", 1.0, VoltageUnit::Dbfs },
-        };
-        const VoltSuffix* found = nullptr;
-        for (const VoltSuffix& s : suffixes)
-            if (equalsIgnoringCase(p->suffix, s.suffix))
-                found = &s;
-        if (found == nullptr) {
-            fail(ErrorCode::InvalidSuffix);
-            return;
-        }
-        const VoltageUnit unit = found->unit.value_or(m_voltageUnit);
-        if (!found->unit && !p->suffix.empty() && unit == VoltageUnit::Dbfs) {
-            fail(ErrorCode::SuffixNotAllowed); // volts for a level in dBFS
-            return;
-        }
-        const auto nearest = nearestLevelStep(
-            p->number * found->factor, unit, m_model.fullScaleVpp(), rmsOf(m_model, *tone));
-        if (!nearest) {
-            fail(ErrorCode::DataOutOfRange);
-            return;
-        }
-        step = *nearest;
     }
-    apply(m_model.setLevelStep(*tone, step));
+    // A unit suffix may name the unit; a bare V, mV or uV is the unit in force.
+    struct VoltSuffix {
+        std::string_view suffix;
+        double factor;
+        std::optional<VoltageUnit> unit;
+    };
+    static constexpr VoltSuffix suffixes[] = {
+        { "", 1.0, std::nullopt },
+        { "V", 1.0, std::nullopt },
+        { "MV", 1e-3, std::nullopt },
+        { "UV", 1e-6, std::nullopt },
+        { "VPP", 1.0, VoltageUnit::Vpp },
+        { "MVPP", 1e-3, VoltageUnit::Vpp },
+        { "VRMS", 1.0, VoltageUnit::Vrms },
+        { "MVRMS", 1e-3, VoltageUnit::Vrms },
+        { "DBFS", 1.0, VoltageUnit::Dbfs },
+        { "DBV", 1.0, VoltageUnit::Dbv },
+        { "DBU", 1.0, VoltageUnit::Dbu },
+    };
+    const VoltSuffix* found = nullptr;
+    for (const VoltSuffix& s : suffixes)
+        if (equalsIgnoringCase(p->suffix, s.suffix))
+            found = &s;
+    if (found == nullptr) {
+        fail(ErrorCode::InvalidSuffix);
+        return;
+    }
+    const VoltageUnit unit = found->unit.value_or(m_voltageUnit);
+    const bool decibels
+        = unit == VoltageUnit::Dbfs || unit == VoltageUnit::Dbv || unit == VoltageUnit::Dbu;
+    if (!found->unit && !p->suffix.empty() && decibels) {
+        fail(ErrorCode::SuffixNotAllowed); // volts for a level in decibels
+        return;
+    }
+    // Exactly the level asked for; one beyond full scale (or 120 dB below it) is refused,
+    // never brought within.
+    const auto factor = factorOfLevel(
+        p->number * found->factor, unit, m_model.fullScaleVpp(), rmsOf(m_model, *tone));
+    if (!factor) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    apply(m_model.setLevelFactor(*tone, *factor));
 }
 
 void ScpiInterpreter::queryVoltage(const Call& call)
@@ -923,14 +935,15 @@ void ScpiInterpreter::queryVoltage(const Call& call)
     const auto which = asked(call);
     if (!which)
         return;
-    float factor = m_model.levelFactor(*tone);
+    double factor = m_model.levelFactor(*tone);
     if (*which == Asked::Min)
-        factor = ::vellox::levelFactor(MaxLevelStep);
+        factor = MinLevelFactor;
     else if (*which == Asked::Max)
-        factor = ::vellox::levelFactor(MinLevelStep);
+        factor = FullScaleLevel;
     else if (*which == Asked::Default)
         factor = ::vellox::levelFactor(StartLevelStep);
-    answer(realText(
+    // Ten digits: a level reads back as it was sent (VOLT 0.6 reads 0.6).
+    answer(preciseText(
         levelInUnit(factor, m_voltageUnit, m_model.fullScaleVpp(), rmsOf(m_model, *tone))));
 }
 
@@ -1310,8 +1323,16 @@ void ScpiInterpreter::setPhase(const Call& call)
 {
     if (!firstSuffixIsOne(call))
         return;
-    if (const auto degrees = wholeParameter(call, Unit::Degree, { 0, MaxPhaseDegrees, 0 }))
-        apply(m_model.setPhaseDegrees(*degrees));
+    // A bench generator takes -360..360 degrees: -90 is the phase of 270, 360 that of 0.
+    // MIN and MAX stay the ends of what is kept, 0 and 359.
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const Limits kept { 0, MaxPhaseDegrees, 0 };
+    const bool number = p->kind == ParameterKind::Number;
+    if (const auto degrees
+        = wholeParameter(call, Unit::Degree, number ? Limits { -360, 360, 0 } : kept))
+        apply(m_model.setPhaseDegrees((*degrees % 360 + 360) % 360));
 }
 
 void ScpiInterpreter::queryPhase(const Call& call)

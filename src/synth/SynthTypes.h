@@ -244,6 +244,12 @@ inline float levelFactor(int32_t step)
 {
     return float(std::pow(10.0, double(-LevelStepDb * step) / 20.0));
 }
+// Full scale, in level factors: a sine whose peak is 2^15 of the 16-bit scale (1.0 in f32)
+// is 0 dBFS (AES17), so the unit signal, 20000 at factor 1, is -4.29 dBFS. A level set
+// beyond the spinner's steps takes any factor from there down to -120 dB below it.
+inline constexpr double FullScaleLevel = 32768.0 / 20000.0;
+inline constexpr double MinLevelDbfs = -120.0;
+inline constexpr double MinLevelFactor = FullScaleLevel * 1e-6;
 // The noise spinner: 10 % a step, 0..100 %; the amount is step / 10.0 stored as float.
 inline constexpr int MaxNoiseStep = 10;
 inline constexpr int StartNoiseStep = 0;

@@ -176,6 +176,20 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--synthesis", "precise", "--f1", "1000.1234567" }, "--f1 takes 1..", nullptr },
         { { "--synthesis", "precise", "--f1", "0.5" }, "--f1 takes 1..", nullptr },
         { { "--f1", "1e3" }, "--f1 takes 20..20000 (Hz)", nullptr },
+        // Levels in true dBFS: 0 is a full-scale sine; of the rms, so a square reaches +3.01.
+        { { "--level1-dbfs", "-12.34", "--level2-dbfs", "0" }, "",
+            [](const LaunchOptions& o) { return o.level1Dbfs == -12.34 && o.level2Dbfs == 0.0; } },
+        { { "--level1-dbfs", "-120" }, "",
+            [](const LaunchOptions& o) { return o.level1Dbfs == -120.0; } },
+        { { "--level1-dbfs", "0.01" }, "--level1-dbfs takes 0 to -120 (dBFS, for this waveform)",
+            nullptr },
+        { { "--waveform", "square", "--level1-dbfs", "3" }, "",
+            [](const LaunchOptions& o) { return o.level1Dbfs == 3.0; } },
+        { { "--waveform", "square", "--level1-dbfs", "3.02" }, "takes 3.01 to -116.99", nullptr },
+        { { "--level2-dbfs", "-120.01" }, "--level2-dbfs takes", nullptr },
+        { { "--level1-dbfs", "loud" }, "--level1-dbfs takes", nullptr },
+        { { "--level1", "2", "--level1-dbfs", "-6" },
+            "--level1 and --level1-dbfs set the same level", nullptr },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
@@ -234,6 +248,14 @@ TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
     EXPECT_EQ(messages[0], "Value Repetitive Time is 1mS to 1000 mS ");
     EXPECT_EQ(h.module1.RepetitiveTime, 1.0f);
     EXPECT_EQ(h.signal, SignalOptions {}); // nothing asked: the buffer of before
+
+    // A level in dBFS is the factor of that rms against a full-scale sine's, both tones.
+    const auto levels = parse({ "--level1-dbfs", "-12.34", "--level2-dbfs", "-60.01" });
+    ASSERT_EQ(levels.error, "");
+    const HeadlessSettings hl = headlessSettings(levels.options, messages);
+    EXPECT_NEAR(20.0 * std::log10(levelFactor1(hl.state) / FullScaleLevel), -12.34, 1e-12);
+    EXPECT_NEAR(20.0 * std::log10(levelFactor2(hl.state) / FullScaleLevel), -60.01, 1e-12);
+    EXPECT_EQ(hl.state.Level1, float(hl.state.FineLevel1));
 
     const auto signal = parse({ "--synthesis", "precise", "--dither", "tpdf", "--sample-format",
         "f32", "--phase", "90", "--render", "a.wav", "--seconds", "1", "--rate", "96000" });

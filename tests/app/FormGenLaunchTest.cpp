@@ -343,8 +343,10 @@ private slots:
         ask("SOUR2:FREQ 440;:FUNC SQU;:VOLT:UNIT DBFS;:VOLT -9");
         QCOMPARE(ask("SOUR2:FREQ?;:FUNC?;:VOLT?"), QByteArray("440;SQU;-9"));
         QVERIFY(window->Option1[WaveSquare]->isChecked());
+        // -9 dBFS of a square's rms is a peak 7.72 dB below the panel's 0 dB: the label shows
+        // that level, the spinner the nearest step.
         QCOMPARE(window->UpDown2->value(), 3);
-        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 9 dB"));
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 7.72 dB"));
         // A rate the front panel does not offer: no option checked, the sound goes on.
         ask("SRAT 48000");
         QCOMPARE(ask("SRAT?;:OUTP?"), QByteArray("48000;1"));

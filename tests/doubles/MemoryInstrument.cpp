@@ -94,9 +94,23 @@ int MemoryInstrument::levelStep(Tone tone) const
     return tone == Tone::F1 ? m_settings.levelStep1 : m_settings.levelStep2;
 }
 
-float MemoryInstrument::levelFactor(Tone tone) const
+double MemoryInstrument::levelFactor(Tone tone) const
 {
     return tone == Tone::F1 ? m_settings.levelFactor1 : m_settings.levelFactor2;
+}
+
+SetResult MemoryInstrument::setLevelFactor(Tone tone, double factor)
+{
+    if (auto r = refusal(factor >= MinLevelFactor && factor <= FullScaleLevel))
+        return *r;
+    // As the generator: a step's own factor is that step, any other the nearest step's place.
+    const int nearest = std::clamp(
+        int(std::lround(-20.0 * std::log10(factor) / LevelStepDb)), MinLevelStep, MaxLevelStep);
+    (tone == Tone::F1 ? m_settings.levelStep1 : m_settings.levelStep2) = nearest;
+    (tone == Tone::F1 ? m_settings.levelFactor1 : m_settings.levelFactor2)
+        = float(factor) == ::vellox::levelFactor(nearest) ? double(::vellox::levelFactor(nearest))
+                                                          : factor;
+    return SetResult::done();
 }
 
 SetResult MemoryInstrument::setLevelStep(Tone tone, int step)

@@ -21,8 +21,8 @@ struct InstrumentSettings {
     ChannelModeValue channelMode = ModeF1Both;
     int levelStep1 = StartLevelStep;
     int levelStep2 = StartLevelStep;
-    float levelFactor1 = startLevel();
-    float levelFactor2 = startLevel();
+    double levelFactor1 = startLevel();
+    double levelFactor2 = startLevel();
     int noiseStep = StartNoiseStep;
     int dutyPercent = StartDutyPercent;
     int32_t sampleRate = StartSampleRate;
@@ -64,8 +64,9 @@ public:
     ChannelModeValue channelMode() const override { return m_settings.channelMode; }
     SetResult setChannelMode(ChannelModeValue mode) override;
     int levelStep(Tone tone) const override;
-    float levelFactor(Tone tone) const override;
+    double levelFactor(Tone tone) const override;
     SetResult setLevelStep(Tone tone, int step) override;
+    SetResult setLevelFactor(Tone tone, double factor) override;
     int noiseStep() const override { return m_settings.noiseStep; }
     SetResult setNoiseStep(int step) override;
     int dutyPercent() const override { return m_settings.dutyPercent; }

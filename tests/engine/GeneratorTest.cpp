@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -162,6 +165,19 @@ TEST(Generator, ARefusalSaysWhyAndChangesNothing)
         { "level below -45 dB",
             [](Generator& g, ChangeFrom f) { return g.setLevelStep(Tone::F1, 16, f); },
             remote::ErrorCode::DataOutOfRange },
+        { "a level beyond full scale",
+            [](Generator& g, ChangeFrom f) {
+                return g.setLevelFactor(Tone::F2, FullScaleLevel * 1.0001, f);
+            },
+            remote::ErrorCode::DataOutOfRange },
+        { "a level 121 dB below full scale",
+            [](Generator& g, ChangeFrom f) {
+                return g.setLevelFactor(Tone::F1, MinLevelFactor * 0.9, f);
+            },
+            remote::ErrorCode::DataOutOfRange },
+        { "a calibration of 0 V",
+            [](Generator& g, ChangeFrom f) { return g.setCalibrationVpp(0.0, f); },
+            remote::ErrorCode::DataOutOfRange },
         { "noise above 100 %", [](Generator& g, ChangeFrom f) { return g.setNoiseStep(11, f); },
             remote::ErrorCode::DataOutOfRange },
         { "duty 0 %", [](Generator& g, ChangeFrom f) { return g.setDutyPercent(0, f); },
@@ -287,9 +303,58 @@ TEST(Generator, AFailedRestartIsTheChangesFailureAndTheSettingStays)
     }
 }
 
+TEST(Generator, ALevelBeyondTheStepsIsKeptExactlyAndTheCalibrationByDevice)
+{
+    Rig rig(true);
+    Generator& g = rig.generator;
+    // A step's own factor is the step; any other is kept in double precision, the spinner at
+    // the nearest step.
+    ASSERT_TRUE(g.setLevelFactor(Tone::F1, double(levelFactor(5)), ChangeFrom::Script).ok());
+    EXPECT_FALSE(g.fineLevel(Tone::F1));
+    EXPECT_EQ(g.levelStep(Tone::F1), 5);
+    const double fine = FullScaleLevel * std::pow(10.0, -12.34 / 20.0);
+    ASSERT_TRUE(g.setLevelFactor(Tone::F1, fine, ChangeFrom::Script).ok());
+    EXPECT_TRUE(g.fineLevel(Tone::F1));
+    EXPECT_EQ(g.levelFactorOf(Tone::F1), fine);
+    EXPECT_EQ(g.state().Level1, float(fine));
+    EXPECT_EQ(g.levelStep(Tone::F1), 3); // -8.05 dB on the panel's scale
+    EXPECT_EQ(streamSettings(g.state(), 50).Level1, fine);
+    // The spinner's step is a step again.
+    ASSERT_TRUE(g.setLevelStep(Tone::F1, 3, ChangeFrom::Panel).ok());
+    EXPECT_FALSE(g.fineLevel(Tone::F1));
+    EXPECT_EQ(g.levelFactorOf(Tone::F1), double(levelFactor(3)));
+
+    // The calibration belongs to the device: each keeps its own, and the memory is asked
+    // once for a device it has not seen and told of every change.
+    std::map<std::string, double> kept { { "USB", 7.5 } };
+    int recalls = 0;
+    g.setCalibrationMemory({ [&](const std::string& d) -> std::optional<double> {
+                                ++recalls;
+                                const auto it = kept.find(d);
+                                return it == kept.end() ? std::nullopt : std::optional(it->second);
+                            },
+        [&](const std::string& d, double v) { kept[d] = v; } });
+    EXPECT_EQ(g.calibrationVpp(), remote::StartFullScaleVpp);
+    ASSERT_TRUE(g.setCalibrationVpp(3.3, ChangeFrom::Script).ok());
+    EXPECT_EQ(kept[""], 3.3);
+    g.sound().setDeviceId("USB");
+    EXPECT_EQ(g.calibrationVpp(), 7.5);
+    EXPECT_EQ(g.calibrationVpp(), 7.5);
+    EXPECT_EQ(recalls, 2);
+    g.sound().setDeviceId("");
+    EXPECT_EQ(g.calibrationVpp(), 3.3);
+    // A calibration is no change of the signal: nothing restarts; reset leaves it.
+    rig.backend.clearOps();
+    ASSERT_TRUE(g.setCalibrationVpp(2.5, ChangeFrom::Script).ok());
+    EXPECT_TRUE(rig.backend.ops().empty());
+    ASSERT_TRUE(g.reset().ok());
+    EXPECT_EQ(g.calibrationVpp(), 2.5);
+}
+
 TEST(Generator, ResetIsTheStartValuesWithTheOutputOff)
 {
     Rig rig(true);
+    ASSERT_TRUE(rig.generator.setLevelFactor(Tone::F2, 0.3, ChangeFrom::Script).ok());
     ASSERT_TRUE(rig.generator.setLevelStep(Tone::F1, 4, ChangeFrom::Script).ok());
     ASSERT_TRUE(rig.generator.setSignalOptions({ Synthesis::Precise }, ChangeFrom::Script).ok());
     ASSERT_TRUE(rig.generator.reset().ok());
@@ -297,6 +362,8 @@ TEST(Generator, ResetIsTheStartValuesWithTheOutputOff)
     // The start level is 1/sqrt(2), not the -3 dB step's 10^(-3/20).
     EXPECT_EQ(rig.generator.state().Level1, startLevel());
     EXPECT_EQ(rig.generator.levelStep(Tone::F1), StartLevelStep);
+    EXPECT_FALSE(rig.generator.fineLevel(Tone::F2));
+    EXPECT_EQ(rig.generator.levelFactorOf(Tone::F2), double(startLevel()));
     EXPECT_EQ(rig.generator.signalOptions(), SignalOptions {});
 }
 

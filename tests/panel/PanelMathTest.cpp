@@ -2,8 +2,8 @@
 // table and picking of the frequency scales, the coordinates and labels of the time view.
 
 #include "ControlCaptions.h"
-#include "SynthTypes.h"
 #include "FrequencyScale.h"
+#include "SynthTypes.h"
 #include "TimeView.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +43,23 @@ namespace {
     TEST(LevelTest, ZeroIsExactlyOne)
     {
         EXPECT_EQ(levelFactor(0), 1.0f);
+    }
+
+    TEST(LevelTest, FineLevelCaptionToTheHundredth)
+    {
+        const struct {
+            double db;
+            const char* caption;
+        } cases[] = {
+            { -8.05, "Level = - 8.05 dB" },
+            { -60.01 + 20.0 * std::log10(FullScaleLevel), "Level = - 55.72 dB" },
+            { 20.0 * std::log10(FullScaleLevel), "Level = + 4.29 dB" },
+            { -0.004, "Level =  0.00 dB" },
+            { -0.5, "Level = - 0.50 dB" },
+            { -124.29, "Level = - 124.29 dB" },
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(fineLevelCaption(std::pow(10.0, c.db / 20.0)), c.caption) << c.db;
     }
 
     TEST(NoiseTest, CaptionAndLevel)

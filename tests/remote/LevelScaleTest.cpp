@@ -1,5 +1,5 @@
 // The level arithmetic: each waveform's rms against a numerical integration of its shape
-// over one period, and the nearest step of a level in each unit.
+// over one period, and the factor of a level in each unit and back.
 
 #include "LevelScale.h"
 #include "InstrumentModel.h"
@@ -54,42 +54,64 @@ TEST(LevelScale, RmsOfEachShapeAtAPeakOfOne)
             << waveformName(c.waveform);
 }
 
-TEST(LevelScale, NearestStepInEachUnit)
+TEST(LevelScale, FactorOfALevelInEachUnit)
 {
     const double sine = 1.0 / std::sqrt(2.0);
+    const double square = 1.0;
+    const double fs = FullScaleLevel; // 32768 / 20000
     const struct {
         double value;
         VoltageUnit unit;
         double fullScale;
-        std::optional<int> step;
+        double rms;
+        std::optional<double> factor;
     } cases[] = {
-        { 2.0, VoltageUnit::Vpp, 2.0, 0 },
-        { 1.0, VoltageUnit::Vpp, 2.0, 2 },
-        { 1.0, VoltageUnit::Vpp, 1.0, 0 },
-        { 0.5, VoltageUnit::Vrms, 2.0, 1 },
-        { -45.0, VoltageUnit::Dbfs, 2.0, 15 },
-        { -46.4, VoltageUnit::Dbfs, 2.0, 15 },
-        { -46.6, VoltageUnit::Dbfs, 2.0, std::nullopt },
-        { 1.4, VoltageUnit::Dbfs, 2.0, 0 },
-        { 1.6, VoltageUnit::Dbfs, 2.0, std::nullopt },
-        { -4.5, VoltageUnit::Dbfs, 2.0, 2 }, // 1.5 steps: halves to even
-        { -7.5, VoltageUnit::Dbfs, 2.0, 2 },
-        { 0.0, VoltageUnit::Vpp, 2.0, std::nullopt },
-        { -1.0, VoltageUnit::Vrms, 2.0, std::nullopt },
-        { INFINITY, VoltageUnit::Vpp, 2.0, std::nullopt },
-        { NAN, VoltageUnit::Dbfs, 2.0, std::nullopt },
-        { 1e-320, VoltageUnit::Vpp, 2.0, std::nullopt },
+        { 2.0, VoltageUnit::Vpp, 2.0, sine, 1.0 },
+        { 0.6, VoltageUnit::Vpp, 2.0, sine, 0.3 }, // no step: taken as it is
+        { 0.5, VoltageUnit::Vrms, 2.0, sine, 1.0 / std::sqrt(2.0) },
+        { 0.5, VoltageUnit::Vrms, 2.0, square, 0.5 },
+        // AES17: a sine whose peak reaches full scale is 0 dBFS, so the unit level is -4.29.
+        { 0.0, VoltageUnit::Dbfs, 2.0, sine, fs },
+        { -4.28843, VoltageUnit::Dbfs, 2.0, sine, 1.0 },
+        { -12.34, VoltageUnit::Dbfs, 2.0, sine, fs * std::pow(10.0, -12.34 / 20.0) },
+        { -120.0, VoltageUnit::Dbfs, 2.0, sine, MinLevelFactor },
+        // dBFS is of the rms: a square at full-scale peak is +3.01 dBFS.
+        { 3.0102999, VoltageUnit::Dbfs, 2.0, square, fs },
+        { 0.0, VoltageUnit::Dbfs, 2.0, square, fs / std::sqrt(2.0) },
+        { 0.0, VoltageUnit::Dbv, 2.0, sine, std::sqrt(2.0) }, // 1 Vrms
+        { 0.0, VoltageUnit::Dbu, 2.0, sine, std::sqrt(1.2) }, // 0.7746 Vrms
+        { -20.0, VoltageUnit::Dbv, 0.2, sine, std::sqrt(2.0) },
+        // Beyond full scale, 120 dB below it, or no level at all.
+        { 0.01, VoltageUnit::Dbfs, 2.0, sine, std::nullopt },
+        { 3.03, VoltageUnit::Dbfs, 2.0, square, std::nullopt },
+        { -120.01, VoltageUnit::Dbfs, 2.0, sine, std::nullopt },
+        { 3.3, VoltageUnit::Vpp, 2.0, sine, std::nullopt },
+        { 12.0, VoltageUnit::Dbu, 2.0, sine, std::nullopt },
+        { 0.0, VoltageUnit::Vpp, 2.0, sine, std::nullopt },
+        { -1.0, VoltageUnit::Vrms, 2.0, sine, std::nullopt },
+        { INFINITY, VoltageUnit::Vpp, 2.0, sine, std::nullopt },
+        { NAN, VoltageUnit::Dbfs, 2.0, sine, std::nullopt },
+        { 1e-320, VoltageUnit::Vpp, 2.0, sine, std::nullopt },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(nearestLevelStep(c.value, c.unit, c.fullScale, sine), c.step) << c.value;
+    for (const auto& c : cases) {
+        const auto factor = factorOfLevel(c.value, c.unit, c.fullScale, c.rms);
+        ASSERT_EQ(factor.has_value(), c.factor.has_value()) << c.value;
+        if (factor) {
+            EXPECT_NEAR(*factor / *c.factor, 1.0, 2e-5) << c.value;
+        }
+    }
 }
 
-TEST(LevelScale, EachStepsLevelLeadsBackToItsStep)
+TEST(LevelScale, EachLevelReadsBackAsItWasSet)
 {
+    const VoltageUnit units[] = { VoltageUnit::Vpp, VoltageUnit::Vrms, VoltageUnit::Dbfs,
+        VoltageUnit::Dbv, VoltageUnit::Dbu };
     for (const double rms : { 1.0 / std::sqrt(2.0), 1.0, 1.0 / std::sqrt(3.0) })
-        for (const VoltageUnit unit : { VoltageUnit::Vpp, VoltageUnit::Vrms, VoltageUnit::Dbfs })
-            for (int step = MinLevelStep; step <= MaxLevelStep; ++step) {
-                const double v = levelInUnit(levelFactor(step), unit, 3.3, rms);
-                EXPECT_EQ(nearestLevelStep(v, unit, 3.3, rms), step) << step;
+        for (const VoltageUnit unit : units)
+            for (const double factor : { MinLevelFactor, 0.0123, 0.3, 1.0, FullScaleLevel }) {
+                const double v = levelInUnit(factor, unit, 3.3, rms);
+                const auto back = factorOfLevel(v, unit, 3.3, rms);
+                ASSERT_TRUE(back) << factor;
+                EXPECT_NEAR(*back / factor, 1.0, 1e-12) << factor;
             }
 }

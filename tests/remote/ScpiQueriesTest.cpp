@@ -171,25 +171,47 @@ TEST(ScpiQueries, HeadersWithoutTheirSetOrQueryForm)
 TEST(ScpiQueries, LevelInForceInEachUnit)
 {
     RemoteSession session;
-    // At start the factor is 1/sqrt(2) (not step 1's): 1.414 Vpp of 2, 0.5 Vrms, -3.01 dBFS.
+    // At start the factor is 1/sqrt(2) (not step 1's): 1.414 Vpp of 2, 0.5 Vrms, and in
+    // AES17's dBFS 3.01 dB below the unit level's -4.29.
     const double start = double(startLevel());
     EXPECT_NEAR(answered(session, "VOLT?"), 2.0 * start, 1e-6);
     session.scpi.execute("VOLT:UNIT VRMS");
     EXPECT_NEAR(answered(session, "VOLT?"), 0.5, 1e-6);
     session.scpi.execute("VOLT:UNIT DBFS");
-    EXPECT_NEAR(answered(session, "VOLT?"), 20.0 * std::log10(start), 1e-5);
-    session.scpi.execute("VOLT:UNIT VPP");
-    // Asked for 0.5 V, given the nearest step, -12 dB: the answer is the level in force.
-    session.scpi.execute("VOLT 0.5");
-    EXPECT_NEAR(answered(session, "VOLT?"), 2.0 * std::pow(10.0, -12.0 / 20.0), 1e-6);
-    EXPECT_NEAR(answered(session, "VOLT? MIN"), 2.0 * std::pow(10.0, -45.0 / 20.0), 1e-8);
-    EXPECT_NEAR(answered(session, "VOLT? MAX"), 2.0, 1e-9);
+    EXPECT_NEAR(answered(session, "VOLT?"), 20.0 * std::log10(start * 20000.0 / 32768.0), 1e-5);
+    EXPECT_NEAR(answered(session, "VOLT? MAX"), 0.0, 1e-9);
+    EXPECT_NEAR(answered(session, "VOLT? MIN"), -120.0, 1e-9);
+    session.scpi.execute("VOLT:UNIT DBV");
+    EXPECT_NEAR(answered(session, "VOLT?"), 20.0 * std::log10(0.5), 1e-5);
+    session.scpi.execute("VOLT:UNIT DBU");
+    EXPECT_NEAR(answered(session, "VOLT?"), 20.0 * std::log10(0.5 / std::sqrt(0.6)), 1e-5);
+    // Each level reads back as it was sent, in every unit.
+    const struct {
+        const char* set;
+        const char* unit;
+        const char* answer;
+    } exact[] = {
+        { "VOLT 0.6 VPP", "VPP", "0.6\n" },
+        { "VOLT 0.123456789 VPP", "VPP", "0.123456789\n" },
+        { "VOLT 0.25 VRMS", "VRMS", "0.25\n" },
+        { "VOLT -12.34 DBFS", "DBFS", "-12.34\n" },
+        { "VOLT -60.01 DBFS", "DBFS", "-60.01\n" },
+        { "VOLT -0.5 DBFS", "DBFS", "-0.5\n" },
+        { "VOLT -20 DBV", "DBV", "-20\n" },
+        { "VOLT -7.5 DBU", "DBU", "-7.5\n" },
+    };
+    for (const auto& e : exact) {
+        session.scpi.execute(e.set);
+        session.scpi.execute(std::string("VOLT:UNIT ") + e.unit);
+        EXPECT_EQ(session.scpi.execute("VOLT?"), e.answer) << e.set;
+    }
+    session.scpi.execute("VOLT:UNIT VPP;:VOLT 0.5");
     // A square of the same level: the same Vpp, its peak as rms.
     session.scpi.execute("FUNC SQU;:VOLT:UNIT VRMS");
-    EXPECT_NEAR(answered(session, "VOLT?"), std::pow(10.0, -12.0 / 20.0), 1e-6);
+    EXPECT_NEAR(answered(session, "VOLT?"), 0.25, 1e-9);
     // The calibration scales every volt.
     session.scpi.execute("VOLT:CAL:FSC 4;:VOLT:UNIT VPP");
-    EXPECT_NEAR(answered(session, "VOLT?"), 4.0 * std::pow(10.0, -12.0 / 20.0), 1e-6);
+    EXPECT_NEAR(answered(session, "VOLT?"), 1.0, 1e-9);
     EXPECT_NEAR(answered(session, "SOUR2:VOLT?"), 4.0 * start, 1e-6);
     EXPECT_TRUE(session.drainErrors().empty());
 }
@@ -380,9 +402,9 @@ TEST(ScpiClients, Agilent33500DriverSequence)
     EXPECT_EQ(ask("FUNC SQU"), "");
     EXPECT_EQ(ask("FREQ 1234.000000"), "");
     EXPECT_EQ(number(ask("FREQ?")), 1234.0);
-    // The level of a step (-12 dB of the 2 Vpp calibration) reads back as itself.
-    EXPECT_EQ(ask("VOLT 0.502377"), "");
-    EXPECT_NEAR(number(ask("VOLT?")), 0.502377, 1e-6);
+    // amplitude reads back what it set, exactly.
+    EXPECT_EQ(ask("VOLT 0.600000"), "");
+    EXPECT_EQ(ask("VOLT?"), "0.6\n");
     EXPECT_EQ(ask("VOLT:UNIT?"), "VPP\n");
     EXPECT_EQ(ask("OUTP 1"), "");
     EXPECT_EQ(number(ask("OUTP?")), 1.0);

@@ -4,10 +4,12 @@
 // the bit-code dialog's rules.
 
 #include "BitCodeRules.h"
+#include "LevelScale.h"
 #include "RemoteSession.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -53,12 +55,19 @@ Change level1(int step)
         s.levelFactor1 = float(std::pow(10.0, -3.0 * step / 20.0));
     };
 }
-Change level2(int step)
+// A level beyond the steps, exactly as set; the spinner shows the nearest step.
+Change fineLevel(Tone tone, double factor)
 {
-    return [step](InstrumentSettings& s) {
-        s.levelStep2 = step;
-        s.levelFactor2 = float(std::pow(10.0, -3.0 * step / 20.0));
+    return [tone, factor](InstrumentSettings& s) {
+        const int nearest = std::clamp(int(std::lround(-20.0 * std::log10(factor) / 3.0)), 0, 15);
+        (tone == Tone::F1 ? s.levelStep1 : s.levelStep2) = nearest;
+        (tone == Tone::F1 ? s.levelFactor1 : s.levelFactor2) = factor;
     };
+}
+// The factor of a level in `unit` at the start calibration (2 Vpp), for a shape of `rms`.
+double factorOf(double value, VoltageUnit unit, double rms = 1.0 / std::sqrt(2.0))
+{
+    return factorOfLevel(value, unit, 2.0, rms).value();
 }
 
 } // namespace
@@ -185,19 +194,19 @@ TEST(ScpiSettings, PathsWithinAMessage)
         { "SOUR2:FREQ 500;VOLT MIN", {},
             [](InstrumentSettings& s) {
                 s.frequency2 = 500;
-                level2(MaxLevelStep)(s);
+                fineLevel(Tone::F2, MinLevelFactor)(s);
             } },
         // ...common commands leave it as it is...
         { "SOUR2:FREQ 500;*WAI;VOLT MIN", {},
             [](InstrumentSettings& s) {
                 s.frequency2 = 500;
-                level2(MaxLevelStep)(s);
+                fineLevel(Tone::F2, MinLevelFactor)(s);
             } },
         // ...and a colon starts again at the root.
         { "SOUR2:FREQ 500;:VOLT MIN", {},
             [](InstrumentSettings& s) {
                 s.frequency2 = 500;
-                level1(MaxLevelStep)(s);
+                fineLevel(Tone::F1, MinLevelFactor)(s);
             } },
         { "FUNC:SQU:DCYC 20;:FUNC:PULS:DCYC 30", {},
             [](InstrumentSettings& s) { s.dutyPercent = 30; } },
@@ -224,7 +233,7 @@ TEST(ScpiSettings, EachMessageStartsAtTheRoot)
     session.run({ "SOUR2:FREQ 500", "VOLT MIN" });
     InstrumentSettings expected = startInstrumentSettings();
     expected.frequency2 = 500;
-    level1(MaxLevelStep)(expected);
+    fineLevel(Tone::F1, MinLevelFactor)(expected);
     EXPECT_TRUE(session.drainErrors().empty());
     EXPECT_EQ(session.model.settings(), expected);
 }
@@ -240,7 +249,8 @@ TEST(ScpiSettings, DeepAndLongHeaders)
         { "SOUR:SOUR:SOUR:SOUR:SOUR:SOUR:SOUR:FREQ 500", { -113 }, {} },
         { longName + " 500", { -113 }, {} },
         // The path before a relative header counts towards the depth.
-        { "SOUR:VOLT:LEV:IMM:AMPL 1;LEV:IMM:AMPL:LEV:IMM:AMPL 1", { -113 }, level1(2) },
+        { "SOUR:VOLT:LEV:IMM:AMPL 1;LEV:IMM:AMPL:LEV:IMM:AMPL 1", { -113 },
+            fineLevel(Tone::F1, 0.5) },
     });
 }
 
@@ -308,40 +318,49 @@ TEST(ScpiSettings, Duty)
     });
 }
 
-TEST(ScpiSettings, LevelInVoltsAndDbfsTakesTheNearestStep)
+TEST(ScpiSettings, LevelInVoltsAndDecibelsIsTakenExactly)
 {
-    // The start calibration: a full-level sine is 2 V peak to peak.
+    // The start calibration: a sine at the unit level is 2 V peak to peak.
     ASSERT_EQ(startInstrumentSettings().fullScaleVpp, 2.0);
+    const auto fine1 = [](double factor) { return fineLevel(Tone::F1, factor); };
     runCases({
-        { "VOLT 2", {}, level1(0) },
-        { "VOLT 1", {}, level1(2) }, // -6.02 dB
-        { "VOLT 1 V", {}, level1(2) },
-        { "VOLT 1000 MV", {}, level1(2) },
-        { "VOLT 1 VPP", {}, level1(2) },
-        { "SOUR:VOLT:LEV:IMM:AMPL 1", {}, level1(2) },
-        { "VOLT:LEV 1", {}, level1(2) },
-        { "VOLT:AMPL 1", {}, level1(2) },
-        { "VOLT 0.5 VRMS", {}, level1(1) }, // a sine's rms: 0.5 V is -3.01 dB
-        { "VOLT 500 MVRMS", {}, level1(1) },
-        { "VOLT -9 DBFS", {}, level1(3) },
-        { "VOLT:UNIT DBFS;:VOLT -9", {}, level1(3) },
-        { "VOLT:UNIT VRMS;:VOLT 0.5", {}, level1(1) },
+        { "VOLT 2", {}, level1(0) }, // a step's own factor is that step
+        { "VOLT 1", {}, fine1(0.5) }, // -6.02 dB: not the step of -6
+        { "VOLT 1 V", {}, fine1(0.5) },
+        { "VOLT 1000 MV", {}, fine1(0.5) },
+        { "VOLT 1 VPP", {}, fine1(0.5) },
+        { "SOUR:VOLT:LEV:IMM:AMPL 1", {}, fine1(0.5) },
+        { "VOLT:LEV 1", {}, fine1(0.5) },
+        { "VOLT:AMPL 1", {}, fine1(0.5) },
+        { "VOLT 0.6", {}, fine1(0.3) },
+        { "VOLT 0.5 VRMS", {}, fine1(factorOf(0.5, VoltageUnit::Vrms)) },
+        { "VOLT 500 MVRMS", {}, fine1(factorOf(0.5, VoltageUnit::Vrms)) },
+        { "VOLT -12.34 DBFS", {}, fine1(factorOf(-12.34, VoltageUnit::Dbfs)) },
+        { "VOLT:UNIT DBFS;:VOLT -60.01", {}, fine1(factorOf(-60.01, VoltageUnit::Dbfs)) },
+        { "VOLT 0 DBFS", {}, fine1(FullScaleLevel) },
+        { "VOLT -120 DBFS", {}, fine1(MinLevelFactor) },
+        { "VOLT -10 DBV", {}, fine1(factorOf(-10.0, VoltageUnit::Dbv)) },
+        { "VOLT:UNIT DBU;:VOLT 1.5", {}, fine1(factorOf(1.5, VoltageUnit::Dbu)) },
+        { "VOLT:UNIT VRMS;:VOLT 0.5", {}, fine1(factorOf(0.5, VoltageUnit::Vrms)) },
         // The path after VOLT:UNIT is VOLT: a relative VOLT is VOLT:VOLT.
         { "VOLT:UNIT VRMS;VOLT 0.5", { -113 }, {} },
-        { "VOLT 2.3", {}, level1(0) }, // +1.2 dB: 0 dB is nearest
-        { "VOLT 0.0105", {}, level1(15) }, // -45.6 dB
-        { "VOLT MIN", {}, level1(MaxLevelStep) },
-        { "VOLT MAX", {}, level1(MinLevelStep) },
-        { "SOUR2:VOLT 1", {}, level2(2) },
-        // Beyond half a step outside 0..-45 dB, and what has no level.
-        { "VOLT 2.4", { -222 }, {} }, // +1.58 dB
-        { "VOLT 0.0094", { -222 }, {} }, // -46.54 dB
-        { "VOLT -46.6 DBFS", { -222 }, {} },
+        { "VOLT 2.3", {}, fine1(1.15) }, // above the unit level, below full scale
+        { "VOLT 0.0105", {}, fine1(0.00525) }, // below the last step
+        { "VOLT MIN", {}, fine1(MinLevelFactor) },
+        { "VOLT MAX", {}, fine1(FullScaleLevel) },
+        { "SOUR2:VOLT 1", {}, fineLevel(Tone::F2, 0.5) },
+        // Beyond full scale or 120 dB below it, and what has no level: refused, not brought
+        // within.
+        { "VOLT 3.3", { -222 }, {} }, // a peak of 33000
+        { "VOLT 0.01 DBFS", { -222 }, {} },
+        { "VOLT -120.01 DBFS", { -222 }, {} },
+        { "VOLT 9 DBV", { -222 }, {} },
         { "VOLT 0", { -222 }, {} },
         { "VOLT -1", { -222 }, {} },
         { "VOLT 1E400", { -222 }, {} },
         { "VOLT 1E-400", { -222 }, {} },
         { "VOLT:UNIT DBFS;:VOLT 1 V", { -138 }, {} },
+        { "VOLT:UNIT DBV;:VOLT 1 MV", { -138 }, {} },
         { "VOLT 1 HZ", { -131 }, {} },
         { "VOLT LOUD", { -224 }, {} },
         { "VOLT:UNIT DBM", { -224 }, {} },
@@ -357,24 +376,31 @@ TEST(ScpiSettings, LevelDefaultIsTheStartStep)
 
 TEST(ScpiSettings, RmsFollowsTheWaveformInForce)
 {
-    const auto with = [](WaveformIndex w, int step) {
-        return [w, step](InstrumentSettings& s) {
+    const auto with = [](WaveformIndex w, double factor) {
+        return [w, factor](InstrumentSettings& s) {
             s.waveform = w;
-            level1(step)(s);
+            fineLevel(Tone::F1, factor)(s);
         };
     };
+    const double triangle = 1.0 / std::sqrt(3.0);
     runCases({
-        // A square's rms is its peak: 0.5 Vrms is 0.5 V peak, -6.02 dB of 1 V.
-        { "FUNC SQU;VOLT 0.5 VRMS", {}, with(WaveSquare, 2) },
-        { "FUNC PULS;VOLT 0.5 VRMS", {}, with(WavePwm, 2) },
-        // A triangle's is its peak over sqrt(3): 0.577 Vrms is the full peak of 1 V.
-        { "FUNC TRI;VOLT 0.57735 VRMS", {}, with(WaveTriangle, 0) },
-        { "FUNC RAMP;VOLT 0.57735 VRMS", {}, with(WaveStairsRising, 0) },
+        // A square's rms is its peak: 0.5 Vrms is 0.5 V peak, half the unit level's 1 V.
+        { "FUNC SQU;VOLT 0.5 VRMS", {}, with(WaveSquare, 0.5) },
+        { "FUNC PULS;VOLT 0.5 VRMS", {}, with(WavePwm, 0.5) },
+        // A triangle's is its peak over sqrt(3).
+        { "FUNC TRI;VOLT 0.5 VRMS", {},
+            with(WaveTriangle, factorOf(0.5, VoltageUnit::Vrms, triangle)) },
+        { "FUNC RAMP;VOLT 0.5 VRMS", {},
+            with(WaveStairsRising, factorOf(0.5, VoltageUnit::Vrms, triangle)) },
+        // dBFS is of the rms too: a square reaches +3.01 dBFS at full-scale peak.
+        { "FUNC SQU;VOLT 3 DBFS", {}, with(WaveSquare, factorOf(3.0, VoltageUnit::Dbfs, 1.0)) },
+        { "FUNC SQU;VOLT 3.02 DBFS", { -222 },
+            [](InstrumentSettings& s) { s.waveform = WaveSquare; } },
         // F2 is always a sine.
         { "FUNC SQU;SOUR2:VOLT 0.5 VRMS", {},
             [](InstrumentSettings& s) {
                 s.waveform = WaveSquare;
-                level2(1)(s);
+                fineLevel(Tone::F2, factorOf(0.5, VoltageUnit::Vrms))(s);
             } },
     });
 }
@@ -389,7 +415,7 @@ TEST(ScpiSettings, Calibration)
         { "VOLT:CAL:FSC 4;:VOLT 2", {},
             [](InstrumentSettings& s) {
                 s.fullScaleVpp = 4.0;
-                level1(2)(s);
+                fineLevel(Tone::F1, 0.5)(s);
             } },
         { "VOLT:CAL:FSC MIN", {}, fullScale(MinFullScaleVpp) },
         { "VOLT:CAL:FSC MAX", {}, fullScale(MaxFullScaleVpp) },
@@ -476,8 +502,13 @@ TEST(ScpiSettings, InstrumentGradeSettings)
         { "PHASE:ADJUST 90 DEG", {}, [](InstrumentSettings& s) { s.phaseDegrees = 90; } },
         { "PHAS 1.5708 RAD", {}, [](InstrumentSettings& s) { s.phaseDegrees = 90; } },
         { "PHAS 359", {}, [](InstrumentSettings& s) { s.phaseDegrees = 359; } },
-        { "PHAS 360", { -222 }, {} },
-        { "PHAS -1", { -222 }, {} },
+        // A bench generator's range, -360..360, wraps to the turn.
+        { "PHAS 360", {}, {} },
+        { "PHAS -1", {}, [](InstrumentSettings& s) { s.phaseDegrees = 359; } },
+        { "PHAS -90.000000", {}, [](InstrumentSettings& s) { s.phaseDegrees = 270; } },
+        { "PHAS -360", {}, {} },
+        { "PHAS 361", { -222 }, {} },
+        { "PHAS -361", { -222 }, {} },
         { "PHAS 90 HZ", { -131 }, {} },
         { "OUTP:LAT 20 MS", {}, [](InstrumentSettings& s) { s.latencyMs = 20; } },
         { "OUTP:LAT 0.02", {}, [](InstrumentSettings& s) { s.latencyMs = 20; } },

@@ -6,8 +6,12 @@ then
   - PyVISA with its pure-Python backend asks *IDN? and walks a frequency list; after each
     change the frequency set is the strongest line of the stream the device got, and after
     FREQ x;*OPC? the stream from the first frame after the answer holds x;
+  - levels in dBFS to 0.01 dB read back as sent and are measured in the stream, in both
+    syntheses;
   - pymeasure's Agilent33500 driver sets shape, frequency, amplitude, output and the square's
-    duty cycle, reads them back, and check_errors() finds the queue empty.
+    duty cycle, reads them back exactly, and check_errors() finds the queue empty; a phase of
+    -90 degrees is 270;
+  - a second run has the calibration the first one was told.
 usage: real_clients.py VELLOX
 Exit 0 passed, 1 failed, 77 skipped (the client packages are missing).
 """
@@ -47,9 +51,9 @@ def strongest_line(path, seconds=0.25):
     return numpy.argmax(spectrum[1:]) + 1, RATE / len(left)
 
 
-def line_from(path, offset, seconds=0.1):
-    """The strongest frequency (left channel) of `seconds` of the stream from byte `offset`,
-    once the stream has them, in Hz; and the spectrum's bin width."""
+def left_from(path, offset, seconds):
+    """The left channel of `seconds` of the stream from byte `offset`, once the stream has
+    them."""
     frames = int(RATE * seconds)
     deadline = time.monotonic() + 30
     while os.path.getsize(path) < offset + frames * 4 and time.monotonic() < deadline:
@@ -57,9 +61,26 @@ def line_from(path, offset, seconds=0.1):
     with open(path, "rb") as f:
         f.seek(offset // 4 * 4)
         data = numpy.frombuffer(f.read(frames * 4), dtype="<i2")
-    left = data[0::2].astype(float)
+    return data[0::2].astype(float)
+
+
+def line_from(path, offset, seconds=0.1):
+    """The strongest frequency (left channel) of `seconds` of the stream from byte `offset`,
+    once the stream has them, in Hz; and the spectrum's bin width."""
+    left = left_from(path, offset, seconds)
     spectrum = numpy.abs(numpy.fft.rfft(left * numpy.hanning(len(left))))
     return (numpy.argmax(spectrum[1:]) + 1) * RATE / len(left), RATE / len(left)
+
+
+def level_from(path, offset, hz, seconds=0.2):
+    """The level in dBFS (AES17: a full-scale sine is 0) of the tone at `hz` on the left
+    channel, fitted over `seconds` of the stream from byte `offset`, once the stream has them."""
+    left = left_from(path, offset, seconds)
+    t = numpy.arange(len(left)) / RATE
+    basis = numpy.column_stack([numpy.cos(2 * numpy.pi * hz * t),
+                                numpy.sin(2 * numpy.pi * hz * t), numpy.ones(len(left))])
+    (c, s, _), *_ = numpy.linalg.lstsq(basis, left, rcond=None)
+    return 20 * numpy.log10(numpy.hypot(c, s) / 32768)
 
 
 def settle_and_measure(path, after):
@@ -136,7 +157,24 @@ def main():
             error = gen.query("SYST:ERR?")
             if not error.startswith("-221,") or gen.query("SYNT?") != "PREC":
                 failures.append(f"SYNT EXAC with 1000.123 Hz in force gave {error!r}")
-            gen.write("SOUR2:FREQ 100")
+            # Levels to 0.01 dB in true dBFS, in both syntheses: read back as sent, and found
+            # in the stream from 10 ms after *OPC?'s answer (the level glides over 5 ms).
+            for synthesis in ("EXAC", "PREC"):
+                gen.write(f"FREQ 997;:SOUR2:FREQ 100;:SYNT {synthesis};:FUNC SIN;:VOLT:UNIT DBFS")
+                for level, within in ((-0.5, 0.01), (-12.34, 0.01), (-60.01, 0.05)):
+                    gen.query(f"VOLT {level};*OPC?")
+                    offset = os.path.getsize(stream) + RATE * 4 // 100
+                    measured = level_from(stream, offset, 997)
+                    echoed = gen.query("VOLT?")
+                    print(f"PyVISA {synthesis} VOLT {level} DBFS: VOLT? {echoed}, "
+                          f"measured {measured:.4f} dBFS ({measured - level:+.4f} dB)")
+                    if echoed != str(level) or abs(measured - level) > within:
+                        failures.append(f"{synthesis} VOLT {level} DBFS read back {echoed}, "
+                                        f"measured {measured:.4f} dBFS")
+            gen.write("VOLT:UNIT VPP;:VOLT:CAL:FSC 3.3")
+            error = gen.query("SYST:ERR?")
+            if error != '0,"No error"':
+                failures.append(f"the levels left {error!r}")
             gen.close()
 
             # pymeasure's driver for the Keysight (Agilent) 33500.
@@ -144,7 +182,7 @@ def main():
                                write_termination="\n", timeout=10000)
             awg.shape = "SQU"
             awg.frequency = 2000.5
-            awg.amplitude = 0.5
+            awg.amplitude = 0.6
             awg.square_dutycycle = 30
             awg.output = True
             readback = {
@@ -161,9 +199,12 @@ def main():
                 failures.append(f"shape read back as {readback['shape']!r}")
             if readback["frequency"] != 2000.5:
                 failures.append(f"frequency read back as {readback['frequency']!r}")
-            # The nearest 3 dB step of the 2 Vpp calibration: -12 dB.
-            if abs(readback["amplitude"] - 2 * 10 ** (-12 / 20)) > 1e-6:
+            if readback["amplitude"] != 0.6:
                 failures.append(f"amplitude read back as {readback['amplitude']!r}")
+            # The phase as the newer drivers send it: -360..360 degrees, wrapped to the turn.
+            awg.write("PHAS %f" % -90)
+            if awg.ask("PHAS?").strip() != "270":
+                failures.append("PHAS -90 did not read back as 270")
             if readback["square_dutycycle"] != 30:
                 failures.append(f"duty read back as {readback['square_dutycycle']!r}")
             if readback["output"] not in (True, 1, "1", "ON"):
@@ -186,6 +227,24 @@ def main():
                 status = "killed"
             if status not in (0, "killed"):
                 failures.append(f"vellox --play ended with status {status} on SIGTERM")
+        # The calibration is the output device's, and outlives the run.
+        process = subprocess.Popen([vellox, "--play", "--remote", str(port)], env=env)
+        try:
+            client = connect(port, process, seconds=30, timeout=5)
+            client.sendall(b"VOLT:CAL:FSC?\n")
+            answer = client.makefile().readline().strip()
+            client.close()
+            print("after a restart, VOLT:CAL:FSC?", answer)
+            if answer != "3.3":
+                failures.append(f"the calibration of 3.3 Vpp came back as {answer!r}")
+        except Exception as e:
+            failures.append(f"{type(e).__name__}: {e}")
+        finally:
+            process.terminate()
+            try:
+                process.wait(30)
+            except subprocess.TimeoutExpired:
+                process.kill()
     for f in failures:
         print("FAIL:", f)
     return 1 if failures else 0
