@@ -119,9 +119,10 @@ std::optional<size_t> continuingFrame(
     const int64_t p = int64_t(position);
 
     // Tones in both signals: the same frequency continues exactly when k = p modulo its
-    // period in frames; a moved one is matched as nearly as the other allows.
-    int64_t step = 1; // k = p + step * m keeps every unmoved tone's phase
-    int32_t movedFrom = 0, movedTo = 0;
+    // period in frames (step, the periods' common multiple); a moved one is matched as nearly
+    // as the others allow.
+    int64_t step = 1;
+    int32_t movedFrom = 0, movedTo = 0, unmoved = 0;
     int moved = 0;
     const std::pair<int32_t, int32_t> tones[] = { { from.f1, to.f1 }, { from.f2, to.f2 } };
     for (const auto& [a, b] : tones) {
@@ -129,6 +130,7 @@ std::optional<size_t> continuingFrame(
             continue;
         if (a == b) {
             step = std::lcm(step, R / std::gcd(int64_t(b), R));
+            unmoved = b;
         } else {
             ++moved;
             movedFrom = a;
@@ -139,18 +141,40 @@ std::optional<size_t> continuingFrame(
         return std::nullopt;
     int64_t k = p;
     if (moved == 1) {
-        // movedTo * (p + step * m) = movedFrom * p (mod R), in units of 1/R of a cycle:
-        // a * m = b (mod R), solved for the multiple of gcd(a, R) nearest to b.
+        // k = p + t + step * m. The unmoved tone is off by unmoved * t, the moved one by
+        // b = movedFrom * p - movedTo * (p + t) less a * m, a = movedTo * step: the nearest
+        // multiple of d = gcd(a, R) to b is reached, in units of 1/R of a cycle. Holding the
+        // unmoved tone exactly (t = 0) can leave the moved one half a cycle off (1100 Hz
+        // after 1090 beside 100 Hz at 98000 Hz), and a cross-fade between opposite phases
+        // cancels; a few frames of t trade a little of one tone's phase for the other's.
+        // The worse of the two decides the dip, so the shift with the least worse error wins.
         const int64_t a = floorMod(int64_t(movedTo) * step, R);
-        const int64_t b = floorMod((int64_t(movedFrom) - int64_t(movedTo)) * p, R);
+        const int64_t d = a == 0 ? R : std::gcd(a, R);
+        const auto offBy = [R](int64_t cycles) { // distance to a whole cycle, in 1/R
+            const int64_t x = floorMod(cycles, R);
+            return std::min(x, R - x);
+        };
+        constexpr int64_t MaxShift = 4096; // frames each way: a bounded search on the audio thread
+        const int64_t span = unmoved == 0 ? 0 : std::min(step / 2, MaxShift);
+        int64_t bestShift = 0, bestTarget = 0, bestError = R;
+        for (int64_t t = -span; t <= span; ++t) {
+            const int64_t b
+                = floorMod((int64_t(movedFrom) - int64_t(movedTo)) * p - int64_t(movedTo) * t, R);
+            const int64_t r = b % d;
+            const int64_t error = std::max(std::min(r, d - r), offBy(int64_t(unmoved) * t));
+            if (error < bestError || (error == bestError && std::abs(t) < std::abs(bestShift))) {
+                bestError = error;
+                bestShift = t;
+                bestTarget = b;
+            }
+        }
         int64_t m = 0;
         if (a != 0) {
-            const int64_t d = std::gcd(a, R);
             const int64_t modulus = R / d;
-            const int64_t target = floorMod((b + d / 2) / d, modulus);
+            const int64_t target = floorMod((bestTarget + d / 2) / d, modulus);
             m = floorMod(target * inverseMod(a / d, modulus), modulus);
         }
-        k = p + step * m;
+        k = p + bestShift + step * m;
     }
     return size_t(floorMod(k, L));
 }

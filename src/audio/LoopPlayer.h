@@ -56,9 +56,11 @@ namespace vellox::audio {
 
 // The frame at which a buffer of `frames` frames holding `to` (at `rate`) starts so that
 // its tones continue those of a buffer holding `from` that is at frame `position`. Every
-// buffer starts both tones at phase 0, so frame k holds phase f * k / rate of each. A tone
-// present in both at the same frequency continues exactly; when one tone moved, the frame
-// is the one nearest in its phase among those. Empty where it does not apply: either signal
+// buffer starts both tones at phase 0, so frame k holds phase f * k / rate of each. Where
+// nothing moved, the tones continue exactly; where one tone moved, the frame is the one whose
+// worse phase error of the two tones is least (within 4096 frames of those that keep the
+// unmoved tone exactly), since a cross-fade dips as the worse tone's phases differ. Empty
+// where it does not apply: either signal
 // not linkable, both tones moved, or the new buffer's loop not whole cycles of its tones
 // (starting elsewhere than at frame 0 would then not be the same signal, shifted).
 std::optional<size_t> continuingFrame(

@@ -363,9 +363,13 @@ TEST(ContinuingFrame, TonesContinueExactlyOrAsNearAsTheRateAllows)
         { { 19990, 0, true }, 97999, { 20, 0, true }, 98000, 98000, true },
         { { 441, 0, true }, 777, { 442, 0, true }, 44100, 44100, true },
         { { 1001, 0, true }, 191999, { 1024, 0, true }, 192000, 192000, true },
-        // F1 moves while F2 must continue exactly.
+        // F1 moves beside F2, which gives a little of its phase where holding it exactly
+        // would leave F1 up to half a cycle off (1100 Hz and 100 Hz share the rate's factors).
         { { 1000, 100, true }, 5000, { 1010, 100, true }, 98000, 98000, true },
         { { 3001, 777, true }, 40000, { 2999, 777, true }, 44100, 44100, true },
+        { { 1090, 100, true }, 4321, { 1100, 100, true }, 98000, 98000, true },
+        { { 1040, 100, true }, 777, { 1050, 100, true }, 98000, 98000, true },
+        { { 19990, 20000, true }, 96001, { 20, 20000, true }, 192000, 192000, true },
         // F2 moves, F1 continues.
         { { 1000, 100, true }, 5000, { 1000, 137, true }, 98000, 98000, true },
         // Nothing moves (a level or a mode changed): the same frame.
@@ -386,37 +390,25 @@ TEST(ContinuingFrame, TonesContinueExactlyOrAsNearAsTheRateAllows)
         ASSERT_LT(*k, row.frames);
         const std::pair<int32_t, int32_t> tones[]
             = { { row.from.f1, row.to.f1 }, { row.from.f2, row.to.f2 } };
-        // The frames that keep every unmoved tone exactly; among them the chosen one is
-        // the nearest in the moved tone's phase (the rate and the other tone decide how
-        // near that can be).
-        double best = 1.0, chosen = 0.0;
-        for (size_t c = 0; c < row.frames; ++c) {
-            bool keeps = true;
-            double distance = 0.0;
-            for (const auto& [a, b] : tones) {
-                if (a == 0 || b == 0)
-                    continue;
-                const double d
-                    = phaseDistance(phaseAt(b, c, row.rate), phaseAt(a, row.position, row.rate));
-                if (a == b)
-                    keeps = keeps && d == 0.0;
-                else
-                    distance = d;
-            }
-            if (!keeps)
-                continue;
-            best = std::min(best, distance);
-            if (c == *k)
-                chosen = distance;
+        // Each tone's phase error at frame c; the worse of them decides the cross-fade's dip.
+        const auto worst = [&](size_t c) {
+            double w = 0.0;
+            for (const auto& [a, b] : tones)
+                if (a != 0 && b != 0)
+                    w = std::max(w,
+                        phaseDistance(phaseAt(b, c, row.rate), phaseAt(a, row.position, row.rate)));
+            return w;
+        };
+        double best = 1.0;
+        for (size_t c = 0; c < row.frames; ++c)
+            best = std::min(best, worst(c));
+        // As good as any frame of the loop, to a few frames' worth of phase, and at most 18
+        // degrees off: a dip of 0.11 dB at the middle of the cross-fade.
+        EXPECT_LE(worst(*k), best + 0.01);
+        EXPECT_LE(worst(*k), 0.05);
+        if (row.from.f1 == row.to.f1 && row.from.f2 == row.to.f2) {
+            EXPECT_EQ(worst(*k), 0.0) << "nothing moved: the same signal goes on";
         }
-        for (const auto& [a, b] : tones) {
-            if (a != 0 && b != 0 && a == b) {
-                EXPECT_EQ(phaseAt(b, *k, row.rate), phaseAt(a, row.position, row.rate))
-                    << "an unmoved tone continues exactly";
-            }
-        }
-        EXPECT_NEAR(chosen, best, 1e-12);
-        EXPECT_LE(chosen, 0.05);
     }
 }
 
