@@ -59,7 +59,17 @@ namespace {
         { "noise", "STEP", "Noise on the left channel: 0..10, 10 % each." },
         { "duty", "PCT", "Duty of the PWM waveform in percent, 1..100." },
         { "rate", "HZ", "Sample rate: 44100, 48000, 96000, 98000 or 192000." },
-        { "sweep", "MODE", "Sweep of F1: man, lin or log." },
+        { "sweep", "MODE",
+            "Sweep of F1: man, lin or log; the front panel's steps of 10 ms, or with "
+            "--sweep-time a sweep of a set length." },
+        { "sweep-time", "S",
+            "With --sweep lin|log and --synthesis precise: sweep F1 from --f1 to --f1-stop in "
+            "S seconds (0.01..1000), by the exact law, phase-continuous, then again." },
+        { "f1-stop", "HZ", "Where the sweep of --sweep-time ends, as --f1 (to 1 uHz)." },
+        { "sweep-hold", "S", "Time held at --f1-stop after each sweep, 0..1000 s (0)." },
+        { "sweep-return", "S",
+            "Time to sweep back from --f1-stop to --f1 by the same law, 0..1000 s (0: a jump "
+            "of frequency, its phase continuous)." },
         { "bitcode", "BITS", "The bit pattern of the bit codes, of 0 and 1." },
         { "bitlength", "US", "Length of one bit in microseconds, 20..1000000." },
         { "reptime", "MS", "Repetition time (the length of the loop) in ms, 1..1000." },
@@ -367,6 +377,53 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     };
     if (!frequency("f1", o.f1, o.f1Microhertz) || !frequency("f2", o.f2, o.f2Microhertz))
         return result;
+
+    // The sweep of a set length: its times, its stop, and what it needs.
+    const auto seconds = [&](const char* flag, double low, std::optional<double>& into) -> bool {
+        const QString name = QLatin1String(flag);
+        if (!parser.isSet(name))
+            return true;
+        const QString text = parser.value(name);
+        const auto v = number(text);
+        if (!v || *v < low || *v > MaxSweepSeconds) {
+            result.error = takesError(
+                flag, QStringLiteral("%1..%2 (s)").arg(low).arg(MaxSweepSeconds), text);
+            return false;
+        }
+        into = v;
+        return true;
+    };
+    if (!seconds("sweep-time", MinSweepSeconds, o.sweepSeconds)
+        || !seconds("sweep-hold", 0.0, o.sweepHoldSeconds)
+        || !seconds("sweep-return", 0.0, o.sweepReturnSeconds))
+        return result;
+    if (parser.isSet(QStringLiteral("f1-stop"))) {
+        const QString text = parser.value(QStringLiteral("f1-stop"));
+        const int32_t rate = o.rate.value_or(StartSampleRate);
+        const auto uhz = microhertz(text);
+        if (!uhz || *uhz < MinStreamFrequency || *uhz > maxStreamFrequency(rate))
+            return fail(takesError("f1-stop",
+                QStringLiteral("1..%1 (Hz, to 1 uHz) at %2 Hz")
+                    .arg(QString::fromStdString(hertzText(maxStreamFrequency(rate))))
+                    .arg(rate),
+                text));
+        o.f1Stop = uhz;
+    }
+    const auto sweepError = [&](const QString& why) {
+        return fail(QStringLiteral("%1: %2").arg(QLatin1String(ProgramName), why).toStdString());
+    };
+    if (o.sweepSeconds) {
+        if (!o.sweep || *o.sweep == 0)
+            return sweepError(QStringLiteral("--sweep-time needs --sweep lin or --sweep log"));
+        if (o.synthesis != Synthesis::Precise)
+            return sweepError(QStringLiteral(
+                "--sweep-time needs --synthesis precise (the sweep is computed as it plays)"));
+        if (!o.f1Stop)
+            return sweepError(QStringLiteral("--sweep-time needs --f1-stop, where it ends"));
+    } else if (o.f1Stop || o.sweepHoldSeconds || o.sweepReturnSeconds) {
+        return sweepError(
+            QStringLiteral("--f1-stop, --sweep-hold and --sweep-return go with --sweep-time"));
+    }
 
     // Levels in dBFS, checked against full scale for the waveform given (a sine's for F2).
     const auto dbfs = [&](const char* flag, const char* stepFlag, WaveformIndex wave,

@@ -384,6 +384,13 @@ SetResult Generator::setSampleRate(int32_t rate, ChangeFrom from)
                     + " Hz is above 0.45 of " + std::to_string(rate) + " Hz");
         *fine = 0;
     }
+    if (m_state.Sweep.Stop > maxStreamFrequency(rate)) {
+        if (from != ChangeFrom::Panel)
+            return SetResult::refused(ErrorCode::SettingsConflict,
+                "the sweep's stop frequency " + hertzText(m_state.Sweep.Stop)
+                    + " Hz is above 0.45 of " + std::to_string(rate) + " Hz");
+        m_state.Sweep.Stop = maxStreamFrequency(rate);
+    }
     const bool wasPlaying = m_playing;
     // The rate is taken even when the new buffer cannot be made: the next start opens the
     // device at it.
@@ -436,6 +443,28 @@ SetResult Generator::setSweepMode(remote::SweepMode mode, ChangeFrom from)
     return changed(Changed::Sweep, from, wasPlaying);
 }
 
+SetResult Generator::setTimedSweep(const TimedSweep& sweep, ChangeFrom from)
+{
+    const int64_t most = maxStreamFrequency(m_state.SampleRate);
+    if (sweep.Stop < MinStreamFrequency || sweep.Stop > most)
+        return outOfRange("the sweep's stop frequency is 1 to " + hertzText(most) + " Hz at "
+            + std::to_string(m_state.SampleRate) + " Hz");
+    if (!(sweep.Seconds >= MinSweepSeconds && sweep.Seconds <= MaxSweepSeconds))
+        return outOfRange("the sweep time is 10 ms to 1000 s");
+    if (!(sweep.HoldSeconds >= 0.0 && sweep.HoldSeconds <= MaxSweepSeconds)
+        || !(sweep.ReturnSeconds >= 0.0 && sweep.ReturnSeconds <= MaxSweepSeconds))
+        return outOfRange("the sweep's hold and return times are 0 to 1000 s");
+    if (sweep.On && m_options.synthesis != Synthesis::Precise)
+        return SetResult::refused(ErrorCode::SettingsConflict,
+            "a sweep of a set length is computed as it plays: it needs the precise synthesis");
+    if (sweep.On && m_state.Waveform == WavePwm && m_state.ChannelMode == ModeFm)
+        return SetResult::refused(
+            ErrorCode::SettingsConflict, "PWM in FM takes its period from F2: it does not sweep");
+    const bool wasPlaying = m_playing;
+    m_state.Sweep = sweep;
+    return changed(Changed::TimedSweep, from, wasPlaying);
+}
+
 SetResult Generator::setBitCode(const Module1& settings, ChangeFrom from)
 {
     if (!isBitPattern(settings.BitCode))
@@ -455,6 +484,9 @@ SetResult Generator::setSignalOptions(const SignalOptions& options, ChangeFrom f
 {
     if (options.phaseDegrees < 0 || options.phaseDegrees > MaxPhaseDegrees)
         return outOfRange("the phase is 0 to " + std::to_string(MaxPhaseDegrees) + " degrees");
+    if (options.synthesis != Synthesis::Precise && m_state.Sweep.On)
+        return SetResult::refused(ErrorCode::SettingsConflict,
+            "a sweep of a set length is on: the exact synthesis loops its second");
     if (options.synthesis != Synthesis::Precise)
         for (const int64_t fine : { m_state.FineFrequency1, m_state.FineFrequency2 })
             if (fine != 0)
@@ -531,7 +563,7 @@ SetResult Generator::stop()
 
 SetResult Generator::sweepStep(ChangeFrom from)
 {
-    if (from != ChangeFrom::Panel && !m_playing)
+    if ((from != ChangeFrom::Panel && !m_playing) || m_state.Sweep.On)
         return SetResult::done();
     const int16_t next = nextSweepFrequency(m_state.SweepMode, m_state.Frequency1);
     if (next == m_state.Frequency1)

@@ -68,7 +68,8 @@ namespace Changed {
         Latency = 1u << 12,
         Output = 1u << 13, // the sound started or stopped
         Calibration = 1u << 14,
-        All = (1u << 15) - 1,
+        TimedSweep = 1u << 15,
+        All = (1u << 16) - 1,
     };
 }
 
@@ -170,6 +171,11 @@ public:
     SetResult setSampleRate(int32_t rate, ChangeFrom from);
     // Only recorded: the sweep's clock steps F1 while the sound plays (sweepStep).
     SetResult setSweepMode(remote::SweepMode mode, ChangeFrom from);
+    // The sweep of F1 of a set length: a stop frequency from 1 Hz to 0.45 of the rate, a
+    // sweep time of 10 ms to 1000 s, hold and return times of 0 to 1000 s. On only in the
+    // precise synthesis, which computes it as it plays; the stepped sweep stands still
+    // meanwhile. The bit codes, which loop, do not sweep.
+    SetResult setTimedSweep(const TimedSweep& sweep, ChangeFrom from);
     // A pattern of '0' and '1', a bit length and a repetition time within the bit-code
     // dialog's ranges.
     SetResult setBitCode(const Module1& settings, ChangeFrom from);

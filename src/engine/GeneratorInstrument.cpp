@@ -92,6 +92,16 @@ double GeneratorInstrument::levelFactor(Tone tone) const
     return m_generator.levelFactorOf(tone);
 }
 
+TimedSweep GeneratorInstrument::timedSweep() const
+{
+    return m_generator.state().Sweep;
+}
+
+SetResult GeneratorInstrument::setTimedSweep(const TimedSweep& sweep)
+{
+    return m_generator.setTimedSweep(sweep, Script);
+}
+
 SetResult GeneratorInstrument::setLevelFactor(Tone tone, double factor)
 {
     return m_generator.setLevelFactor(tone, factor, Script);

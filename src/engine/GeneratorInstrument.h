@@ -39,6 +39,8 @@ public:
     double levelFactor(remote::Tone tone) const override;
     remote::SetResult setLevelStep(remote::Tone tone, int step) override;
     remote::SetResult setLevelFactor(remote::Tone tone, double factor) override;
+    TimedSweep timedSweep() const override;
+    remote::SetResult setTimedSweep(const TimedSweep& sweep) override;
     int noiseStep() const override;
     remote::SetResult setNoiseStep(int step) override;
     int dutyPercent() const override;

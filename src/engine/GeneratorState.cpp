@@ -20,6 +20,7 @@ void setStartValues(GeneratorState& state, Module1& module1)
     state.Level2 = startLevel();
     state.FineLevel1 = 0.0;
     state.FineLevel2 = 0.0;
+    state.Sweep = TimedSweep {};
     state.SweepMode = SweepManual;
     state.Marker1X = 40.0f;
     state.Marker2X = 4.0f;
@@ -78,6 +79,7 @@ StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent)
     s.Waveform = state.Waveform;
     s.ChannelMode = state.ChannelMode;
     s.DutyPercent = dutyPercent;
+    s.Sweep = state.Sweep;
     return s;
 }
 

@@ -38,6 +38,9 @@ struct GeneratorState {
     // precision for the formulas. 0 where the spinner's step is in force.
     double FineLevel1 = 0.0;
     double FineLevel2 = 0.0;
+    // The sweep of F1 of a set length (the precise synthesis's), where On: from F1 to its stop
+    // frequency, computed as it plays. The front panel's stepped sweep is SweepMode.
+    TimedSweep Sweep;
     std::string SweepMode; // "manual", "linear" or "logaritmic"
     float PhaseStep1 = 0.0f; // radians per interleaved index
     float PhaseStep2 = 0.0f;

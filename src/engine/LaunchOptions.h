@@ -37,6 +37,13 @@ struct LaunchOptions {
     std::optional<int> duty; // percent
     std::optional<int> rate; // Hz, one of PlayableRates
     std::optional<int> sweep; // 0 "Man", 1 "Lin", 2 "Log"
+    // With sweep: a sweep of a set length (the precise synthesis) from F1 to f1Stop in
+    // sweepSeconds, then sweepHoldSeconds at the stop and sweepReturnSeconds back; without
+    // sweepSeconds the sweep is the front panel's stepped one.
+    std::optional<double> sweepSeconds;
+    std::optional<int64_t> f1Stop; // micro-hertz
+    std::optional<double> sweepHoldSeconds;
+    std::optional<double> sweepReturnSeconds;
     // The bit-code dialog's three boxes, as typed: its rules and messages apply.
     std::optional<std::string> bitCode;
     std::optional<std::string> bitLengthUs;

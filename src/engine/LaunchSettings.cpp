@@ -8,8 +8,8 @@ namespace vellox {
 bool LaunchOptions::hasSettings() const
 {
     return f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1 || level2
-        || level1Dbfs || level2Dbfs || noise || duty || rate || sweep || bitCode || bitLengthUs
-        || repetitionMs || synthesis || dither || sampleFormat || phase;
+        || level1Dbfs || level2Dbfs || sweepSeconds || noise || duty || rate || sweep || bitCode
+        || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
 }
 
 Module1 bitCodeFromCommandLine(
@@ -53,7 +53,7 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             take(g.setChannelMode(ChannelModeValue(*o.channelMode), from));
         if (o.waveform)
             take(g.setWaveform(WaveformIndex(*o.waveform), from));
-        if (o.sweep)
+        if (o.sweep && !o.sweepSeconds)
             take(g.setSweepMode(remote::SweepMode(*o.sweep), from));
         if (o.level1)
             take(g.setLevelStep(Tone::F1, *o.level1, from));
@@ -87,6 +87,17 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             take(g.setFrequencyMicrohertz(Tone::F1, *o.f1Microhertz, from));
         if (o.f2Microhertz)
             take(g.setFrequencyMicrohertz(Tone::F2, *o.f2Microhertz, from));
+        if (o.sweepSeconds) {
+            // After F1, its start, and the rate that bounds its stop.
+            TimedSweep sweep;
+            sweep.On = true;
+            sweep.Logarithmic = o.sweep == int(remote::SweepMode::Logarithmic);
+            sweep.Stop = o.f1Stop.value_or(g.frequencyMicrohertz(Tone::F1));
+            sweep.Seconds = *o.sweepSeconds;
+            sweep.HoldSeconds = o.sweepHoldSeconds.value_or(0.0);
+            sweep.ReturnSeconds = o.sweepReturnSeconds.value_or(0.0);
+            take(g.setTimedSweep(sweep, from));
+        }
         const Module1 bitCode = bitCodeFromCommandLine(o, g.module1(), messages);
         if (bitCode != g.module1())
             take(g.setBitCode(bitCode, from));

@@ -32,6 +32,7 @@ enum class SweepMode : uint8_t { Manual, Linear, Logarithmic };
 using ::vellox::Dither;
 using ::vellox::SampleFormat;
 using ::vellox::Synthesis;
+using ::vellox::TimedSweep;
 
 // The spinners' ranges are the front panel's (SynthTypes.h).
 using ::vellox::LevelStepDb;
@@ -123,6 +124,11 @@ public:
 
     virtual SweepMode sweepMode() const = 0;
     virtual SetResult setSweepMode(SweepMode mode) = 0;
+
+    // The sweep of F1 of a set length (SWEep:STATe and its times, FREQuency:STOP); F1 is
+    // where it starts. The model refuses what it cannot play (On in the exact synthesis).
+    virtual TimedSweep timedSweep() const = 0;
+    virtual SetResult setTimedSweep(const TimedSweep& sweep) = 0;
 
     // The bit pattern, the bit length and the repetition time. The interpreter passes only
     // settings that the bit-code dialog's rules take without a message.

@@ -84,6 +84,10 @@ namespace {
         { "LINear", int(SweepMode::Linear) },
         { "LOGarithmic", int(SweepMode::Logarithmic) },
     };
+    constexpr Choice SweepSpacings[] = {
+        { "LINear", 0 },
+        { "LOGarithmic", 1 },
+    };
     constexpr Choice Syntheses[] = {
         { "EXACt", int(Synthesis::Exact) },
         { "PRECise", int(Synthesis::Precise) },
@@ -262,6 +266,14 @@ const std::vector<ScpiInterpreter::Command>& ScpiInterpreter::commands()
         { HeaderPattern("[SOURce#:]MODE"), &S::setChannelMode, &S::queryChannelMode },
         { HeaderPattern("[SOURce#:]NOISe[:LEVel]"), &S::setNoise, &S::queryNoise },
         { HeaderPattern("[SOURce#:]SWEep:MODE"), &S::setSweep, &S::querySweep },
+        { HeaderPattern("[SOURce#:]SWEep:STATe"), &S::setSweepState, &S::querySweepState },
+        { HeaderPattern("[SOURce#:]SWEep:SPACing"), &S::setSweepSpacing, &S::querySweepSpacing },
+        { HeaderPattern("[SOURce#:]SWEep:TIME"), &S::setSweepTime, &S::querySweepTime },
+        { HeaderPattern("[SOURce#:]SWEep:HTIMe"), &S::setHoldTime, &S::queryHoldTime },
+        { HeaderPattern("[SOURce#:]SWEep:RTIMe"), &S::setReturnTime, &S::queryReturnTime },
+        { HeaderPattern("[SOURce#:]FREQuency:STARt"), &S::setFrequencyStart,
+            &S::queryFrequencyStart },
+        { HeaderPattern("[SOURce#:]FREQuency:STOP"), &S::setFrequencyStop, &S::queryFrequencyStop },
         { HeaderPattern("[SOURce#:]SRATe"), &S::setSampleRate, &S::querySampleRate },
         { HeaderPattern("[SOURce#:]BITCode[:DATA]"), &S::setBitPattern, &S::queryBitPattern },
         { HeaderPattern("[SOURce#:]BITCode:BLENgth"), &S::setBitLength, &S::queryBitLength },
@@ -1057,6 +1069,164 @@ void ScpiInterpreter::querySweep(const Call& call)
 {
     if (firstSuffixIsOne(call) && noParameters(call))
         answer(shortFormOf(SweepModes, int(m_model.sweepMode())));
+}
+
+// ---- the sweep of a set length ----------------------------------------------------------
+
+// SWEep:TIME, :HTIMe and :RTIMe: the time each sets, and its range.
+struct ScpiInterpreter::SweepTimeOf {
+    double TimedSweep::*field;
+    double min;
+    double byDefault;
+};
+
+void ScpiInterpreter::editSweep(const std::function<void(TimedSweep&)>& edit)
+{
+    TimedSweep sweep = m_model.timedSweep();
+    edit(sweep);
+    apply(m_model.setTimedSweep(sweep));
+}
+
+void ScpiInterpreter::setSweepState(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    if (const auto on = booleanOf(*p))
+        editSweep([&](TimedSweep& w) { w.On = *on; });
+}
+
+void ScpiInterpreter::querySweepState(const Call& call)
+{
+    if (firstSuffixIsOne(call) && noParameters(call))
+        answer(m_model.timedSweep().On ? "1" : "0");
+}
+
+void ScpiInterpreter::setSweepSpacing(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const Chosen chosen = choose(*p, SweepSpacings);
+    if (chosen.error != ErrorCode::None)
+        fail(chosen.error);
+    else
+        editSweep([&](TimedSweep& w) { w.Logarithmic = chosen.value == 1; });
+}
+
+void ScpiInterpreter::querySweepSpacing(const Call& call)
+{
+    if (firstSuffixIsOne(call) && noParameters(call))
+        answer(shortFormOf(SweepSpacings, m_model.timedSweep().Logarithmic ? 1 : 0));
+}
+
+void ScpiInterpreter::setSweepSeconds(const Call& call, const SweepTimeOf& time)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const Limits limits { time.min, MaxSweepSeconds, time.byDefault };
+    const auto seconds = numberOf(*p, Unit::Second, limits);
+    if (!seconds)
+        return;
+    if (!(*seconds >= limits.min && *seconds <= limits.max)) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    editSweep([&](TimedSweep& w) { w.*time.field = *seconds; });
+}
+
+void ScpiInterpreter::querySweepSeconds(const Call& call, const SweepTimeOf& time)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    if (const auto which = asked(call))
+        answerLimit(*which, m_model.timedSweep().*time.field,
+            { time.min, MaxSweepSeconds, time.byDefault }, false);
+}
+
+const ScpiInterpreter::SweepTimeOf ScpiInterpreter::SweepTime { &TimedSweep::Seconds,
+    MinSweepSeconds, 1.0 };
+const ScpiInterpreter::SweepTimeOf ScpiInterpreter::HoldTime { &TimedSweep::HoldSeconds, 0.0, 0.0 };
+const ScpiInterpreter::SweepTimeOf ScpiInterpreter::ReturnTime { &TimedSweep::ReturnSeconds, 0.0,
+    0.0 };
+
+void ScpiInterpreter::setSweepTime(const Call& call)
+{
+    setSweepSeconds(call, SweepTime);
+}
+void ScpiInterpreter::querySweepTime(const Call& call)
+{
+    querySweepSeconds(call, SweepTime);
+}
+void ScpiInterpreter::setHoldTime(const Call& call)
+{
+    setSweepSeconds(call, HoldTime);
+}
+void ScpiInterpreter::queryHoldTime(const Call& call)
+{
+    querySweepSeconds(call, HoldTime);
+}
+void ScpiInterpreter::setReturnTime(const Call& call)
+{
+    setSweepSeconds(call, ReturnTime);
+}
+void ScpiInterpreter::queryReturnTime(const Call& call)
+{
+    querySweepSeconds(call, ReturnTime);
+}
+
+void ScpiInterpreter::setFrequencyStart(const Call& call)
+{
+    // The sweep starts at F1: FREQ:STAR is FREQ.
+    if (firstSuffixIsOne(call))
+        setFrequency(call);
+}
+
+void ScpiInterpreter::queryFrequencyStart(const Call& call)
+{
+    if (firstSuffixIsOne(call))
+        queryFrequency(call);
+}
+
+void ScpiInterpreter::setFrequencyStop(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const int64_t most = maxStreamFrequency(m_model.sampleRate());
+    const Limits limits { 1.0, double(most) / 1e6, double(StartFrequency1) };
+    const auto hz = numberOf(*p, Unit::Hertz, limits);
+    if (!hz)
+        return;
+    const double microhertz = std::nearbyint(*hz * 1e6);
+    if (!(microhertz >= double(MinStreamFrequency) && microhertz <= double(most))) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    editSweep([&](TimedSweep& w) { w.Stop = int64_t(microhertz); });
+}
+
+void ScpiInterpreter::queryFrequencyStop(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const auto which = asked(call);
+    if (!which)
+        return;
+    const int64_t stop = *which == Asked::Min ? MinStreamFrequency
+        : *which == Asked::Max                ? maxStreamFrequency(m_model.sampleRate())
+        : *which == Asked::Default            ? int64_t(StartFrequency1) * MicrohertzPerHertz
+                                              : m_model.timedSweep().Stop;
+    answer(hertzText(stop));
 }
 
 void ScpiInterpreter::setSampleRate(const Call& call)

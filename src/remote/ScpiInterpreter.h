@@ -22,6 +22,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -150,6 +151,25 @@ private:
     void queryNoise(const Call&);
     void setSweep(const Call&);
     void querySweep(const Call&);
+    void editSweep(const std::function<void(TimedSweep&)>& edit);
+    void setSweepState(const Call&);
+    void querySweepState(const Call&);
+    void setSweepSpacing(const Call&);
+    void querySweepSpacing(const Call&);
+    struct SweepTimeOf;
+    static const SweepTimeOf SweepTime, HoldTime, ReturnTime;
+    void setSweepSeconds(const Call& call, const SweepTimeOf& time);
+    void querySweepSeconds(const Call& call, const SweepTimeOf& time);
+    void setSweepTime(const Call&);
+    void querySweepTime(const Call&);
+    void setHoldTime(const Call&);
+    void queryHoldTime(const Call&);
+    void setReturnTime(const Call&);
+    void queryReturnTime(const Call&);
+    void setFrequencyStart(const Call&);
+    void queryFrequencyStart(const Call&);
+    void setFrequencyStop(const Call&);
+    void queryFrequencyStop(const Call&);
     void setSampleRate(const Call&);
     void querySampleRate(const Call&);
     void setBitPattern(const Call&);

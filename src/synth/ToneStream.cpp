@@ -143,9 +143,64 @@ namespace {
             fail("duty " + std::to_string(s.DutyPercent) + " % outside 1..100");
         if (!isPhaseDegrees(options.phaseDegrees))
             fail("phase outside 0.." + std::to_string(MaxPhaseDegrees));
+        const TimedSweep& w = s.Sweep;
+        if (w.On) {
+            if (w.Stop < MinStreamFrequency || w.Stop > most)
+                fail("sweep stop " + std::to_string(w.Stop) + " uHz outside 1 Hz .. half the rate");
+            if (!(w.Seconds >= MinSweepSeconds && w.Seconds <= MaxSweepSeconds))
+                fail("sweep time outside 10 ms .. 1000 s");
+            for (const double t : { w.HoldSeconds, w.ReturnSeconds })
+                if (!(t >= 0.0 && t <= MaxSweepSeconds))
+                    fail("sweep hold or return time outside 0 .. 1000 s");
+            if (s.Waveform == WavePwm && s.ChannelMode == ModeFm)
+                fail("PWM in FM carries its pulse at F2's period: it does not sweep");
+        }
+    }
+
+    // The turns of a sweep from fa to fb (Hz) over d seconds, tau seconds into it: the
+    // integral of its frequency. expm1 keeps the logarithmic law's small steps exact.
+    double segmentTurns(double fa, double fb, double d, double tau, bool logarithmic)
+    {
+        if (fa == fb)
+            return fa * tau;
+        if (!logarithmic)
+            return fa * tau + (fb - fa) * tau * tau / (2.0 * d);
+        const double lr = std::log(fb / fa);
+        return fa * d / lr * std::expm1(lr * tau / d);
+    }
+    double segmentHertz(double fa, double fb, double d, double tau, bool logarithmic)
+    {
+        if (!logarithmic)
+            return fa + (fb - fa) * tau / d;
+        return fa * std::exp(std::log(fb / fa) * tau / d);
     }
 
 } // namespace
+
+// Past the run's end (its last frame may fall a fraction of a frame short of it) the law goes
+// on at the frequency it ended at, so that the next run starts where the phase has come to.
+double ToneStream::SweepLaw::turnsAt(double t) const
+{
+    if (t < sweep)
+        return segmentTurns(f0, f1, sweep, t, logarithmic);
+    const double swept = segmentTurns(f0, f1, sweep, sweep, logarithmic);
+    if (t < sweep + hold || back <= 0.0)
+        return swept + f1 * (t - sweep);
+    const double tau = t - sweep - hold;
+    if (tau < back)
+        return swept + f1 * hold + segmentTurns(f1, f0, back, tau, logarithmic);
+    return swept + f1 * hold + segmentTurns(f1, f0, back, back, logarithmic) + f0 * (tau - back);
+}
+
+double ToneStream::SweepLaw::hertzAt(double t) const
+{
+    if (t < sweep)
+        return segmentHertz(f0, f1, sweep, t, logarithmic);
+    if (t < sweep + hold || back <= 0.0)
+        return f1;
+    const double tau = t - sweep - hold;
+    return tau < back ? segmentHertz(f1, f0, back, tau, logarithmic) : f0;
+}
 
 namespace {
     // The noise of a stream whose noise is silent throughout a block: nothing to draw, where
@@ -191,6 +246,7 @@ template <int Wave, int Mode> struct ToneBlock {
         const int64_t M = st.m_modulus;
         const double perTurn = 1.0 / double(M);
         const int64_t f1 = s.Frequency1, f2 = s.Frequency2;
+        const bool sweeping = s.Sweep.On;
         int64_t j1 = st.m_j1, j2 = st.m_j2;
         // The turns of a phase, within an ulp; a half turn exactly 0.5, so that a sine's zeros
         // are exact zeros (the square wave's sign there is 0, as in the looped buffer).
@@ -209,7 +265,21 @@ template <int Wave, int Mode> struct ToneBlock {
                 }
             }
             Instant t;
-            const double t1 = turnsOf(j1);
+            double t1 = turnsOf(j1);
+            if (sweeping) [[unlikely]] {
+                // F1 from the law: the turns since the run began, and the frequency there for
+                // the waveforms that read their place in the cycle.
+                const double at = double(st.m_runFrame) / st.m_law.rate;
+                const double turns = st.m_runStart + st.m_law.turnsAt(at);
+                t1 = turns - std::floor(turns);
+                if constexpr (placed)
+                    c.F1Period = 2.0 * st.m_law.rate / st.m_law.hertzAt(at);
+                if (++st.m_runFrame == st.m_runFrames) {
+                    const double end = st.m_runStart + st.m_runTurns;
+                    st.m_runStart = end - std::floor(end);
+                    st.m_runFrame = 0;
+                }
+            }
             const double t2 = turnsOf(j2);
             t.cycles1 = t1;
             t.theta1 = TwoPi * t1;
@@ -218,7 +288,8 @@ template <int Wave, int Mode> struct ToneBlock {
             if constexpr (loadS2)
                 t.s2 = sineOfTurns(t2);
             if constexpr (placed)
-                c.Place = 2.0 * double(j1) / double(f1); // exact wherever it is whole
+                c.Place = sweeping ? t1 * c.F1Period
+                                   : 2.0 * double(j1) / double(f1); // exact wherever it is whole
             values[2 * k] = leftValueOf<Wave, Mode, StreamNumbers>(c, draws, t);
             if constexpr (pwmFm)
                 advancePulse(c);
@@ -283,6 +354,20 @@ ToneStream::ToneStream(
         && (settings.ChannelMode == ModeF1Both || settings.ChannelMode == ModeF1PlusF2
             || (settings.ChannelMode == ModeStereo && settings.Frequency1 == settings.Frequency2));
     m_phaseTurns = double(options.phaseDegrees) / 360.0;
+    if (settings.Sweep.On) {
+        const TimedSweep& w = settings.Sweep;
+        m_law.rate = double(settings.SampleRate);
+        m_law.f0 = double(settings.Frequency1) / double(MicrohertzPerHertz);
+        m_law.f1 = double(w.Stop) / double(MicrohertzPerHertz);
+        m_law.sweep = w.Seconds;
+        m_law.hold = w.HoldSeconds;
+        m_law.back = w.ReturnSeconds;
+        m_law.logarithmic = w.Logarithmic;
+        m_runFrames = std::max<int64_t>(
+            1, std::llround((w.Seconds + w.HoldSeconds + w.ReturnSeconds) * m_law.rate));
+        const double runTurns = m_law.turnsAt(double(m_runFrames) / m_law.rate);
+        m_runTurns = runTurns - std::floor(runTurns);
+    }
     m_block = Blocks[std::size_t(settings.Waveform)][std::size_t(settings.ChannelMode)];
 }
 
@@ -301,8 +386,24 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
         const double turns = double(j) / double(before.m_modulus);
         return int64_t(std::llround(turns * double(m_modulus))) % m_modulus;
     };
-    m_j1 = carried(back(before.m_j1, before.m_settings.Frequency1));
     m_j2 = carried(back(before.m_j2, before.m_settings.Frequency2));
+    const bool sweeping = m_settings.Sweep.On;
+    if (sweeping && before.m_settings.Sweep == m_settings.Sweep
+        && before.m_settings.Frequency1 == m_settings.Frequency1
+        && before.m_settings.SampleRate == m_settings.SampleRate) {
+        // The same sweep (a level or the waveform changed): it goes on where it was.
+        const auto [frame, start] = before.runPlace(framesBack);
+        m_runFrame = frame;
+        m_runStart = start;
+    } else if (sweeping || before.m_settings.Sweep.On) {
+        // A sweep begins from F1's turn, or a tone goes on from where the sweep was.
+        const double turns = before.turns1(framesBack);
+        m_runStart = turns;
+        m_runFrame = 0;
+        m_j1 = std::llround(turns * double(m_modulus)) % m_modulus;
+    } else {
+        m_j1 = carried(back(before.m_j1, before.m_settings.Frequency1));
+    }
     m_pulsePlace = before.m_pulsePlace;
     m_frames = 0;
     m_glideFrames = std::max(0, glideFrames);
@@ -316,6 +417,40 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
     m_glideFrom1 = reached(before.m_glideFrom1, before.m_settings.Level1);
     m_glideFrom2 = reached(before.m_glideFrom2, before.m_settings.Level2);
     m_glideFromNoise = reached(before.m_glideFromNoise, before.m_settings.NoiseLevel);
+}
+
+std::pair<int64_t, double> ToneStream::runPlace(int64_t framesBack) const
+{
+    int64_t frame = m_runFrame - framesBack;
+    double start = m_runStart;
+    if (frame < 0) {
+        // Whole runs back: each run is the same number of turns.
+        const int64_t runs = (-frame + m_runFrames - 1) / m_runFrames;
+        frame += runs * m_runFrames;
+        const double turns = start - std::fmod(double(runs) * m_runTurns, 1.0);
+        start = turns - std::floor(turns);
+    }
+    return { frame, start };
+}
+
+double ToneStream::turns1(int64_t framesBack) const
+{
+    if (!m_settings.Sweep.On) {
+        const int64_t M = m_modulus;
+        const auto behind = int64_t((__int128(framesBack % M) * m_settings.Frequency1) % M);
+        const int64_t r = m_j1 - behind;
+        return double(r < 0 ? r + M : r) / double(M);
+    }
+    const auto [frame, start] = runPlace(framesBack);
+    const double turns = start + m_law.turnsAt(double(frame) / m_law.rate);
+    return turns - std::floor(turns);
+}
+
+int64_t ToneStream::phase1() const
+{
+    if (!m_settings.Sweep.On)
+        return m_j1;
+    return std::llround(turns1() * double(m_modulus)) % m_modulus;
 }
 
 bool ToneStream::glidesFrom(const ToneStream& other) const

@@ -28,6 +28,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace vellox {
 
@@ -58,6 +59,24 @@ inline std::string hertzText(int64_t microhertz)
     return text;
 }
 
+// A sweep of F1 of a set length, as a bench generator's: from F1 to `Stop` over `Seconds`,
+// linear (f = f0 + (f1 - f0) t/T) or logarithmic (f = f0 (f1/f0)^(t/T)), then `HoldSeconds`
+// at the stop frequency, `ReturnSeconds` back to F1 by the same law, and again. The phase is
+// the law's integral, continuous throughout: at the turns between the parts, and from one
+// sweep to the next.
+inline constexpr double MinSweepSeconds = 0.01;
+inline constexpr double MaxSweepSeconds = 1000.0;
+struct TimedSweep {
+    bool On = false;
+    bool Logarithmic = false;
+    int64_t Stop = int64_t(StartFrequency1) * 1000000; // micro-hertz
+    double Seconds = 1.0; // MinSweepSeconds .. MaxSweepSeconds
+    double HoldSeconds = 0.0; // 0 .. MaxSweepSeconds
+    double ReturnSeconds = 0.0; // 0 .. MaxSweepSeconds
+
+    bool operator==(const TimedSweep&) const = default;
+};
+
 // What a stream plays: the front panel's settings with frequencies in micro-hertz and the
 // levels as the formulas' factors (1.0 is the unit signal, 20000 of the 16-bit scale).
 struct StreamSettings {
@@ -70,6 +89,7 @@ struct StreamSettings {
     int16_t Waveform = WaveSine;
     int16_t ChannelMode = ModeF1Both;
     int32_t DutyPercent = StartDutyPercent;
+    TimedSweep Sweep; // of F1, where On
 
     bool operator==(const StreamSettings&) const = default;
 };
@@ -121,9 +141,12 @@ public:
     const StreamSettings& settings() const { return m_settings; }
     const SignalOptions& options() const { return m_options; }
     int64_t framesDone() const { return m_frames; }
-    // F1's and F2's phase: micro-turns of 1/(rate*1e6), 0 <= phase < rate*1e6.
-    int64_t phase1() const { return m_j1; }
+    // F1's and F2's phase: micro-turns of 1/(rate*1e6), 0 <= phase < rate*1e6 (F1's to the
+    // nearest micro-turn while it sweeps).
+    int64_t phase1() const;
     int64_t phase2() const { return m_j2; }
+    // F1's phase in turns, 0..1, `framesBack` frames before the frames given.
+    double turns1(int64_t framesBack = 0) const;
 
     static constexpr int32_t BlockFrames = 256;
 
@@ -140,6 +163,25 @@ private:
     double m_pulsePlace = 0.0; // "PWM" in FM: the place in the pulse, interleaved indices
     double m_phaseTurns = 0.0; // the right channel's turn against the left, where it applies
     bool m_phased = false;
+    // The sweep: its law in turns from the start of a run (sweep, hold, return), the frame
+    // within the run, the run's length, and F1's turn where the run began.
+    struct SweepLaw {
+        double rate = 0.0;
+        double f0 = 0.0, f1 = 0.0; // Hz
+        double sweep = 0.0, hold = 0.0, back = 0.0; // seconds
+        bool logarithmic = false;
+        // Turns at t seconds into a run, and the frequency there.
+        double turnsAt(double t) const;
+        double hertzAt(double t) const;
+    };
+    SweepLaw m_law;
+    // The frame within the run and the run's starting turn, `framesBack` frames before the
+    // frames given.
+    std::pair<int64_t, double> runPlace(int64_t framesBack) const;
+    int64_t m_runFrame = 0;
+    int64_t m_runFrames = 0;
+    double m_runTurns = 0.0; // the turns of a whole run, less the whole ones
+    double m_runStart = 0.0;
     // The levels' glide: from these, over m_glideFrames frames, m_glideDone of them done.
     double m_glideFrom1 = 0.0;
     double m_glideFrom2 = 0.0;

@@ -188,6 +188,27 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--waveform", "square", "--level1-dbfs", "3.02" }, "takes 3.01 to -116.99", nullptr },
         { { "--level2-dbfs", "-120.01" }, "--level2-dbfs takes", nullptr },
         { { "--level1-dbfs", "loud" }, "--level1-dbfs takes", nullptr },
+        // A sweep of a set length: the precise synthesis's, from --f1 to --f1-stop.
+        { { "--synthesis", "precise", "--sweep", "log", "--sweep-time", "10", "--f1", "20",
+              "--f1-stop", "20000", "--sweep-hold", "0.5", "--sweep-return", "1" },
+            "",
+            [](const LaunchOptions& o) {
+                return o.sweepSeconds == 10.0 && o.f1Stop == 20000000000 && o.sweep == 2
+                    && o.sweepHoldSeconds == 0.5 && o.sweepReturnSeconds == 1.0;
+            } },
+        { { "--sweep", "log", "--sweep-time", "10", "--f1-stop", "20000" },
+            "--sweep-time needs --synthesis precise", nullptr },
+        { { "--synthesis", "precise", "--sweep", "lin", "--sweep-time", "10" },
+            "--sweep-time needs --f1-stop", nullptr },
+        { { "--synthesis", "precise", "--sweep", "man", "--sweep-time", "1", "--f1-stop", "30" },
+            "--sweep-time needs --sweep lin or --sweep log", nullptr },
+        { { "--f1-stop", "300" }, "go with --sweep-time", nullptr },
+        { { "--synthesis", "precise", "--sweep", "lin", "--sweep-time", "0.001", "--f1-stop",
+              "30" },
+            "--sweep-time takes 0.01..1000 (s)", nullptr },
+        { { "--synthesis", "precise", "--rate", "48000", "--sweep", "lin", "--sweep-time", "1",
+              "--f1-stop", "21600.5" },
+            "--f1-stop takes 1..21600 (Hz, to 1 uHz) at 48000 Hz", nullptr },
         { { "--level1", "2", "--level1-dbfs", "-6" },
             "--level1 and --level1-dbfs set the same level", nullptr },
     };
@@ -256,6 +277,15 @@ TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
     EXPECT_NEAR(20.0 * std::log10(levelFactor1(hl.state) / FullScaleLevel), -12.34, 1e-12);
     EXPECT_NEAR(20.0 * std::log10(levelFactor2(hl.state) / FullScaleLevel), -60.01, 1e-12);
     EXPECT_EQ(hl.state.Level1, float(hl.state.FineLevel1));
+
+    // The sweep's settings reach the stream that --render and --play compute.
+    const auto sweep = parse({ "--synthesis", "precise", "--sweep", "log", "--sweep-time", "10",
+        "--f1", "20", "--f1-stop", "20000", "--sweep-return", "2" });
+    ASSERT_EQ(sweep.error, "");
+    const HeadlessSettings hw = headlessSettings(sweep.options, messages);
+    const TimedSweep want { true, true, 20000000000, 10.0, 0.0, 2.0 };
+    EXPECT_EQ(streamSettings(hw.state, hw.dutyPercent).Sweep, want);
+    EXPECT_EQ(hw.state.SweepMode, SweepManual); // not the stepped sweep
 
     const auto signal = parse({ "--synthesis", "precise", "--dither", "tpdf", "--sample-format",
         "f32", "--phase", "90", "--render", "a.wav", "--seconds", "1", "--rate", "96000" });

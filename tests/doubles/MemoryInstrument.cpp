@@ -123,6 +123,18 @@ SetResult MemoryInstrument::setLevelStep(Tone tone, int step)
     return SetResult::done();
 }
 
+SetResult MemoryInstrument::setTimedSweep(const TimedSweep& sweep)
+{
+    if (auto r = refusal(sweep.Stop >= MinStreamFrequency
+            && sweep.Stop <= maxStreamFrequency(m_settings.sampleRate)
+            && sweep.Seconds >= MinSweepSeconds && sweep.Seconds <= MaxSweepSeconds
+            && sweep.HoldSeconds >= 0.0 && sweep.HoldSeconds <= MaxSweepSeconds
+            && sweep.ReturnSeconds >= 0.0 && sweep.ReturnSeconds <= MaxSweepSeconds))
+        return *r;
+    m_settings.timedSweep = sweep;
+    return SetResult::done();
+}
+
 SetResult MemoryInstrument::setNoiseStep(int step)
 {
     if (auto r = refusal(step >= 0 && step <= MaxNoiseStep))

@@ -27,6 +27,7 @@ struct InstrumentSettings {
     int dutyPercent = StartDutyPercent;
     int32_t sampleRate = StartSampleRate;
     SweepMode sweepMode = SweepMode::Manual;
+    TimedSweep timedSweep;
     Module1 bitCode = startModule1();
     bool outputOn = false;
     Synthesis synthesis = Synthesis::Exact;
@@ -67,6 +68,8 @@ public:
     double levelFactor(Tone tone) const override;
     SetResult setLevelStep(Tone tone, int step) override;
     SetResult setLevelFactor(Tone tone, double factor) override;
+    TimedSweep timedSweep() const override { return m_settings.timedSweep; }
+    SetResult setTimedSweep(const TimedSweep& sweep) override;
     int noiseStep() const override { return m_settings.noiseStep; }
     SetResult setNoiseStep(int step) override;
     int dutyPercent() const override { return m_settings.dutyPercent; }

@@ -175,6 +175,11 @@ TEST(Generator, ARefusalSaysWhyAndChangesNothing)
                 return g.setLevelFactor(Tone::F1, MinLevelFactor * 0.9, f);
             },
             remote::ErrorCode::DataOutOfRange },
+        { "a sweep of a set length in the exact synthesis",
+            [](Generator& g, ChangeFrom f) {
+                return g.setTimedSweep({ true, true, 20000000000, 10.0 }, f);
+            },
+            remote::ErrorCode::SettingsConflict },
         { "a calibration of 0 V",
             [](Generator& g, ChangeFrom f) { return g.setCalibrationVpp(0.0, f); },
             remote::ErrorCode::DataOutOfRange },

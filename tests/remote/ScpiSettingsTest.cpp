@@ -405,6 +405,34 @@ TEST(ScpiSettings, RmsFollowsTheWaveformInForce)
     });
 }
 
+TEST(ScpiSettings, SweepOfASetLength)
+{
+    const auto sweep = [](void (*edit)(TimedSweep&)) {
+        return [edit](InstrumentSettings& s) { edit(s.timedSweep); };
+    };
+    runCases({
+        { "SWE:STAT ON", {}, sweep([](TimedSweep& w) { w.On = true; }) },
+        { "SOUR:SWEEP:STATE 1", {}, sweep([](TimedSweep& w) { w.On = true; }) },
+        { "SWE:SPAC LOG", {}, sweep([](TimedSweep& w) { w.Logarithmic = true; }) },
+        { "SWE:SPAC LIN", {}, {} },
+        { "SWE:TIME 10", {}, sweep([](TimedSweep& w) { w.Seconds = 10.0; }) },
+        { "SWE:TIME 250 MS", {}, sweep([](TimedSweep& w) { w.Seconds = 0.25; }) },
+        { "SWE:TIME MIN", {}, sweep([](TimedSweep& w) { w.Seconds = MinSweepSeconds; }) },
+        { "SWE:HTIM 0.5", {}, sweep([](TimedSweep& w) { w.HoldSeconds = 0.5; }) },
+        { "SWE:RTIM 2", {}, sweep([](TimedSweep& w) { w.ReturnSeconds = 2.0; }) },
+        { "FREQ:STOP 20000", {}, sweep([](TimedSweep& w) { w.Stop = 20000000000; }) },
+        { "FREQ:STOP 1234.567891", {}, sweep([](TimedSweep& w) { w.Stop = 1234567891; }) },
+        { "FREQ:STAR 20", {}, f1(20) }, // the sweep starts at F1
+        { "SWE:TIME 0.005", { -222 }, {} },
+        { "SWE:TIME 1001", { -222 }, {} },
+        { "SWE:HTIM -1", { -222 }, {} },
+        { "FREQ:STOP 0.5", { -222 }, {} },
+        { "FREQ:STOP 44100.000001", { -222 }, {} }, // 0.45 of 98000 Hz
+        { "SWE:SPAC SIDEWAYS", { -224 }, {} },
+        { "SOUR2:SWE:STAT ON", { -114 }, {} },
+    });
+}
+
 TEST(ScpiSettings, Calibration)
 {
     const auto fullScale
