@@ -4,6 +4,7 @@
 #include "FormCode.h"
 #include "Help.h"
 #include "InputBits.h"
+#include "InstrumentPanel.h"
 #include "Messages.h"
 #include "NumberText.h"
 #include "PictureBox.h"
@@ -61,6 +62,7 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
     startOnDevice(deviceId);
     Form_Load();
     connectHandlers();
+    connectMenus();
     m_deviceWatch = new QTimer(this);
     m_deviceWatch->setObjectName(QStringLiteral("DeviceWatch"));
     connect(m_deviceWatch, &QTimer::timeout, this, [this] { watchDevice(); });
@@ -69,6 +71,9 @@ FormGen::FormGen(audio::SoundBackend& backend, QWidget* parent, const std::strin
 
 FormGen::~FormGen()
 {
+    // Qt would delete the panel only after the generator it holds is gone.
+    delete m_instrumentPanel;
+    m_instrumentPanel = nullptr;
     Form_Terminate();
 }
 
@@ -604,6 +609,7 @@ void FormGen::showSettings(uint32_t what)
 void FormGen::settingsChanged(uint32_t what)
 {
     showSettings(what);
+    showInInstrumentPanel(what);
     if (what & (Changed::Frequency1 | Changed::Frequency2)) {
         // The time view shows the new frequency even when the restart below fails; the
         // restart takes the same samples again from the cache.

@@ -28,6 +28,8 @@ class QTimer;
 
 namespace vellox {
 
+class InstrumentPanel;
+
 namespace audio {
     class SoundBackend;
     class SoundObjects;
@@ -81,6 +83,14 @@ public:
     {
         m_rememberOutput = std::move(remember);
     }
+    // The instrument panel (FormGenMenus.cpp), opened from the menu bar's "Instrument" menu
+    // (Ctrl+I): every setting to its last digit, beside the front panel and always agreeing
+    // with it. Non-modal, one for the window, made at its first opening (null before).
+    void showInstrumentPanel();
+    // "Calibrate from a meter reading": the panel, with the cursor in the reading's field.
+    void showMeterCalibration();
+    InstrumentPanel* instrumentPanel() const { return m_instrumentPanel; }
+
     // Switches the remote control on (at an address "[ADDRESS:]PORT") or off; returns "" or
     // the reason it cannot listen. Without it the dialog's remote control does nothing.
     using RemoteSwitch = std::function<std::string(bool on, const std::string& address)>;
@@ -170,6 +180,12 @@ protected:
 
 private:
     void connectHandlers();
+    void connectMenus();
+    // The device choices of a menu: "Default" first, then the backend's devices, the one in
+    // use checked.
+    void addDeviceActions(QMenu* menu);
+    // Tells the instrument panel, while it is shown, of the settings named by `what`.
+    void showInInstrumentPanel(uint32_t what);
     void watchDevice();
     std::string deviceGoneNote();
     void releaseAndEnd();
@@ -219,6 +235,8 @@ private:
     bool m_reporting = false; // a failure message is open; timer ticks wait for it
     bool m_scaleCleared = false; // a restart cleared the F1 scale and has not drawn it yet
     bool m_inTimer1Tick = false; // Timer1_Timer runs as Timer1's tick
+    // The window's child; deleted before the generator it shows.
+    InstrumentPanel* m_instrumentPanel = nullptr;
     // Asks the sound layer every DeviceWatchMs whether the device that plays has gone away.
     QTimer* m_deviceWatch = nullptr;
 

@@ -65,12 +65,24 @@ void FormGen::showOutputDevice()
     if (const std::optional<int32_t> rate = m_deviceRateShown)
         tip += QStringLiteral("\nThe device runs at %1 Hz").arg(*rate);
     Frame7->setToolTip(tip);
+    // Each device keeps its own calibration.
+    showInInstrumentPanel(Changed::Calibration);
 }
 
 QMenu* FormGen::outputDeviceMenu()
 {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("OutputDeviceMenu"));
+    addDeviceActions(menu);
+    menu->addSeparator();
+    QAction* settings = menu->addAction(QStringLiteral("Output settings..."));
+    settings->setObjectName(QStringLiteral("OutputSettingsAction"));
+    connect(settings, &QAction::triggered, this, [this] { showOutputSettings(); });
+    return menu;
+}
+
+void FormGen::addDeviceActions(QMenu* menu)
+{
     auto* group = new QActionGroup(menu);
     auto add = [&](const QString& text, const std::string& deviceId) {
         QAction* action = menu->addAction(text);
@@ -89,11 +101,6 @@ QMenu* FormGen::outputDeviceMenu()
     }
     for (const std::string& name : devices)
         add(QString::fromStdString(name), name);
-    menu->addSeparator();
-    QAction* settings = menu->addAction(QStringLiteral("Output settings..."));
-    settings->setObjectName(QStringLiteral("OutputSettingsAction"));
-    connect(settings, &QAction::triggered, this, [this] { showOutputSettings(); });
-    return menu;
 }
 
 void FormGen::chooseOutputDevice(const std::string& deviceId)

@@ -15,11 +15,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <iterator>
 #include <optional>
@@ -239,6 +242,35 @@ namespace {
             QString::fromStdString(levelCaption(StartLevelStep)), QRect(26, 78, 102, 15));
     }
 
+    // The menu bar over the front panel: the instrument's settings beyond it. Each menu is a
+    // window of its own and takes no palette from the bar.
+    void buildMenuBar(QWidget* form, FormGenUi& ui)
+    {
+        ui.MenuBar = withFormPalette(new QMenuBar(form));
+        ui.MenuBar->setObjectName(QStringLiteral("MenuBar"));
+        ui.InstrumentMenu = withFormPalette(ui.MenuBar->addMenu(QStringLiteral("&Instrument")));
+        ui.InstrumentMenu->setObjectName(QStringLiteral("InstrumentMenu"));
+        auto action = [&](const char* name, const QString& text) {
+            QAction* a = ui.InstrumentMenu->addAction(text);
+            a->setObjectName(QString::fromLatin1(name));
+            return a;
+        };
+        ui.InstrumentPanelAction
+            = action("InstrumentPanelAction", QStringLiteral("Instrument &panel..."));
+        ui.InstrumentPanelAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+        // The window holds the shortcut too, so that it works with the menu closed on any
+        // platform.
+        form->addAction(ui.InstrumentPanelAction);
+        ui.CalibrateAction
+            = action("CalibrateAction", QStringLiteral("&Calibrate from a meter reading..."));
+        ui.InstrumentMenu->addSeparator();
+        ui.OutputSettingsAction
+            = action("MenuOutputSettingsAction", QStringLiteral("&Output settings..."));
+        ui.OutputDeviceMenu
+            = withFormPalette(ui.InstrumentMenu->addMenu(QStringLiteral("Output &device")));
+        ui.OutputDeviceMenu->setObjectName(QStringLiteral("MenuOutputDeviceMenu"));
+    }
+
 } // namespace
 
 void FormGenUi::setupUi(QWidget* FormGen)
@@ -246,15 +278,29 @@ void FormGenUi::setupUi(QWidget* FormGen)
     FormGen->setObjectName(QStringLiteral("FormGen"));
     FormGen->setWindowTitle(QString::fromLatin1(WindowTitle));
     FormGen->setWindowIcon(programIcon());
-    FormGen->setFixedSize(ClientWidth, ClientHeight);
     FormGen->setAutoFillBackground(true);
     FormGen->setPalette(formPalette());
 
+    // The window is the front panel and the menu bar above it, its size fixed by them.
+    Client = withFormPalette(new QWidget(FormGen));
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setFixedSize(ClientWidth, ClientHeight);
+    Client->setAutoFillBackground(true);
+    buildMenuBar(FormGen, *this);
+    auto* layout = new QVBoxLayout(FormGen);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(MenuBar);
+    layout->addWidget(Client);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // The timers belong to the window; every control to its front panel.
+    QWidget* const form = Client;
+
     // The two scales across the whole width.
-    Picture1 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, FormGen);
+    Picture1 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, form);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->move(0, 0);
-    Picture2 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, FormGen);
+    Picture2 = new PictureBox(QSize(ScaleWidth, ScaleHeight), Qt::black, form);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->move(0, 41);
     for (PictureBox* scale : { Picture1, Picture2 }) {
@@ -264,30 +310,29 @@ void FormGenUi::setupUi(QWidget* FormGen)
 
     // The column of main buttons.
     const int bandTop = 84;
-    Play = makeButton(
-        FormGen, "Play", QStringLiteral("Start"), LightCyan, QRect(3, bandTop, 58, 19));
+    Play = makeButton(form, "Play", QStringLiteral("Start"), LightCyan, QRect(3, bandTop, 58, 19));
     Stop = makeButton(
-        FormGen, "Stop", QStringLiteral("Stop"), LightOrange, QRect(3, bandTop + 20, 58, 19));
+        form, "Stop", QStringLiteral("Stop"), LightOrange, QRect(3, bandTop + 20, 58, 19));
     Command1 = makeButton(
-        FormGen, "Command1", QStringLiteral("Help"), WindowGrey, QRect(3, bandTop + 40, 58, 19));
+        form, "Command1", QStringLiteral("Help"), WindowGrey, QRect(3, bandTop + 40, 58, 19));
     Command6 = makeButton(
-        FormGen, "Command6", QStringLiteral("About"), Qt::white, QRect(3, bandTop + 60, 58, 19));
+        form, "Command6", QStringLiteral("About"), Qt::white, QRect(3, bandTop + 60, 58, 19));
     Command2 = makeButton(
-        FormGen, "Command2", QStringLiteral("Exit"), Silver, QRect(3, bandTop + 80, 58, 19));
+        form, "Command2", QStringLiteral("Exit"), Silver, QRect(3, bandTop + 80, 58, 19));
 
     // F1 and F2 frames: text box with its spinner and "Hz", the entry button, the level.
-    buildFrequencyFrame(FormGen, F1Look, F1Controls);
-    buildFrequencyFrame(FormGen, F2Look, F2Controls);
+    buildFrequencyFrame(form, F1Look, F1Controls);
+    buildFrequencyFrame(form, F2Look, F2Controls);
 
     // Noise.
-    Frame3 = makeFrame(FormGen, "Frame3", QStringLiteral("Noise"), LightYellow,
+    Frame3 = makeFrame(form, "Frame3", QStringLiteral("Noise"), LightYellow,
         QRect(330, FrameTop, 48, FrameHeight));
     Label2 = makeLabel(Frame3, "Label2", QStringLiteral("0 %"), QRect(5, 20, 40, 15));
     UpDown5 = makeUpDown(Frame3, "UpDown5", 0, 10, 0, QRect(14, 40, 18, 44));
 
     // Settings: the sample rate and the phase spinner that nothing reads. One option per
     // entry of SampleRates, in its order.
-    Frame7 = makeFrame(FormGen, "Frame7", QStringLiteral("Settings"), WindowGrey,
+    Frame7 = makeFrame(form, "Frame7", QStringLiteral("Settings"), WindowGrey,
         QRect(380, FrameTop, 86, FrameHeight));
     struct RatePlace {
         const char* name;
@@ -311,7 +356,7 @@ void FormGenUi::setupUi(QWidget* FormGen)
 
     // Stereo and modulation modes.
     Frame6 = makeFrame(
-        FormGen, "Frame6", QString(), std::nullopt, QRect(468, FrameTop, 154, FrameHeight));
+        form, "Frame6", QString(), std::nullopt, QRect(468, FrameTop, 154, FrameHeight));
     const int modeTop = 9;
     Option2 = makeOption(Frame6, QStringLiteral("Option2"), QStringLiteral("F1 Left<->F1 Right"),
         QRect(4, modeTop, 146, 15), LightGreen);
@@ -328,11 +373,11 @@ void FormGenUi::setupUi(QWidget* FormGen)
     Option2->setChecked(true);
 
     // Time view with its slider and caption.
-    Picture3 = new PictureBox(TimeViewCanvasSize, Qt::black, FormGen);
+    Picture3 = new PictureBox(TimeViewCanvasSize, Qt::black, form);
     Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setFont(scaleFont());
     Picture3->move(625, 84);
-    Slider1 = new QSlider(Qt::Horizontal, FormGen);
+    Slider1 = new QSlider(Qt::Horizontal, form);
     Slider1->setObjectName(QStringLiteral("Slider1"));
     Slider1->setRange(0, 127);
     Slider1->setSingleStep(1);
@@ -341,13 +386,12 @@ void FormGenUi::setupUi(QWidget* FormGen)
     Slider1->setTickPosition(QSlider::TicksBelow);
     Slider1->setTickInterval(10);
     Slider1->setGeometry(625, 198, 176, 22);
-    Label1
-        = makeLabel(FormGen, "Label1", QStringLiteral("Time. Only View"), QRect(625, 221, 176, 14));
+    Label1 = makeLabel(form, "Label1", QStringLiteral("Time. Only View"), QRect(625, 221, 176, 14));
     Label1->setAlignment(Qt::AlignCenter);
 
     // Waveforms: two rows, index order is not the visual order.
     const int bottomTop = 184;
-    Frame1 = makeFrame(FormGen, "Frame1", QString(), std::nullopt, QRect(2, bottomTop, 464, 53));
+    Frame1 = makeFrame(form, "Frame1", QString(), std::nullopt, QRect(2, bottomTop, 464, 53));
     makeShape(Frame1, "Shape1", QRect(194, 9, 74, 42));
     makeShape(Frame1, "Shape2", QRect(340, 9, 121, 42));
     const int row1 = 12, row2 = 31;
@@ -390,8 +434,8 @@ void FormGenUi::setupUi(QWidget* FormGen)
     Command3->setEnabled(false);
 
     // Sweep of F1.
-    Frame5 = makeFrame(FormGen, "Frame5", QStringLiteral("Sweep F1"), std::nullopt,
-        QRect(468, bottomTop, 154, 53));
+    Frame5 = makeFrame(
+        form, "Frame5", QStringLiteral("Sweep F1"), std::nullopt, QRect(468, bottomTop, 154, 53));
     Option4 = makeOption(
         Frame5, QStringLiteral("Option4"), QStringLiteral("Man"), QRect(8, 22, 46, 18));
     Option5 = makeOption(
@@ -408,6 +452,9 @@ void FormGenUi::setupUi(QWidget* FormGen)
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer2 = new QTimer(FormGen);
     Timer2->setObjectName(QStringLiteral("Timer2"));
+
+    // The window takes its fixed size now, not at its first showing.
+    layout->activate();
 }
 
 } // namespace vellox

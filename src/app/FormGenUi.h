@@ -2,17 +2,21 @@
 
 // The controls of the generator's main window, in the manner of a generated Ui class: one
 // struct holds every control under its name in the window, and setupUi builds them onto
-// the window with their captions, colours, fonts and pixel positions. FormGen inherits it,
-// so the controls are the window's public members (window->UpDown1). The controls belong
-// to the Qt object tree of the window; this struct only points at them.
+// the window's front panel (its client area, `Client`) with their captions, colours, fonts
+// and pixel positions, and the menu bar above it. FormGen inherits it, so the controls are
+// the window's public members (window->UpDown1). The controls belong to the Qt object tree
+// of the window; this struct only points at them.
 
 #include "SynthTypes.h"
 
 #include <array>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
@@ -40,13 +44,23 @@ struct FrequencyControls {
 };
 
 struct FormGenUi {
-    // Client area of the window, fixed.
+    // The front panel's client area, fixed; the window is this and the menu bar above it.
     static constexpr int ClientWidth = 803;
     static constexpr int ClientHeight = 237;
 
     // Builds every control onto `FormGen` and sets the window's own title, icon, size and
     // colour. Connects nothing: the handlers are the window's.
     void setupUi(QWidget* FormGen);
+
+    // The front panel: every control below stands on it, at its place of the design.
+    QWidget* Client = nullptr;
+    // The way in to every setting beyond the front panel, outside its client area.
+    QMenuBar* MenuBar = nullptr;
+    QMenu* InstrumentMenu = nullptr;
+    QAction* InstrumentPanelAction = nullptr; // Ctrl+I
+    QAction* CalibrateAction = nullptr;
+    QAction* OutputSettingsAction = nullptr;
+    QMenu* OutputDeviceMenu = nullptr; // filled afresh at each opening
 
     FrequencyControls F1Controls;
     FrequencyControls F2Controls;

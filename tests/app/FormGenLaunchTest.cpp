@@ -1,18 +1,21 @@
 // The window beyond its front panel: settings from the command line set through the
 // controls, the output device menu, a device that is missing or goes away, the reason
-// behind a failure, and the device remembered between runs. Recording sound backend,
-// offscreen.
+// behind a failure, the device remembered between runs, the menu bar and the instrument
+// panel. Recording sound backend, offscreen.
 
 #include "DialogAnswers.h"
 #include "FakeOps.h"
 #include "FakeSoundBackend.h"
 #include "FormGen.h"
 #include "GeneratorInstrument.h"
+#include "InstrumentPanel.h"
+#include "LevelScale.h"
 #include "Messages.h"
 #include "Preferences.h"
 #include "RemoteServer.h"
 #include "ScpiInterpreter.h"
 #include "SoundObjects.h"
+#include "StepEdit.h"
 #include "UpDown.h"
 
 #include <QComboBox>
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -47,6 +51,14 @@ LaunchOptions launch(const QStringList& arguments)
     if (!parsed.error.empty())
         qFatal("bad test command line: %s", parsed.error.c_str());
     return parsed.options;
+}
+
+// Types `text` over what the field holds and presses Enter, as the user does.
+void typeAndEnter(QLineEdit* field, const QString& text)
+{
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
 }
 
 QStringList actionTexts(QMenu* menu)
@@ -442,6 +454,320 @@ private slots:
             QVERIFY(op.kind != Kind::Play);
         QCOMPARE(window->UpDown1->value(), 1000);
         QVERIFY(window->Option1[WaveSine]->isChecked());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The menu bar: every entry opens what it names; the device list is read at each opening.
+    void menuBarOpensEverySetting()
+    {
+        makeWindow();
+        QCOMPARE(actionTexts(window->InstrumentMenu),
+            (QStringList { QStringLiteral("Instrument &panel..."),
+                QStringLiteral("&Calibrate from a meter reading..."), QString(),
+                QStringLiteral("&Output settings..."), QStringLiteral("Output &device") }));
+        QCOMPARE(window->InstrumentPanelAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
+        emit window->OutputDeviceMenu->aboutToShow();
+        QCOMPARE(actionTexts(window->OutputDeviceMenu),
+            (QStringList { QStringLiteral("Default *"), QStringLiteral("USB Audio"),
+                QStringLiteral("HDMI") }));
+        fake->setPlaybackDevices({ "HDMI" });
+        emit window->OutputDeviceMenu->aboutToShow();
+        QCOMPARE(actionTexts(window->OutputDeviceMenu),
+            (QStringList { QStringLiteral("Default *"), QStringLiteral("HDMI") }));
+        window->OutputDeviceMenu->actions()[1]->trigger();
+        QCOMPARE(window->outputDevice(), std::string("HDMI"));
+
+        int seen = 0;
+        rejectNext<OutputSettingsDialog>(&seen);
+        window->OutputSettingsAction->trigger();
+        QCOMPARE(seen, 1);
+
+        // Ctrl+I from the front panel opens the instrument panel.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(window->instrumentPanel() == nullptr);
+        QTest::keyClick(window->Client, Qt::Key_I, Qt::ControlModifier);
+        QTRY_VERIFY(window->instrumentPanel() != nullptr && window->instrumentPanel()->isVisible());
+        window->instrumentPanel()->hide();
+        window->CalibrateAction->trigger();
+        QVERIFY(window->instrumentPanel()->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(),
+            static_cast<QWidget*>(window->instrumentPanel()->meterReading));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // What is typed in the instrument panel and Enter: the generator takes it exactly or
+    // refuses it, the panel says why, and the front panel shows what holds.
+    void instrumentPanelEntries_data()
+    {
+        QTest::addColumn<bool>("precise");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("unit"); // index in the unit's list, for a level
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown"); // the field afterwards
+        QTest::addColumn<QString>("label"); // a front-panel control, and its text
+        QTest::addColumn<QString>("labelText");
+        QTest::addColumn<QString>("status"); // a part of the panel's message; "" none
+        QTest::newRow("F1 to the micro-hertz") << true << "frequency1" << 0 << "1000.123"
+                                               << "1000.123"
+                                               << "Text1"
+                                               << "1000"
+                                               << "";
+        QTest::newRow("F2 to the micro-hertz, rounded on the front panel")
+            << true << "frequency2" << 0 << "440.75 Hz"
+            << "440.75"
+            << "Text2"
+            << "441"
+            << "";
+        QTest::newRow("F1 with a fraction in the exact synthesis")
+            << false << "frequency1" << 0 << "1000.5"
+            << "1000.5"
+            << "Text1"
+            << "1000"
+            << "F1 1000.5 Hz has a fraction: the exact synthesis loops whole hertz";
+        QTest::newRow("F1 whole in the exact synthesis") << false << "frequency1" << 0 << "1234"
+                                                         << "1234"
+                                                         << "Text1"
+                                                         << "1234"
+                                                         << "";
+        QTest::newRow("F1 below 1 uHz") << true << "frequency1" << 0 << "1000.1234567"
+                                        << "1000.1234567"
+                                        << "Text1"
+                                        << "1000"
+                                        << "F1 is set to 1 uHz (six decimals)";
+        QTest::newRow("F1 not a number") << true << "frequency1" << 0 << "1k"
+                                         << "1k"
+                                         << "Text1"
+                                         << "1000"
+                                         << "Type F1 in hertz";
+        QTest::newRow("F1 level in dBFS") << false << "level1" << 0 << "-12.34"
+                                          << "-12.34"
+                                          << "Label5"
+                                          << "Level = - 8.05 dB"
+                                          << "";
+        QTest::newRow("F1 level beyond full scale")
+            << false << "level1" << 0 << "0.5"
+            << "0.5"
+            << "Label5"
+            << "Level = - 3 dB"
+            << "F1 at 0.5 dBFS is refused: F1 takes 0 dBFS (full scale) down to -120 dBFS";
+        QTest::newRow("F2 level in Vrms") << false << "level2" << 1 << "0.5"
+                                          << "0.5"
+                                          << "Label4"
+                                          << "Level = - 3.01 dB"
+                                          << "";
+        QTest::newRow("F2 level in dBu") << false << "level2" << 3 << "-10"
+                                         << "-10"
+                                         << "Label4"
+                                         << "Level = - 9.21 dB"
+                                         << "";
+        QTest::newRow("calibration beyond its range") << false << "calibration" << 0 << "1000.5"
+                                                      << "1000.5"
+                                                      << "Label5"
+                                                      << "Level = - 3 dB"
+                                                      << "the calibration is 0.001 to 1000 Vpp";
+    }
+
+    void instrumentPanelEntries()
+    {
+        QFETCH(bool, precise);
+        QFETCH(QString, field);
+        QFETCH(int, unit);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, label);
+        QFETCH(QString, labelText);
+        QFETCH(QString, status);
+        makeWindow();
+        window->showInstrumentPanel();
+        InstrumentPanel* panel = window->instrumentPanel();
+        QVERIFY(panel && panel->isVisible());
+        panel->synthesis->setCurrentIndex(int(precise ? Synthesis::Precise : Synthesis::Exact));
+        QCOMPARE(window->generator().signalOptions().synthesis,
+            precise ? Synthesis::Precise : Synthesis::Exact);
+        for (QComboBox* units : panel->levelUnit)
+            units->setCurrentIndex(unit);
+        auto* edit = panel->findChild<StepEdit*>(field);
+        QVERIFY(edit);
+        typeAndEnter(edit, typed);
+        QCOMPARE(edit->text(), shown);
+        // The panel's changes are a script's: the output that was off stays off.
+        QVERIFY(!fake->playing());
+        QCOMPARE(panel->status->text().contains(status), true);
+        QCOMPARE(panel->status->text().isEmpty(), status.isEmpty());
+        QObject* control = window->findChild<QObject*>(label);
+        QVERIFY(control);
+        if (auto* text = qobject_cast<QLineEdit*>(control))
+            QCOMPARE(text->text(), labelText);
+        else
+            QCOMPARE(qobject_cast<QLabel*>(control)->text(), labelText);
+        // What the generator holds is what the field says, or it stayed as it was.
+        Generator& g = window->generator();
+        if (field == QLatin1String("frequency1"))
+            QCOMPARE(g.frequencyMicrohertz(Tone::F1),
+                status.isEmpty() ? qint64(std::llround(typed.toDouble() * 1e6))
+                                 : qint64(1000000000));
+        if (field == QLatin1String("level1") && status.isEmpty())
+            QCOMPARE(g.levelFactorOf(Tone::F1),
+                *remote::factorOfLevel(-12.34, remote::VoltageUnit::Dbfs, g.calibrationVpp(),
+                    remote::rmsAtUnitPeak(WaveSine)));
+        if (field == QLatin1String("calibration"))
+            QCOMPARE(g.calibrationVpp(), remote::StartFullScaleVpp);
+        // A refused entry stays to be mended: a change elsewhere does not write over it.
+        if (!status.isEmpty()) {
+            QVERIFY(edit->isModified());
+            window->UpDown1->setValue(1500);
+            window->UpDown2->setValue(4);
+            QCOMPARE(edit->text(), shown);
+        }
+        // The typing reads back as typed once applied, and the unit changes the number.
+        if (field == QLatin1String("level1") && status.isEmpty()) {
+            panel->levelUnit[0]->setCurrentIndex(2); // Vpp: 2 Vpp at 0 dB, 8.05 dB below
+            QCOMPARE(edit->text(), QStringLiteral("0.7914982062"));
+            panel->levelUnit[0]->setCurrentIndex(0);
+            QCOMPARE(edit->text(), QStringLiteral("-12.34"));
+        }
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The panel follows every change, whatever face made it, and its own changes show on
+    // the front panel.
+    void instrumentPanelFollowsTheFrontPanel()
+    {
+        makeWindow();
+        window->showInstrumentPanel();
+        InstrumentPanel* panel = window->instrumentPanel();
+        QCOMPARE(panel->frequency[0]->text(), QStringLiteral("1000"));
+        QCOMPARE(panel->frequency[1]->text(), QStringLiteral("100"));
+        QCOMPARE(panel->level[0]->text(), QStringLiteral("-7.298698891")); // 1/sqrt(2) of a sine
+        QCOMPARE(panel->calibration->text(), QStringLiteral("2"));
+        window->UpDown1->setValue(1234);
+        QCOMPARE(panel->frequency[0]->text(), QStringLiteral("1234"));
+        window->UpDown4->setValue(5);
+        QCOMPARE(panel->level[1]->text(), QStringLiteral("-19.28839886"));
+        // F1's level in dBFS is the rms of its shape: a square's is 3.01 dB above a sine's.
+        window->Option1[WaveSquare]->setChecked(true);
+        QCOMPARE(panel->level[0]->text(), QStringLiteral("-4.288398935"));
+        // A script's change.
+        GeneratorInstrument instrument(window->generator());
+        remote::ScpiInterpreter scpi(instrument);
+        QCOMPARE(scpi.execute("SYNT PREC;:FREQ 2000.5;:SOUR2:FREQ 300;:SYST:ERR?"),
+            std::string("0,\"No error\"\n"));
+        QCOMPARE(panel->frequency[0]->text(), QStringLiteral("2000.5"));
+        QCOMPARE(panel->frequency[1]->text(), QStringLiteral("300"));
+        QCOMPARE(panel->synthesis->currentIndex(), int(Synthesis::Precise));
+        // Back to the exact synthesis with 2000.5 Hz set: refused, the reason said.
+        panel->synthesis->setCurrentIndex(int(Synthesis::Exact));
+        QCOMPARE(panel->synthesis->currentIndex(), int(Synthesis::Precise));
+        QVERIFY2(panel->status->text().contains(QStringLiteral("2000.5 Hz is not whole")),
+            qPrintable(panel->status->text()));
+        // Typing not yet applied stays over a change; Escape shows the setting again.
+        panel->frequency[1]->selectAll();
+        QTest::keyClicks(panel->frequency[1], QStringLiteral("55"));
+        window->UpDown3->setValue(400);
+        QCOMPARE(panel->frequency[1]->text(), QStringLiteral("55"));
+        QTest::keyClick(panel->frequency[1], Qt::Key_Escape);
+        QCOMPARE(panel->frequency[1]->text(), QStringLiteral("400"));
+        QVERIFY(panel->isVisible());
+        // The calibration belongs to the output device.
+        window->generator().setCalibrationVpp(3.5, ChangeFrom::Script);
+        QCOMPARE(panel->calibration->text(), QStringLiteral("3.5"));
+        window->chooseOutputDevice("HDMI");
+        QCOMPARE(panel->calibration->text(), QStringLiteral("2"));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Up and Down step the digit at the cursor and apply at once, as a bench generator's knob.
+    void instrumentPanelArrowKeysStepTheDigit()
+    {
+        makeWindow();
+        window->showInstrumentPanel();
+        InstrumentPanel* panel = window->instrumentPanel();
+        panel->synthesis->setCurrentIndex(int(Synthesis::Precise));
+        StepEdit* f1 = panel->frequency[0];
+        typeAndEnter(f1, QStringLiteral("1000.123"));
+        f1->setFocus();
+        f1->setCursorPosition(2); // before the tens digit
+        QTest::keyClick(f1, Qt::Key_Up);
+        QCOMPARE(f1->text(), QStringLiteral("1010.123"));
+        QCOMPARE(window->generator().frequencyMicrohertz(Tone::F1), qint64(1010123000));
+        QCOMPARE(window->Text1->text(), QStringLiteral("1010"));
+        QCOMPARE(window->UpDown1->value(), 1010);
+        QTest::keyClick(f1, Qt::Key_Down);
+        QTest::keyClick(f1, Qt::Key_Down);
+        QCOMPARE(f1->text(), QStringLiteral("990.123"));
+        QCOMPARE(f1->cursorPosition(), 1); // still on the tens digit
+        QCOMPARE(window->generator().frequencyMicrohertz(Tone::F1), qint64(990123000));
+        // The last decimal, with the digits the user stepped kept ("0.120" reads 0.12).
+        f1->setCursorPosition(7);
+        QTest::keyClick(f1, Qt::Key_Down);
+        QTest::keyClick(f1, Qt::Key_Down);
+        QTest::keyClick(f1, Qt::Key_Down);
+        QCOMPARE(f1->text(), QStringLiteral("990.120"));
+        QCOMPARE(window->generator().frequencyMicrohertz(Tone::F1), qint64(990120000));
+
+        // The level's hundredths up to full scale, and one step past it refused.
+        StepEdit* l1 = panel->level[0];
+        typeAndEnter(l1, QStringLiteral("-0.02"));
+        l1->setCursorPosition(5);
+        QTest::keyClick(l1, Qt::Key_Up);
+        QCOMPARE(l1->text(), QStringLiteral("-0.01"));
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = + 4.28 dB"));
+        QTest::keyClick(l1, Qt::Key_Up);
+        QCOMPARE(l1->text(), QStringLiteral("0.00"));
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = + 4.29 dB"));
+        QVERIFY(panel->status->text().isEmpty());
+        QTest::keyClick(l1, Qt::Key_Up);
+        QVERIFY2(panel->status->text().contains(QStringLiteral("0.01 dBFS is refused")),
+            qPrintable(panel->status->text()));
+        QCOMPARE(l1->text(), QStringLiteral("0"));
+        QCOMPARE(window->generator().levelFactorOf(Tone::F1), FullScaleLevel);
+
+        // Tab walks the fields in the order they are read.
+        window->show();
+        panel->raise();
+        panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel));
+        panel->frequency[0]->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(panel->frequency[0]));
+        QWidget* const order[] = { panel->frequency[1], panel->level[0], panel->levelUnit[0],
+            panel->level[1], panel->levelUnit[1], panel->calibration, panel->meterReading,
+            panel->calibrate, panel->synthesis };
+        for (QWidget* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        QVERIFY(messages.isEmpty());
+    }
+
+    // "Calibrate from a meter reading": the meter's volts rms of F1 as it is set give the
+    // volts of the 0 dB step; the levels in volts then read what the meter reads.
+    void instrumentPanelCalibratesFromAMeterReading()
+    {
+        makeWindow();
+        window->showMeterCalibration();
+        InstrumentPanel* panel = window->instrumentPanel();
+        QVERIFY(panel->isVisible());
+        panel->levelUnit[0]->setCurrentIndex(1); // Vrms
+        // The start level (1/sqrt(2) in single precision) of a sine at 2 Vpp.
+        QCOMPARE(panel->level[0]->text(), QStringLiteral("0.4999999914"));
+        typeAndEnter(panel->meterReading, QStringLiteral("1.0"));
+        const double vpp = 1.0
+            / (window->generator().levelFactorOf(Tone::F1) * remote::rmsAtUnitPeak(WaveSine) / 2.0);
+        QCOMPARE(window->generator().calibrationVpp(), vpp);
+        QCOMPARE(panel->calibration->text(), QStringLiteral("4.000000068"));
+        QCOMPARE(panel->level[0]->text(), QStringLiteral("1"));
+        QVERIFY2(panel->status->text().contains(QStringLiteral("4.000000068 Vpp")),
+            qPrintable(panel->status->text()));
+        // The calibration typed, and a reading that gives none.
+        typeAndEnter(panel->calibration, QStringLiteral("2.5"));
+        QCOMPARE(window->generator().calibrationVpp(), 2.5);
+        typeAndEnter(panel->meterReading, QStringLiteral("0"));
+        QVERIFY(panel->status->text().contains(QStringLiteral("Type the volts rms")));
+        typeAndEnter(panel->meterReading, QStringLiteral("100000"));
+        QVERIFY2(panel->status->text().contains(QStringLiteral("0.001 to 1000 Vpp")),
+            qPrintable(panel->status->text()));
+        QCOMPARE(window->generator().calibrationVpp(), 2.5);
         QVERIFY(messages.isEmpty());
     }
 

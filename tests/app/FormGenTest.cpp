@@ -12,20 +12,26 @@
 #include "FakeSoundBackend.h"
 #include "FormCode.h"
 #include "FrequencyScale.h"
+#include "InstrumentPanel.h"
 #include "MessageCapture.h"
 #include "Messages.h"
 #include "PictureBox.h"
 #include "ProgramLook.h"
 #include "Rounding.h"
 #include "SoundObjects.h"
+#include "StepEdit.h"
 #include "TimeView.h"
 #include "UpDown.h"
 #include "frmAboutGen.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -120,7 +126,14 @@ private slots:
     void startUpWindow()
     {
         QCOMPARE(window->windowTitle(), QStringLiteral(" Korvane  Vellox"));
-        QCOMPARE(window->size(), QSize(803, 237));
+        // The front panel keeps its client area; the menu bar stands above it, outside it.
+        QCOMPARE(window->Client->size(), QSize(803, 237));
+        QCOMPARE(window->Client->pos(), QPoint(0, window->MenuBar->height()));
+        QVERIFY(window->MenuBar->height() > 0);
+        QCOMPARE(window->MenuBar->geometry(), QRect(0, 0, 803, window->MenuBar->height()));
+        QCOMPARE(window->size(), QSize(803, 237 + window->MenuBar->height()));
+        QCOMPARE(window->MenuBar->actions().size(), 1);
+        QCOMPARE(window->MenuBar->actions()[0]->menu(), window->InstrumentMenu);
         QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
     }
 
@@ -1194,6 +1207,58 @@ private slots:
         window->Option7->setChecked(true);
         window->Option1[5]->setChecked(true);
         QVERIFY(window->grab().save(dir + QStringLiteral("/formgen-am-triangle.png")));
+    }
+
+    // The window with its menu bar open and the instrument panel beside it, in one picture,
+    // at F1 = 1000.123 Hz and -12.34 dBFS in the precise synthesis.
+    void instrumentPanelGrab()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->showInstrumentPanel();
+        InstrumentPanel* panel = window->instrumentPanel();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        panel->synthesis->setCurrentIndex(int(Synthesis::Precise));
+        auto type = [](QLineEdit* field, const QString& text) {
+            field->selectAll();
+            QTest::keyClicks(field, text);
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        type(panel->frequency[0], QStringLiteral("1000.123"));
+        type(panel->level[0], QStringLiteral("-12.34"));
+        panel->levelUnit[1]->setCurrentIndex(1); // Vrms
+        type(panel->level[1], QStringLiteral("0.25"));
+        QCOMPARE(window->Text1->text(), QStringLiteral("1000"));
+        QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 8.05 dB"));
+        QVERIFY(panel->status->text().isEmpty());
+
+        const QRect item = window->MenuBar->actionGeometry(window->MenuBar->actions()[0]);
+        window->InstrumentMenu->popup(window->MenuBar->mapToGlobal(item.bottomLeft()));
+        QVERIFY(QTest::qWaitForWindowExposed(window->InstrumentMenu));
+        const QPixmap front = window->grab();
+        const QPixmap menu = window->InstrumentMenu->grab();
+        window->InstrumentMenu->close();
+        const QPixmap dialog = panel->grab();
+        QVERIFY(!front.isNull() && !menu.isNull() && !dialog.isNull());
+        QVERIFY(dialog.width() > 300 && dialog.height() > 300);
+
+        const int gap = 12;
+        QImage both(front.width() + gap + dialog.width(), std::max(front.height(), dialog.height()),
+            QImage::Format_RGB32);
+        both.fill(QColor(255, 255, 255));
+        QPainter painter(&both);
+        painter.drawPixmap(0, 0, front);
+        painter.drawPixmap(item.bottomLeft() + QPoint(0, 1), menu);
+        painter.drawPixmap(front.width() + gap, 0, dialog);
+        // A thin edge round each window, where the desktop would draw its frame.
+        painter.setPen(QColor(128, 128, 128));
+        painter.drawRect(QRect(QPoint(0, 0), front.size()).adjusted(0, 0, -1, -1));
+        painter.drawRect(
+            QRect(QPoint(front.width() + gap, 0), dialog.size()).adjusted(0, 0, -1, -1));
+        painter.end();
+        const QString dir = grabFolder();
+        QVERIFY(both.save(dir + QStringLiteral("/instrument-panel.png")));
+        QVERIFY(dialog.save(dir + QStringLiteral("/instrument-panel-dialog.png")));
     }
 };
 

@@ -1,7 +1,9 @@
 // The pure helpers of the front panel: captions and factors of the controls, the tick
-// table and picking of the frequency scales, the coordinates and labels of the time view.
+// table and picking of the frequency scales, the coordinates and labels of the time view,
+// the digit stepping of the instrument panel's number fields.
 
 #include "ControlCaptions.h"
+#include "DigitStep.h"
 #include "FrequencyScale.h"
 #include "SynthTypes.h"
 #include "TimeView.h"
@@ -10,6 +12,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <ostream>
 #include <string>
 
 namespace vellox {
@@ -229,6 +233,90 @@ namespace {
         EXPECT_EQ(lowerTimeViewLabel(1, 1000, 100), " 1000 Hz");
         for (int16_t mode : { 2, 3, 4, 5, 6 })
             EXPECT_EQ(lowerTimeViewLabel(mode, 1000, 100), " 100 Hz") << mode;
+    }
+
+    // ---- Digit stepping ----
+
+    // A field's text with its cursor written as '|': "10|00" is "1000" with the cursor
+    // before the tens digit.
+    SteppedText field(const std::string& marked)
+    {
+        const size_t bar = marked.find('|');
+        std::string text = marked;
+        text.erase(bar, 1);
+        return { text, int(bar) };
+    }
+
+    struct DigitStepCase {
+        const char* before;
+        int direction;
+        const char* after; // "" when nothing steps
+    };
+
+    void PrintTo(const DigitStepCase& c, std::ostream* out)
+    {
+        *out << '"' << c.before << "\" " << (c.direction > 0 ? "up" : "down") << " -> \"" << c.after
+             << '"';
+    }
+
+    class DigitStepTest : public ::testing::TestWithParam<DigitStepCase> { };
+
+    TEST_P(DigitStepTest, Row)
+    {
+        const DigitStepCase& c = GetParam();
+        const SteppedText before = field(c.before);
+        const std::optional<SteppedText> stepped
+            = stepDigit(before.text, before.cursor, c.direction);
+        if (std::string(c.after).empty()) {
+            EXPECT_FALSE(stepped) << stepped->text;
+            return;
+        }
+        ASSERT_TRUE(stepped);
+        EXPECT_EQ(*stepped, field(c.after)) << stepped->text << " cursor " << stepped->cursor;
+    }
+
+    INSTANTIATE_TEST_SUITE_P(Rows, DigitStepTest,
+        ::testing::Values(
+            // The cursor stands on the digit after it...
+            DigitStepCase { "10|00.123", 1, "10|10.123" },
+            DigitStepCase { "|1000.123", 1, "|2000.123" },
+            DigitStepCase { "1000.|123", -1, "1000.|023" },
+            DigitStepCase { "1000.12|3", 1, "1000.12|4" },
+            // ... or before it where no digit follows: the end, the point.
+            DigitStepCase { "1000.123|", 1, "1000.124|" },
+            DigitStepCase { "1000|.123", 1, "1001|.123" }, DigitStepCase { "440|", -1, "439|" },
+            // Carry and borrow through the places above, the cursor on its place.
+            DigitStepCase { "99|9", 1, "100|0" }, DigitStepCase { "9.99|", 1, "10.00|" },
+            DigitStepCase { ".9|", 1, "1.0|" }, DigitStepCase { "1|000", -1, "|900" },
+            DigitStepCase { "100|0", -1, "99|9" }, DigitStepCase { "1000.00|0", -1, "999.99|9" },
+            // Leading zeros go; the place that went stays the cursor's nearest.
+            DigitStepCase { "|1000", -1, "|0" }, DigitStepCase { "0|050", 1, "|150" },
+            // Through zero to the other sign, as a level in decibels goes.
+            DigitStepCase { "0|.5", -1, "-0|.5" }, DigitStepCase { "-0|.5", 1, "0|.5" },
+            DigitStepCase { "-12.3|4", 1, "-12.3|3" }, DigitStepCase { "-12.3|4", -1, "-12.3|5" },
+            DigitStepCase { "-1|2.5", 1, "-1|1.5" }, DigitStepCase { "0.00|", -1, "-0.01|" },
+            DigitStepCase { "-0.01|", 1, "0.00|" }, DigitStepCase { "0|", -1, "-1|" },
+            DigitStepCase { "+5|", -1, "+4|" }, DigitStepCase { "+0|", -1, "-1|" },
+            DigitStepCase { "-1|", 1, "0|" },
+            // From before a sign, the first digit; blanks around the number stay.
+            DigitStepCase { "|-12", 1, "|-2" }, DigitStepCase { " 12| ", 1, " 13| " },
+            // Nothing to step.
+            DigitStepCase { "  |  5", 1, "" }, DigitStepCase { "5 |  ", 1, "" },
+            DigitStepCase { "1|2", 0, "" }, DigitStepCase { "|", 1, "" },
+            DigitStepCase { "-|", 1, "" }, DigitStepCase { ".|", 1, "" },
+            DigitStepCase { "1|e3", 1, "" }, DigitStepCase { "1|2.3.4", 1, "" },
+            DigitStepCase { "1|2 3", 1, "" }, DigitStepCase { "12| Hz", 1, "" },
+            DigitStepCase { "ab|c", 1, "" }));
+
+    TEST(DigitStepTest, CursorKeepsItsPlaceInARewrittenText)
+    {
+        EXPECT_EQ(cursorAtSamePlace("1000.0", 6, "1000"), 4);
+        EXPECT_EQ(cursorAtSamePlace("1000.0", 2, "1000"), 2);
+        EXPECT_EQ(cursorAtSamePlace("999.5", 2, "1000.25"), 3);
+        EXPECT_EQ(cursorAtSamePlace("-4.29", 2, "-12.34"), 3);
+        EXPECT_EQ(cursorAtSamePlace("1000", 0, "5"), 0);
+        EXPECT_EQ(cursorAtSamePlace("abc", 2, "1000"), 2);
+        EXPECT_EQ(cursorAtSamePlace("1000", 4, "x"), 1);
     }
 
 } // namespace

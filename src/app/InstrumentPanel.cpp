@@ -1,0 +1,510 @@
+#include "InstrumentPanel.h"
+
+#include "ProgramLook.h"
+#include "StepEdit.h"
+#include "ToneStream.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace vellox {
+
+using remote::VoltageUnit;
+
+namespace {
+
+    int indexOf(Tone tone)
+    {
+        return tone == Tone::F1 ? 0 : 1;
+    }
+
+    QString nameOf(Tone tone)
+    {
+        return tone == Tone::F1 ? QStringLiteral("F1") : QStringLiteral("F2");
+    }
+
+    struct UnitName {
+        VoltageUnit unit;
+        const char* name;
+    };
+    constexpr UnitName Units[] = {
+        { VoltageUnit::Dbfs, "dBFS" },
+        { VoltageUnit::Vrms, "Vrms" },
+        { VoltageUnit::Vpp, "Vpp" },
+        { VoltageUnit::Dbu, "dBu" },
+        { VoltageUnit::Dbv, "dBV" },
+    };
+
+    QString unitName(VoltageUnit unit)
+    {
+        for (const UnitName& u : Units)
+            if (u.unit == unit)
+                return QString::fromLatin1(u.name);
+        return {};
+    }
+
+    // Levels and volts to ten significant digits, in plain decimals (the digits can be
+    // stepped): what a level was set to reads back as it was typed.
+    constexpr int FieldDigits = 10;
+    constexpr int MostDecimals = 15;
+
+    QString fieldNumber(double value)
+    {
+        const int magnitude = value == 0.0 ? 0 : int(std::floor(std::log10(std::fabs(value))));
+        const int decimals = std::clamp(FieldDigits - 1 - magnitude, 0, MostDecimals);
+        QString text = QString::number(value, 'f', decimals);
+        if (text.contains(u'.')) {
+            while (text.endsWith(u'0'))
+                text.chop(1);
+            if (text.endsWith(u'.'))
+                text.chop(1);
+        }
+        return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+    }
+
+    std::optional<double> fieldValue(const QString& text)
+    {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
+
+    // A frequency typed in hertz, to the micro-hertz exactly: "1000.123", "1000.123 Hz".
+    // Digits beyond the sixth decimal that are not zeros are refused, never rounded away.
+    struct TypedFrequency {
+        std::optional<int64_t> microhertz;
+        QString why;
+    };
+
+    TypedFrequency typedFrequency(const QString& typed, Tone tone)
+    {
+        static const QRegularExpression number(
+            QStringLiteral("^\\s*([+-]?)([0-9]*)(?:\\.([0-9]*))?\\s*(?:[Hh][Zz])?\\s*$"));
+        const QRegularExpressionMatch m = number.match(typed);
+        const QString whole = m.captured(2);
+        QString fraction = m.captured(3);
+        if (!m.hasMatch() || (whole.isEmpty() && fraction.isEmpty()))
+            return { std::nullopt,
+                QStringLiteral("Type %1 in hertz, such as 1000.123.").arg(nameOf(tone)) };
+        while (fraction.size() > 6 && fraction.endsWith(u'0'))
+            fraction.chop(1);
+        if (fraction.size() > 6)
+            return { std::nullopt,
+                QStringLiteral("%1 is set to 1 uHz (six decimals): %2 Hz has more.")
+                    .arg(nameOf(tone), typed.trimmed()) };
+        // More digits are beyond any rate's range: the generator refuses them with the range
+        // that holds.
+        constexpr qsizetype MostWholeDigits = 12;
+        const int64_t hertz = whole.size() > MostWholeDigits ? int64_t(1e12) : whole.toLongLong();
+        int64_t microhertz
+            = hertz * MicrohertzPerHertz + fraction.leftJustified(6, u'0').toLongLong();
+        if (m.captured(1) == QStringLiteral("-"))
+            microhertz = -microhertz;
+        return { microhertz, {} };
+    }
+
+    // A text that holds a number to step: the fixed-width digits read best.
+    StepEdit* numberField(QWidget* parent, const QString& name, const QString& tip)
+    {
+        auto* field = new StepEdit(parent);
+        field->setObjectName(name);
+        field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        field->setMinimumWidth(150);
+        field->setToolTip(tip
+            + QStringLiteral("\nEnter applies; Up and Down step the digit at the cursor; "
+                             "Escape takes back what was typed."));
+        return field;
+    }
+
+    QLabel* fieldLabel(QWidget* parent, const QString& text, QWidget* buddy = nullptr)
+    {
+        auto* label = new QLabel(text, parent);
+        if (buddy != nullptr)
+            label->setBuddy(buddy);
+        return label;
+    }
+
+} // namespace
+
+InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
+    : QDialog(parent)
+    , m_generator(generator)
+{
+    setObjectName(QStringLiteral("InstrumentPanel"));
+    setWindowTitle(QStringLiteral("Instrument panel"));
+    setPalette(programPalette());
+    setModal(false);
+
+    // Built in the order Tab walks them.
+    auto* frequencies = new QGroupBox(QStringLiteral("Frequency"), this);
+    auto* frequencyGrid = new QGridLayout(frequencies);
+    for (const Tone tone : { Tone::F1, Tone::F2 }) {
+        const int i = indexOf(tone);
+        frequency[size_t(i)] = numberField(frequencies, QStringLiteral("frequency%1").arg(i + 1),
+            QStringLiteral("%1 in hertz, to 1 uHz in the precise synthesis").arg(nameOf(tone)));
+        frequencyGrid->addWidget(
+            fieldLabel(frequencies, QStringLiteral("&%1").arg(nameOf(tone)), frequency[size_t(i)]),
+            i, 0);
+        frequencyGrid->addWidget(frequency[size_t(i)], i, 1);
+        frequencyGrid->addWidget(fieldLabel(frequencies, QStringLiteral("Hz")), i, 2);
+    }
+    frequencyGrid->setColumnStretch(1, 1);
+
+    auto* levels = new QGroupBox(QStringLiteral("Level"), this);
+    auto* levelGrid = new QGridLayout(levels);
+    for (const Tone tone : { Tone::F1, Tone::F2 }) {
+        const int i = indexOf(tone);
+        level[size_t(i)] = numberField(levels, QStringLiteral("level%1").arg(i + 1),
+            QStringLiteral("The level of %1 in the unit beside it: dBFS against a full-scale "
+                           "sine, volts through the calibration")
+                .arg(nameOf(tone)));
+        levelUnit[size_t(i)] = new QComboBox(levels);
+        levelUnit[size_t(i)]->setObjectName(QStringLiteral("levelUnit%1").arg(i + 1));
+        for (const UnitName& u : Units)
+            levelUnit[size_t(i)]->addItem(QString::fromLatin1(u.name), int(u.unit));
+        levelGrid->addWidget(
+            fieldLabel(levels, QStringLiteral("Level of F&%1").arg(i + 1), level[size_t(i)]), i, 0);
+        levelGrid->addWidget(level[size_t(i)], i, 1);
+        levelGrid->addWidget(levelUnit[size_t(i)], i, 2);
+    }
+    levelGrid->setColumnStretch(1, 1);
+
+    auto* calibrationBox = new QGroupBox(QStringLiteral("Calibration of the output"), this);
+    auto* calibrationGrid = new QGridLayout(calibrationBox);
+    calibration = numberField(calibrationBox, QStringLiteral("calibration"),
+        QStringLiteral("The volts peak to peak of a sine at the front panel's 0 dB step, "
+                       "measured at the output; kept for each output device"));
+    calibrationGrid->addWidget(
+        fieldLabel(calibrationBox, QStringLiteral("A sine at the 0 dB step is"), calibration), 0,
+        0);
+    calibrationGrid->addWidget(calibration, 0, 1);
+    calibrationGrid->addWidget(fieldLabel(calibrationBox, QStringLiteral("Vpp")), 0, 2);
+    meterReading = numberField(calibrationBox, QStringLiteral("meterReading"),
+        QStringLiteral("The volts rms a meter reads of F1 at the output"));
+    calibrationGrid->addWidget(
+        fieldLabel(calibrationBox, QStringLiteral("&Meter reading of F1"), meterReading), 1, 0);
+    calibrationGrid->addWidget(meterReading, 1, 1);
+    calibrationGrid->addWidget(fieldLabel(calibrationBox, QStringLiteral("Vrms")), 1, 2);
+    calibrate = new QPushButton(QStringLiteral("&Calibrate"), calibrationBox);
+    calibrate->setObjectName(QStringLiteral("calibrate"));
+    calibrate->setAutoDefault(false);
+    calibrationGrid->addWidget(calibrate, 1, 3);
+    auto* how = fieldLabel(calibrationBox,
+        QStringLiteral("Play F1 alone (\"F1 Left<->F1 Right\", no noise), read the output's volts "
+                       "rms on a meter and type them: the calibration follows from F1's level "
+                       "and waveform as they are set."));
+    how->setWordWrap(true);
+    calibrationGrid->addWidget(how, 2, 0, 1, 4);
+    calibrationGrid->setColumnStretch(1, 1);
+
+    auto* synthesisBox = new QGroupBox(QStringLiteral("Synthesis"), this);
+    auto* synthesisLayout = new QVBoxLayout(synthesisBox);
+    synthesis = new QComboBox(synthesisBox);
+    synthesis->setObjectName(QStringLiteral("synthesis"));
+    // As the output settings call them.
+    synthesis->addItem(QStringLiteral("Exact: the formulas as written"));
+    synthesis->addItem(QStringLiteral("Precise: double precision, the cleanest tone"));
+    synthesis->setToolTip(QStringLiteral("The exact synthesis loops whole hertz; the precise one "
+                                         "takes any frequency to 1 uHz"));
+    synthesisLayout->addWidget(synthesis);
+
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("status"));
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->setMinimumHeight(status->fontMetrics().height() * 2);
+    status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    for (QAbstractButton* b : buttons->buttons())
+        if (auto* push = qobject_cast<QPushButton*>(b))
+            push->setAutoDefault(false);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frequencies);
+    layout->addWidget(levels);
+    layout->addWidget(calibrationBox);
+    layout->addWidget(synthesisBox);
+    layout->addWidget(status);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    QWidget* const order[] = { frequency[0], frequency[1], level[0], levelUnit[0], level[1],
+        levelUnit[1], calibration, meterReading, calibrate, synthesis, buttons };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    for (const Tone tone : { Tone::F1, Tone::F2 }) {
+        StepEdit* f = frequency[size_t(indexOf(tone))];
+        connect(f, &StepEdit::applied, this, [this, tone] { applyFrequency(tone, false); });
+        connect(f, &StepEdit::stepped, this, [this, tone] { applyFrequency(tone, true); });
+        connect(f, &StepEdit::reverted, this, [this, tone] { showFrequency(tone, true); });
+        StepEdit* l = level[size_t(indexOf(tone))];
+        connect(l, &StepEdit::applied, this, [this, tone] { applyLevel(tone, false); });
+        connect(l, &StepEdit::stepped, this, [this, tone] { applyLevel(tone, true); });
+        connect(l, &StepEdit::reverted, this, [this, tone] { showLevel(tone, true); });
+        connect(levelUnit[size_t(indexOf(tone))], &QComboBox::currentIndexChanged, this,
+            [this, tone] { showLevel(tone, true); });
+    }
+    connect(calibration, &StepEdit::applied, this, [this] { applyCalibration(false); });
+    connect(calibration, &StepEdit::stepped, this, [this] { applyCalibration(true); });
+    connect(calibration, &StepEdit::reverted, this, [this] { showCalibration(true); });
+    connect(meterReading, &StepEdit::applied, this, [this] { calibrateFromMeter(); });
+    connect(calibrate, &QPushButton::clicked, this, [this] { calibrateFromMeter(); });
+    connect(synthesis, &QComboBox::currentIndexChanged, this, [this] { applySynthesis(); });
+
+    showSettings(Changed::All);
+}
+
+void InstrumentPanel::showEvent(QShowEvent* event)
+{
+    // Whatever was typed when it was closed is gone: it opens on the settings in force.
+    for (Tone tone : { Tone::F1, Tone::F2 }) {
+        showFrequency(tone, true);
+        showLevel(tone, true);
+    }
+    showCalibration(true);
+    showSynthesis();
+    QDialog::showEvent(event);
+}
+
+void InstrumentPanel::askForMeterReading()
+{
+    meterReading->setFocus(Qt::ShortcutFocusReason);
+    meterReading->selectAll();
+}
+
+// ---- what the generator holds -------------------------------------------------------------
+
+void InstrumentPanel::showSettings(uint32_t what)
+{
+    if (what & Changed::Frequency1)
+        showFrequency(Tone::F1);
+    if (what & Changed::Frequency2)
+        showFrequency(Tone::F2);
+    // F1's level in decibels of full scale and in volts depends on its waveform's shape.
+    if (what & (Changed::Level1 | Changed::Waveform | Changed::Calibration))
+        showLevel(Tone::F1);
+    if (what & (Changed::Level2 | Changed::Calibration))
+        showLevel(Tone::F2);
+    if (what & Changed::Calibration)
+        showCalibration();
+    if (what & Changed::Options)
+        showSynthesis();
+}
+
+remote::VoltageUnit InstrumentPanel::unitOf(Tone tone) const
+{
+    return VoltageUnit(levelUnit[size_t(indexOf(tone))]->currentData().toInt());
+}
+
+double InstrumentPanel::rmsOf(Tone tone) const
+{
+    // F2 is always a sine.
+    return remote::rmsAtUnitPeak(
+        tone == Tone::F1 ? WaveformIndex(m_generator.state().Waveform) : WaveSine);
+}
+
+void InstrumentPanel::showFrequency(Tone tone, bool force)
+{
+    StepEdit* field = frequency[size_t(indexOf(tone))];
+    const int64_t microhertz = m_generator.frequencyMicrohertz(tone);
+    if (force)
+        field->setModified(false);
+    else if (typedFrequency(field->text(), tone).microhertz == microhertz
+        && !field->text().contains(QStringLiteral("hz"), Qt::CaseInsensitive))
+        return;
+    field->showText(QString::fromStdString(hertzText(microhertz)));
+}
+
+void InstrumentPanel::showLevel(Tone tone, bool force)
+{
+    StepEdit* field = level[size_t(indexOf(tone))];
+    const QString text = fieldNumber(remote::levelInUnit(
+        m_generator.levelFactorOf(tone), unitOf(tone), m_generator.calibrationVpp(), rmsOf(tone)));
+    if (force)
+        field->setModified(false);
+    else if (const std::optional<double> shown = fieldValue(field->text());
+             shown && fieldNumber(*shown) == text)
+        return;
+    field->showText(text);
+}
+
+void InstrumentPanel::showCalibration(bool force)
+{
+    const QString text = fieldNumber(m_generator.calibrationVpp());
+    if (force)
+        calibration->setModified(false);
+    else if (const std::optional<double> shown = fieldValue(calibration->text());
+             shown && fieldNumber(*shown) == text)
+        return;
+    calibration->showText(text);
+}
+
+void InstrumentPanel::showSynthesis()
+{
+    const QSignalBlocker quiet(synthesis);
+    synthesis->setCurrentIndex(int(m_generator.signalOptions().synthesis));
+}
+
+// ---- changes --------------------------------------------------------------------------
+
+void InstrumentPanel::say(const QString& text, bool trouble)
+{
+    status->setText(text);
+    // Dark red on the light face: a refusal stands out and still reads.
+    status->setStyleSheet(trouble ? QStringLiteral("QLabel { color: rgb(160,0,0); }") : QString());
+}
+
+void InstrumentPanel::refuse(
+    StepEdit* field, bool stepped, const QString& why, const std::function<void()>& showAgain)
+{
+    say(why, true);
+    if (stepped)
+        showAgain();
+    else
+        field->setModified(true);
+}
+
+void InstrumentPanel::apply(StepEdit* field, bool stepped, const std::function<SetResult()>& change,
+    const std::function<void()>& showAgain)
+{
+    // The change's notification shows the setting in the field: no typing is pending then.
+    field->setModified(false);
+    const SetResult result = change();
+    if (result.ok()) {
+        say({}, false);
+        return;
+    }
+    const std::string detail = result.error().detail();
+    const QString why = QString::fromStdString(detail.empty() ? result.error().text : detail);
+    if (result.error().code == remote::ErrorCode::Execution) {
+        // Taken, but the sound did not restart: the setting shows, the reason too.
+        say(QStringLiteral("The sound did not start again: %1").arg(why), true);
+        return;
+    }
+    refuse(field, stepped, why, showAgain);
+}
+
+void InstrumentPanel::applyFrequency(Tone tone, bool stepped)
+{
+    StepEdit* field = frequency[size_t(indexOf(tone))];
+    const auto again = [this, tone] { showFrequency(tone, true); };
+    const TypedFrequency typed = typedFrequency(field->text(), tone);
+    if (!typed.microhertz) {
+        refuse(field, stepped, typed.why, again);
+        return;
+    }
+    apply(
+        field, stepped,
+        [&] {
+            return m_generator.setFrequencyMicrohertz(tone, *typed.microhertz, ChangeFrom::Script);
+        },
+        again);
+}
+
+void InstrumentPanel::applyLevel(Tone tone, bool stepped)
+{
+    StepEdit* field = level[size_t(indexOf(tone))];
+    const auto again = [this, tone] { showLevel(tone, true); };
+    const VoltageUnit unit = unitOf(tone);
+    const QString unitText = unitName(unit);
+    const std::optional<double> value = fieldValue(field->text());
+    if (!value) {
+        refuse(field, stepped,
+            QStringLiteral("Type the level of %1 in %2, such as %3.")
+                .arg(nameOf(tone), unitText,
+                    fieldNumber(remote::levelInUnit(levelFactor(StartLevelStep), unit,
+                        m_generator.calibrationVpp(), rmsOf(tone)))),
+            again);
+        return;
+    }
+    const double vpp = m_generator.calibrationVpp();
+    const std::optional<double> factor = remote::factorOfLevel(*value, unit, vpp, rmsOf(tone));
+    if (!factor) {
+        // Beyond full scale, or below what the generator makes: said, never brought within.
+        const auto end = [&](double f) {
+            return QString::number(remote::levelInUnit(f, unit, vpp, rmsOf(tone)), 'g', 4);
+        };
+        refuse(field, stepped,
+            QStringLiteral("%1 at %2 %3 is refused: %1 takes %4 %3 (full scale) down to %5 %3.")
+                .arg(nameOf(tone), field->text().trimmed(), unitText, end(FullScaleLevel),
+                    end(MinLevelFactor)),
+            again);
+        return;
+    }
+    apply(
+        field, stepped,
+        [&] { return m_generator.setLevelFactor(tone, *factor, ChangeFrom::Script); }, again);
+}
+
+void InstrumentPanel::applyCalibration(bool stepped)
+{
+    const auto again = [this] { showCalibration(true); };
+    const std::optional<double> vpp = fieldValue(calibration->text());
+    if (!vpp) {
+        refuse(calibration, stepped,
+            QStringLiteral("Type the volts peak to peak of a sine at the 0 dB step, such as 2."),
+            again);
+        return;
+    }
+    apply(
+        calibration, stepped,
+        [&] { return m_generator.setCalibrationVpp(*vpp, ChangeFrom::Script); }, again);
+}
+
+void InstrumentPanel::calibrateFromMeter()
+{
+    const std::optional<double> reading = fieldValue(meterReading->text());
+    if (!reading || !(*reading > 0.0)) {
+        say(QStringLiteral("Type the volts rms the meter reads of F1, such as 0.775."), true);
+        return;
+    }
+    // The meter reads F1's rms: vpp / 2 * factor * rms of its shape at a peak of 1.
+    const double vpp = *reading / (m_generator.levelFactorOf(Tone::F1) * rmsOf(Tone::F1) / 2.0);
+    const SetResult result = m_generator.setCalibrationVpp(vpp, ChangeFrom::Script);
+    if (!result.ok()) {
+        say(QStringLiteral("A reading of %1 Vrms gives %2 Vpp at the 0 dB step: %3")
+                .arg(meterReading->text().trimmed(), fieldNumber(vpp),
+                    QString::fromStdString(result.error().detail())),
+            true);
+        return;
+    }
+    meterReading->setModified(false);
+    say(QStringLiteral("Calibrated: a sine at the 0 dB step is %1 Vpp.").arg(fieldNumber(vpp)),
+        false);
+}
+
+void InstrumentPanel::applySynthesis()
+{
+    SignalOptions options = m_generator.signalOptions();
+    options.synthesis = Synthesis(synthesis->currentIndex());
+    const SetResult result = m_generator.setSignalOptions(options, ChangeFrom::Script);
+    if (result.ok() || result.error().code == remote::ErrorCode::Execution) {
+        say(result.ok() ? QString()
+                        : QStringLiteral("The sound did not start again: %1")
+                              .arg(QString::fromStdString(result.error().detail())),
+            !result.ok());
+        return;
+    }
+    say(QString::fromStdString(result.error().detail()), true);
+    showSynthesis();
+}
+
+} // namespace vellox
