@@ -66,6 +66,11 @@ namespace {
             "With --sweep lin|log and --synthesis precise: sweep F1 from --f1 to --f1-stop in "
             "S seconds (0.01..1000), by the exact law, phase-continuous, then again." },
         { "f1-stop", "HZ", "Where the sweep of --sweep-time ends, as --f1 (to 1 uHz)." },
+        { "burst-cycles", "N",
+            "With --burst-period and --synthesis precise: tone bursts of N cycles of F1 "
+            "(1..1000000), silence between." },
+        { "burst-period", "S", "One burst every S seconds, 0.001..1000." },
+        { "burst-phase", "DEG", "The phase each burst starts at, 0..360 degrees (0)." },
         { "sweep-hold", "S", "Time held at --f1-stop after each sweep, 0..1000 s (0)." },
         { "sweep-return", "S",
             "Time to sweep back from --f1-stop to --f1 by the same law, 0..1000 s (0: a jump "
@@ -423,6 +428,35 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     } else if (o.f1Stop || o.sweepHoldSeconds || o.sweepReturnSeconds) {
         return sweepError(
             QStringLiteral("--f1-stop, --sweep-hold and --sweep-return go with --sweep-time"));
+    }
+
+    // Tone bursts.
+    static_assert(MaxBurstPeriod == MaxSweepSeconds);
+    if (!seconds("burst-period", MinBurstPeriod, o.burstPeriodSeconds))
+        return result;
+    if (parser.isSet(QStringLiteral("burst-cycles"))) {
+        const QString text = parser.value(QStringLiteral("burst-cycles"));
+        bool ok = false;
+        const qlonglong n = text.toLongLong(&ok, 10);
+        if (!ok || n < 1 || n > MaxBurstCycles)
+            return fail(takesError("burst-cycles", QStringLiteral("1..1000000"), text));
+        o.burstCycles = n;
+    }
+    if (parser.isSet(QStringLiteral("burst-phase"))) {
+        const QString text = parser.value(QStringLiteral("burst-phase"));
+        const auto v = number(text);
+        if (!v || *v < 0.0 || *v >= 360.0)
+            return fail(takesError("burst-phase", QStringLiteral("0..360 (degrees)"), text));
+        o.burstPhaseDegrees = v;
+    }
+    if (o.burstCycles || o.burstPeriodSeconds || o.burstPhaseDegrees) {
+        if (!o.burstCycles || !o.burstPeriodSeconds)
+            return sweepError(QStringLiteral("--burst-cycles and --burst-period go together"));
+        if (o.synthesis != Synthesis::Precise)
+            return sweepError(QStringLiteral(
+                "tone bursts need --synthesis precise (they are computed as they play)"));
+        if (o.sweepSeconds)
+            return sweepError(QStringLiteral("a sweep and bursts at once are not offered"));
     }
 
     // Levels in dBFS, checked against full scale for the waveform given (a sine's for F2).

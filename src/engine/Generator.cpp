@@ -460,9 +460,34 @@ SetResult Generator::setTimedSweep(const TimedSweep& sweep, ChangeFrom from)
     if (sweep.On && m_state.Waveform == WavePwm && m_state.ChannelMode == ModeFm)
         return SetResult::refused(
             ErrorCode::SettingsConflict, "PWM in FM takes its period from F2: it does not sweep");
+    if (sweep.On && m_state.Burst.On)
+        return SetResult::refused(
+            ErrorCode::SettingsConflict, "F1 bursts: a sweep and bursts at once are not offered");
     const bool wasPlaying = m_playing;
     m_state.Sweep = sweep;
     return changed(Changed::TimedSweep, from, wasPlaying);
+}
+
+SetResult Generator::setBurst(const ToneBurst& burst, ChangeFrom from)
+{
+    if (burst.Cycles < 1 || burst.Cycles > MaxBurstCycles)
+        return outOfRange("a burst is 1 to 1000000 cycles");
+    if (!(burst.PeriodSeconds >= MinBurstPeriod && burst.PeriodSeconds <= MaxBurstPeriod))
+        return outOfRange("the burst period is 1 ms to 1000 s");
+    if (!(burst.PhaseDegrees >= 0.0 && burst.PhaseDegrees < 360.0))
+        return outOfRange("the burst phase is 0 to 360 degrees");
+    if (burst.On && m_options.synthesis != Synthesis::Precise)
+        return SetResult::refused(ErrorCode::SettingsConflict,
+            "bursts are computed as they play: they need the precise synthesis");
+    if (burst.On && m_state.Sweep.On)
+        return SetResult::refused(
+            ErrorCode::SettingsConflict, "F1 sweeps: a sweep and bursts at once are not offered");
+    if (burst.On && m_state.Waveform == WavePwm && m_state.ChannelMode == ModeFm)
+        return SetResult::refused(
+            ErrorCode::SettingsConflict, "PWM in FM takes its period from F2: it does not burst");
+    const bool wasPlaying = m_playing;
+    m_state.Burst = burst;
+    return changed(Changed::Burst, from, wasPlaying);
 }
 
 SetResult Generator::setBitCode(const Module1& settings, ChangeFrom from)
@@ -484,9 +509,10 @@ SetResult Generator::setSignalOptions(const SignalOptions& options, ChangeFrom f
 {
     if (options.phaseDegrees < 0 || options.phaseDegrees > MaxPhaseDegrees)
         return outOfRange("the phase is 0 to " + std::to_string(MaxPhaseDegrees) + " degrees");
-    if (options.synthesis != Synthesis::Precise && m_state.Sweep.On)
+    if (options.synthesis != Synthesis::Precise && (m_state.Sweep.On || m_state.Burst.On))
         return SetResult::refused(ErrorCode::SettingsConflict,
-            "a sweep of a set length is on: the exact synthesis loops its second");
+            std::string(m_state.Sweep.On ? "a sweep of a set length" : "F1 bursts")
+                + " are on: the exact synthesis loops its second");
     if (options.synthesis != Synthesis::Precise)
         for (const int64_t fine : { m_state.FineFrequency1, m_state.FineFrequency2 })
             if (fine != 0)

@@ -69,7 +69,8 @@ namespace Changed {
         Output = 1u << 13, // the sound started or stopped
         Calibration = 1u << 14,
         TimedSweep = 1u << 15,
-        All = (1u << 16) - 1,
+        Burst = 1u << 16,
+        All = (1u << 17) - 1,
     };
 }
 
@@ -176,6 +177,9 @@ public:
     // precise synthesis, which computes it as it plays; the stepped sweep stands still
     // meanwhile. The bit codes, which loop, do not sweep.
     SetResult setTimedSweep(const TimedSweep& sweep, ChangeFrom from);
+    // Tone bursts of F1: 1 to 1000000 cycles every 1 ms to 1000 s, from a phase of 0 to 360
+    // degrees. On only in the precise synthesis, and not with a sweep of a set length.
+    SetResult setBurst(const ToneBurst& burst, ChangeFrom from);
     // A pattern of '0' and '1', a bit length and a repetition time within the bit-code
     // dialog's ranges.
     SetResult setBitCode(const Module1& settings, ChangeFrom from);

@@ -102,6 +102,16 @@ SetResult GeneratorInstrument::setTimedSweep(const TimedSweep& sweep)
     return m_generator.setTimedSweep(sweep, Script);
 }
 
+ToneBurst GeneratorInstrument::burst() const
+{
+    return m_generator.state().Burst;
+}
+
+SetResult GeneratorInstrument::setBurst(const ToneBurst& burst)
+{
+    return m_generator.setBurst(burst, Script);
+}
+
 SetResult GeneratorInstrument::setLevelFactor(Tone tone, double factor)
 {
     return m_generator.setLevelFactor(tone, factor, Script);

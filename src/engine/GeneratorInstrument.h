@@ -41,6 +41,8 @@ public:
     remote::SetResult setLevelFactor(remote::Tone tone, double factor) override;
     TimedSweep timedSweep() const override;
     remote::SetResult setTimedSweep(const TimedSweep& sweep) override;
+    ToneBurst burst() const override;
+    remote::SetResult setBurst(const ToneBurst& burst) override;
     int noiseStep() const override;
     remote::SetResult setNoiseStep(int step) override;
     int dutyPercent() const override;

@@ -21,6 +21,7 @@ void setStartValues(GeneratorState& state, Module1& module1)
     state.FineLevel1 = 0.0;
     state.FineLevel2 = 0.0;
     state.Sweep = TimedSweep {};
+    state.Burst = ToneBurst {};
     state.SweepMode = SweepManual;
     state.Marker1X = 40.0f;
     state.Marker2X = 4.0f;
@@ -80,6 +81,7 @@ StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent)
     s.ChannelMode = state.ChannelMode;
     s.DutyPercent = dutyPercent;
     s.Sweep = state.Sweep;
+    s.Burst = state.Burst;
     return s;
 }
 

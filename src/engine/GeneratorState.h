@@ -41,6 +41,8 @@ struct GeneratorState {
     // The sweep of F1 of a set length (the precise synthesis's), where On: from F1 to its stop
     // frequency, computed as it plays. The front panel's stepped sweep is SweepMode.
     TimedSweep Sweep;
+    // Tone bursts of F1 (the precise synthesis's), where On.
+    ToneBurst Burst;
     std::string SweepMode; // "manual", "linear" or "logaritmic"
     float PhaseStep1 = 0.0f; // radians per interleaved index
     float PhaseStep2 = 0.0f;

@@ -44,6 +44,10 @@ struct LaunchOptions {
     std::optional<int64_t> f1Stop; // micro-hertz
     std::optional<double> sweepHoldSeconds;
     std::optional<double> sweepReturnSeconds;
+    // Tone bursts of F1 (the precise synthesis): cycles every period, from a phase.
+    std::optional<int64_t> burstCycles;
+    std::optional<double> burstPeriodSeconds;
+    std::optional<double> burstPhaseDegrees;
     // The bit-code dialog's three boxes, as typed: its rules and messages apply.
     std::optional<std::string> bitCode;
     std::optional<std::string> bitLengthUs;

@@ -8,8 +8,8 @@ namespace vellox {
 bool LaunchOptions::hasSettings() const
 {
     return f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1 || level2
-        || level1Dbfs || level2Dbfs || sweepSeconds || noise || duty || rate || sweep || bitCode
-        || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
+        || level1Dbfs || level2Dbfs || sweepSeconds || burstCycles || noise || duty || rate || sweep
+        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
 }
 
 Module1 bitCodeFromCommandLine(
@@ -97,6 +97,14 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             sweep.HoldSeconds = o.sweepHoldSeconds.value_or(0.0);
             sweep.ReturnSeconds = o.sweepReturnSeconds.value_or(0.0);
             take(g.setTimedSweep(sweep, from));
+        }
+        if (o.burstCycles && o.burstPeriodSeconds) {
+            ToneBurst burst;
+            burst.On = true;
+            burst.Cycles = *o.burstCycles;
+            burst.PeriodSeconds = *o.burstPeriodSeconds;
+            burst.PhaseDegrees = o.burstPhaseDegrees.value_or(0.0);
+            take(g.setBurst(burst, from));
         }
         const Module1 bitCode = bitCodeFromCommandLine(o, g.module1(), messages);
         if (bitCode != g.module1())

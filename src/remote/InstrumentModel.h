@@ -33,6 +33,7 @@ using ::vellox::Dither;
 using ::vellox::SampleFormat;
 using ::vellox::Synthesis;
 using ::vellox::TimedSweep;
+using ::vellox::ToneBurst;
 
 // The spinners' ranges are the front panel's (SynthTypes.h).
 using ::vellox::LevelStepDb;
@@ -129,6 +130,10 @@ public:
     // where it starts. The model refuses what it cannot play (On in the exact synthesis).
     virtual TimedSweep timedSweep() const = 0;
     virtual SetResult setTimedSweep(const TimedSweep& sweep) = 0;
+
+    // Tone bursts of F1 (BURSt:STATe, :NCYCles, :INTernal:PERiod, :PHASe).
+    virtual ToneBurst burst() const = 0;
+    virtual SetResult setBurst(const ToneBurst& burst) = 0;
 
     // The bit pattern, the bit length and the repetition time. The interpreter passes only
     // settings that the bit-code dialog's rules take without a message.

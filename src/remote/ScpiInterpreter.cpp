@@ -271,6 +271,11 @@ const std::vector<ScpiInterpreter::Command>& ScpiInterpreter::commands()
         { HeaderPattern("[SOURce#:]SWEep:TIME"), &S::setSweepTime, &S::querySweepTime },
         { HeaderPattern("[SOURce#:]SWEep:HTIMe"), &S::setHoldTime, &S::queryHoldTime },
         { HeaderPattern("[SOURce#:]SWEep:RTIMe"), &S::setReturnTime, &S::queryReturnTime },
+        { HeaderPattern("[SOURce#:]BURSt:STATe"), &S::setBurstState, &S::queryBurstState },
+        { HeaderPattern("[SOURce#:]BURSt:NCYCles"), &S::setBurstCycles, &S::queryBurstCycles },
+        { HeaderPattern("[SOURce#:]BURSt:INTernal:PERiod"), &S::setBurstPeriod,
+            &S::queryBurstPeriod },
+        { HeaderPattern("[SOURce#:]BURSt:PHASe"), &S::setBurstPhase, &S::queryBurstPhase },
         { HeaderPattern("[SOURce#:]FREQuency:STARt"), &S::setFrequencyStart,
             &S::queryFrequencyStart },
         { HeaderPattern("[SOURce#:]FREQuency:STOP"), &S::setFrequencyStop, &S::queryFrequencyStop },
@@ -1180,6 +1185,104 @@ void ScpiInterpreter::setReturnTime(const Call& call)
 void ScpiInterpreter::queryReturnTime(const Call& call)
 {
     querySweepSeconds(call, ReturnTime);
+}
+
+// ---- tone bursts ------------------------------------------------------------------------
+
+void ScpiInterpreter::editBurst(const std::function<void(ToneBurst&)>& edit)
+{
+    ToneBurst burst = m_model.burst();
+    edit(burst);
+    apply(m_model.setBurst(burst));
+}
+
+void ScpiInterpreter::setBurstState(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    if (const auto on = booleanOf(*p))
+        editBurst([&](ToneBurst& b) { b.On = *on; });
+}
+
+void ScpiInterpreter::queryBurstState(const Call& call)
+{
+    if (firstSuffixIsOne(call) && noParameters(call))
+        answer(m_model.burst().On ? "1" : "0");
+}
+
+void ScpiInterpreter::setBurstCycles(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    if (const auto cycles = wholeParameter(call, Unit::None, { 1.0, double(MaxBurstCycles), 1.0 }))
+        editBurst([&](ToneBurst& b) { b.Cycles = *cycles; });
+}
+
+void ScpiInterpreter::queryBurstCycles(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    if (const auto which = asked(call))
+        answerLimit(
+            *which, double(m_model.burst().Cycles), { 1.0, double(MaxBurstCycles), 1.0 }, true);
+}
+
+void ScpiInterpreter::setBurstPeriod(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const Limits limits { MinBurstPeriod, MaxBurstPeriod, 0.01 };
+    const auto seconds = numberOf(*p, Unit::Second, limits);
+    if (!seconds)
+        return;
+    if (!(*seconds >= limits.min && *seconds <= limits.max)) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    editBurst([&](ToneBurst& b) { b.PeriodSeconds = *seconds; });
+}
+
+void ScpiInterpreter::queryBurstPeriod(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    if (const auto which = asked(call))
+        answerLimit(
+            *which, m_model.burst().PeriodSeconds, { MinBurstPeriod, MaxBurstPeriod, 0.01 }, false);
+}
+
+void ScpiInterpreter::setBurstPhase(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    // A bench generator's -360..360 degrees, kept as the same turn in 0..360.
+    const Limits limits { -360.0, 360.0, 0.0 };
+    const auto degrees = numberOf(*p, Unit::Degree, limits);
+    if (!degrees)
+        return;
+    if (!(*degrees >= limits.min && *degrees <= limits.max)) {
+        fail(ErrorCode::DataOutOfRange);
+        return;
+    }
+    const double turn = std::fmod(*degrees + 360.0, 360.0);
+    editBurst([&](ToneBurst& b) { b.PhaseDegrees = turn < 360.0 ? turn : 0.0; });
+}
+
+void ScpiInterpreter::queryBurstPhase(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    if (const auto which = asked(call))
+        answerLimit(*which, m_model.burst().PhaseDegrees, { -360.0, 360.0, 0.0 }, false);
 }
 
 void ScpiInterpreter::setFrequencyStart(const Call& call)

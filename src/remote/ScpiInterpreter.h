@@ -166,6 +166,15 @@ private:
     void queryHoldTime(const Call&);
     void setReturnTime(const Call&);
     void queryReturnTime(const Call&);
+    void editBurst(const std::function<void(ToneBurst&)>& edit);
+    void setBurstState(const Call&);
+    void queryBurstState(const Call&);
+    void setBurstCycles(const Call&);
+    void queryBurstCycles(const Call&);
+    void setBurstPeriod(const Call&);
+    void queryBurstPeriod(const Call&);
+    void setBurstPhase(const Call&);
+    void queryBurstPhase(const Call&);
     void setFrequencyStart(const Call&);
     void queryFrequencyStart(const Call&);
     void setFrequencyStop(const Call&);

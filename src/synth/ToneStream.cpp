@@ -155,6 +155,19 @@ namespace {
             if (s.Waveform == WavePwm && s.ChannelMode == ModeFm)
                 fail("PWM in FM carries its pulse at F2's period: it does not sweep");
         }
+        const ToneBurst& b = s.Burst;
+        if (b.On) {
+            if (b.Cycles < 1 || b.Cycles > MaxBurstCycles)
+                fail("a burst of " + std::to_string(b.Cycles) + " cycles, not 1..1000000");
+            if (!(b.PeriodSeconds >= MinBurstPeriod && b.PeriodSeconds <= MaxBurstPeriod))
+                fail("burst period outside 1 ms .. 1000 s");
+            if (!(b.PhaseDegrees >= 0.0 && b.PhaseDegrees < 360.0))
+                fail("burst phase outside 0 .. 360 degrees");
+            if (w.On)
+                fail("a burst and a sweep at once");
+            if (s.Waveform == WavePwm && s.ChannelMode == ModeFm)
+                fail("PWM in FM carries its pulse at F2's period: it does not burst");
+        }
     }
 
     // The turns of a sweep from fa to fb (Hz) over d seconds, tau seconds into it: the
@@ -247,6 +260,10 @@ template <int Wave, int Mode> struct ToneBlock {
         const double perTurn = 1.0 / double(M);
         const int64_t f1 = s.Frequency1, f2 = s.Frequency2;
         const bool sweeping = s.Sweep.On;
+        const bool bursting = s.Burst.On;
+        const double period = st.m_burstPeriodFrames;
+        const double microRate = double(M);
+        const double burstPhase = s.Burst.PhaseDegrees / 360.0;
         int64_t j1 = st.m_j1, j2 = st.m_j2;
         // The turns of a phase, within an ulp; a half turn exactly 0.5, so that a sine's zeros
         // are exact zeros (the square wave's sign there is 0, as in the looped buffer).
@@ -266,6 +283,18 @@ template <int Wave, int Mode> struct ToneBlock {
             }
             Instant t;
             double t1 = turnsOf(j1);
+            double gate = 1.0;
+            if (bursting) [[unlikely]] {
+                // F1 from the burst's own start: its phase, then silence past its cycles.
+                const double frame = double(st.m_burstFrame++);
+                const double into = frame - std::floor(frame / period) * period;
+                const double turns = burstPhase + double(f1) * into / microRate;
+                t1 = turns - std::floor(turns);
+                if (into >= st.m_burstFrames)
+                    gate = 0.0;
+                if constexpr (placed)
+                    c.Place = t1 * c.F1Period;
+            }
             if (sweeping) [[unlikely]] {
                 // F1 from the law: the turns since the run began, and the frequency there for
                 // the waveforms that read their place in the cycle.
@@ -288,8 +317,11 @@ template <int Wave, int Mode> struct ToneBlock {
             if constexpr (loadS2)
                 t.s2 = sineOfTurns(t2);
             if constexpr (placed)
-                c.Place = sweeping ? t1 * c.F1Period
-                                   : 2.0 * double(j1) / double(f1); // exact wherever it is whole
+                if (!bursting)
+                    c.Place = sweeping ? t1 * c.F1Period
+                                       : 2.0 * double(j1) / double(f1); // exact where whole
+            const double level1 = c.Level1;
+            c.Level1 *= gate;
             values[2 * k] = leftValueOf<Wave, Mode, StreamNumbers>(c, draws, t);
             if constexpr (pwmFm)
                 advancePulse(c);
@@ -298,6 +330,7 @@ template <int Wave, int Mode> struct ToneBlock {
             const double sine = st.m_phased ? sineOfTurns(turns + st.m_phaseTurns)
                                             : rightSineOf<Mode>(t.s1, t.s2);
             values[2 * k + 1] = rightValueOf<Mode>(c, sine);
+            c.Level1 = level1;
             j1 += f1;
             j1 -= j1 >= M ? M : 0;
             j2 += f2;
@@ -368,6 +401,14 @@ ToneStream::ToneStream(
         const double runTurns = m_law.turnsAt(double(m_runFrames) / m_law.rate);
         m_runTurns = runTurns - std::floor(runTurns);
     }
+    if (settings.Burst.On) {
+        const double rate = double(settings.SampleRate);
+        m_burstPeriodFrames = settings.Burst.PeriodSeconds * rate;
+        // N cycles of F1 in frames; the next burst waits for the last cycle to end.
+        m_burstFrames = double(settings.Burst.Cycles) * double(MicrohertzPerHertz) * rate
+            / double(settings.Frequency1);
+        m_burstPeriodFrames = std::max(m_burstPeriodFrames, m_burstFrames);
+    }
     m_block = Blocks[std::size_t(settings.Waveform)][std::size_t(settings.ChannelMode)];
 }
 
@@ -387,6 +428,12 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
         return int64_t(std::llround(turns * double(m_modulus))) % m_modulus;
     };
     m_j2 = carried(back(before.m_j2, before.m_settings.Frequency2));
+    // The same bursts (a level or the waveform changed) go on where they were; new ones
+    // start with a burst.
+    if (m_settings.Burst.On && before.m_settings.Burst == m_settings.Burst
+        && before.m_settings.Frequency1 == m_settings.Frequency1
+        && before.m_settings.SampleRate == m_settings.SampleRate)
+        m_burstFrame = std::max<int64_t>(0, before.m_burstFrame - framesBack);
     const bool sweeping = m_settings.Sweep.On;
     if (sweeping && before.m_settings.Sweep == m_settings.Sweep
         && before.m_settings.Frequency1 == m_settings.Frequency1

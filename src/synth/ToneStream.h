@@ -77,6 +77,22 @@ struct TimedSweep {
     bool operator==(const TimedSweep&) const = default;
 };
 
+// Tone bursts of F1: `Cycles` whole cycles from the phase `PhaseDegrees`, one burst every
+// `PeriodSeconds`, F1 silent between (F2 and the noise go on). Every burst starts at the same
+// phase, so a burst from 0 degrees starts and ends at a zero of the sine. A burst longer than
+// the period is followed by the next at once.
+inline constexpr int64_t MaxBurstCycles = 1000000;
+inline constexpr double MinBurstPeriod = 0.001;
+inline constexpr double MaxBurstPeriod = 1000.0;
+struct ToneBurst {
+    bool On = false;
+    int64_t Cycles = 1; // 1 .. MaxBurstCycles
+    double PeriodSeconds = 0.01; // MinBurstPeriod .. MaxBurstPeriod
+    double PhaseDegrees = 0.0; // 0 .. <360
+
+    bool operator==(const ToneBurst&) const = default;
+};
+
 // What a stream plays: the front panel's settings with frequencies in micro-hertz and the
 // levels as the formulas' factors (1.0 is the unit signal, 20000 of the 16-bit scale).
 struct StreamSettings {
@@ -90,6 +106,7 @@ struct StreamSettings {
     int16_t ChannelMode = ModeF1Both;
     int32_t DutyPercent = StartDutyPercent;
     TimedSweep Sweep; // of F1, where On
+    ToneBurst Burst; // of F1, where On
 
     bool operator==(const StreamSettings&) const = default;
 };
@@ -174,6 +191,11 @@ private:
         double turnsAt(double t) const;
         double hertzAt(double t) const;
     };
+    // The bursts: the frames of a period (not whole), of a burst, and the frame since the
+    // first burst began.
+    double m_burstPeriodFrames = 0.0;
+    double m_burstFrames = 0.0;
+    int64_t m_burstFrame = 0;
     SweepLaw m_law;
     // The frame within the run and the run's starting turn, `framesBack` frames before the
     // frames given.

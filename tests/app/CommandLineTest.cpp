@@ -209,6 +209,19 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--synthesis", "precise", "--rate", "48000", "--sweep", "lin", "--sweep-time", "1",
               "--f1-stop", "21600.5" },
             "--f1-stop takes 1..21600 (Hz, to 1 uHz) at 48000 Hz", nullptr },
+        { { "--synthesis", "precise", "--burst-cycles", "5", "--burst-period", "0.02",
+              "--burst-phase", "90" },
+            "",
+            [](const LaunchOptions& o) {
+                return o.burstCycles == 5 && o.burstPeriodSeconds == 0.02
+                    && o.burstPhaseDegrees == 90.0;
+            } },
+        { { "--burst-cycles", "5", "--burst-period", "0.02" },
+            "tone bursts need --synthesis precise", nullptr },
+        { { "--synthesis", "precise", "--burst-cycles", "5" },
+            "--burst-cycles and --burst-period go together", nullptr },
+        { { "--synthesis", "precise", "--burst-cycles", "0", "--burst-period", "1" },
+            "--burst-cycles takes 1..1000000", nullptr },
         { { "--level1", "2", "--level1-dbfs", "-6" },
             "--level1 and --level1-dbfs set the same level", nullptr },
     };

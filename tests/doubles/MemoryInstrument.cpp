@@ -135,6 +135,16 @@ SetResult MemoryInstrument::setTimedSweep(const TimedSweep& sweep)
     return SetResult::done();
 }
 
+SetResult MemoryInstrument::setBurst(const ToneBurst& burst)
+{
+    if (auto r = refusal(burst.Cycles >= 1 && burst.Cycles <= MaxBurstCycles
+            && burst.PeriodSeconds >= MinBurstPeriod && burst.PeriodSeconds <= MaxBurstPeriod
+            && burst.PhaseDegrees >= 0.0 && burst.PhaseDegrees < 360.0))
+        return *r;
+    m_settings.burst = burst;
+    return SetResult::done();
+}
+
 SetResult MemoryInstrument::setNoiseStep(int step)
 {
     if (auto r = refusal(step >= 0 && step <= MaxNoiseStep))

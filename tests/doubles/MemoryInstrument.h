@@ -28,6 +28,7 @@ struct InstrumentSettings {
     int32_t sampleRate = StartSampleRate;
     SweepMode sweepMode = SweepMode::Manual;
     TimedSweep timedSweep;
+    ToneBurst burst;
     Module1 bitCode = startModule1();
     bool outputOn = false;
     Synthesis synthesis = Synthesis::Exact;
@@ -70,6 +71,8 @@ public:
     SetResult setLevelFactor(Tone tone, double factor) override;
     TimedSweep timedSweep() const override { return m_settings.timedSweep; }
     SetResult setTimedSweep(const TimedSweep& sweep) override;
+    ToneBurst burst() const override { return m_settings.burst; }
+    SetResult setBurst(const ToneBurst& burst) override;
     int noiseStep() const override { return m_settings.noiseStep; }
     SetResult setNoiseStep(int step) override;
     int dutyPercent() const override { return m_settings.dutyPercent; }

@@ -180,6 +180,11 @@ TEST(Generator, ARefusalSaysWhyAndChangesNothing)
                 return g.setTimedSweep({ true, true, 20000000000, 10.0 }, f);
             },
             remote::ErrorCode::SettingsConflict },
+        { "bursts in the exact synthesis",
+            [](Generator& g, ChangeFrom f) {
+                return g.setBurst({ true, 5, 0.02, 0.0 }, f);
+            },
+            remote::ErrorCode::SettingsConflict },
         { "a calibration of 0 V",
             [](Generator& g, ChangeFrom f) { return g.setCalibrationVpp(0.0, f); },
             remote::ErrorCode::DataOutOfRange },

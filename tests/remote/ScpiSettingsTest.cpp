@@ -433,6 +433,29 @@ TEST(ScpiSettings, SweepOfASetLength)
     });
 }
 
+TEST(ScpiSettings, ToneBursts)
+{
+    const auto burst
+        = [](void (*edit)(ToneBurst&)) { return [edit](InstrumentSettings& s) { edit(s.burst); }; };
+    runCases({
+        // As pymeasure's Agilent33500 sends them.
+        { "BURS:STAT 1", {}, burst([](ToneBurst& b) { b.On = true; }) },
+        { "BURS:NCYC 5", {}, burst([](ToneBurst& b) { b.Cycles = 5; }) },
+        { "BURS:INT:PER 1.000000e-01", {}, burst([](ToneBurst& b) { b.PeriodSeconds = 0.1; }) },
+        { "SOUR:BURST:NCYCLES MAX", {}, burst([](ToneBurst& b) { b.Cycles = 1000000; }) },
+        { "BURS:INT:PER 20 MS", {}, burst([](ToneBurst& b) { b.PeriodSeconds = 0.02; }) },
+        { "BURS:PHAS 90", {}, burst([](ToneBurst& b) { b.PhaseDegrees = 90.0; }) },
+        { "BURS:PHAS -90", {}, burst([](ToneBurst& b) { b.PhaseDegrees = 270.0; }) },
+        { "BURS:PHAS 360", {}, {} },
+        { "BURS:NCYC 0", { -222 }, {} },
+        { "BURS:NCYC 1000001", { -222 }, {} },
+        { "BURS:INT:PER 0.0005", { -222 }, {} },
+        { "BURS:PHAS 361", { -222 }, {} },
+        { "BURS:NCYC INF", { -224 }, {} },
+        { "SOUR2:BURS:STAT ON", { -114 }, {} },
+    });
+}
+
 TEST(ScpiSettings, Calibration)
 {
     const auto fullScale

@@ -9,8 +9,8 @@ then
   - levels in dBFS to 0.01 dB read back as sent and are measured in the stream, in both
     syntheses;
   - pymeasure's Agilent33500 driver sets shape, frequency, amplitude, output and the square's
-    duty cycle, reads them back exactly, and check_errors() finds the queue empty; a phase of
-    -90 degrees is 270;
+    duty cycle, reads them back exactly, and check_errors() finds the queue empty; its bursts
+    leave the silence they should; a phase of -90 degrees is 270;
   - a second run has the calibration the first one was told.
 usage: real_clients.py VELLOX
 Exit 0 passed, 1 failed, 77 skipped (the client packages are missing).
@@ -201,6 +201,19 @@ def main():
                 failures.append(f"frequency read back as {readback['frequency']!r}")
             if readback["amplitude"] != 0.6:
                 failures.append(f"amplitude read back as {readback['amplitude']!r}")
+            # Tone bursts, as the driver sets them: 5 cycles of 2000.5 Hz every 20 ms leave
+            # F1 silent seven eighths of the time.
+            awg.burst_ncycles = 5
+            awg.burst_period = 0.02
+            awg.burst_state = True
+            bursts = (awg.burst_state, awg.burst_ncycles, awg.burst_period)
+            awg.ask("*OPC?")
+            offset = os.path.getsize(stream) + RATE * 4 // 50
+            silent = float(numpy.mean(left_from(stream, offset, 0.2) == 0))
+            print(f"pymeasure bursts {bursts}: F1 silent {silent:.3f} of the time")
+            if bursts != (True, 5, 0.02) or not 0.85 < silent < 0.9:
+                failures.append(f"bursts read back as {bursts}, F1 silent {silent:.3f}")
+            awg.burst_state = False
             # The phase as the newer drivers send it: -360..360 degrees, wrapped to the turn.
             awg.write("PHAS %f" % -90)
             if awg.ask("PHAS?").strip() != "270":

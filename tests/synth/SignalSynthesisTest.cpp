@@ -545,6 +545,57 @@ TEST(ToneStream, SweepsByItsExactLaw)
     }
 }
 
+// Tone bursts: N whole cycles of F1 from the burst's phase, every period, exact silence of F1
+// between (F2 goes on in "F1+ F2"); a burst longer than its period runs into the next.
+TEST(ToneStream, BurstsAreWholeCyclesFromTheirPhase)
+{
+    using L = long double;
+    struct Case {
+        int64_t f1; // micro-hertz
+        int64_t cycles;
+        double period, phase;
+        int16_t mode;
+    };
+    const Case cases[] = {
+        { 1000000000, 5, 0.02, 0.0, ModeF1Both }, { 997500000, 3, 0.007, 90.0, ModeF1PlusF2 },
+        { 1000000000, 30, 0.02, 0.0, ModeF1Both }, // 30 ms bursts: one after another
+    };
+    const int32_t rate = 48000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cycles << " cycles of " << c.f1 << " uHz");
+        StreamSettings s;
+        s.SampleRate = rate;
+        s.Frequency1 = c.f1;
+        s.ChannelMode = c.mode;
+        s.Level1 = 1.0;
+        s.Level2 = 0.5;
+        s.Burst = { true, c.cycles, c.period, c.phase };
+        ToneStream stream(s, SignalOptions {}, Seed);
+        const int32_t total = rate / 5;
+        const std::vector<double> got = streamed(stream, total);
+        const L f = L(c.f1) / 1e6L;
+        const L burst = L(c.cycles) * rate / f; // frames
+        // The period in frames as the seconds times the rate give it (7 ms is 336 frames).
+        const L period = std::max(L(c.period * rate), burst);
+        double worst = 0.0;
+        int silent = 0;
+        for (int64_t k = 0; k < total; ++k) {
+            const L into = L(k) - std::floor(L(k) / period) * period;
+            const L turns = L(c.phase) / 360 + f * into / rate;
+            L want = into < burst ? 20000.0L
+                    * std::sin(2 * std::numbers::pi_v<long double> * (turns - std::floor(turns)))
+                                  : 0.0L;
+            if (c.mode == ModeF1PlusF2)
+                want
+                    += 10000.0L * std::sin(2 * std::numbers::pi_v<long double> * L(100) * k / rate);
+            silent += into >= burst;
+            worst = std::fmax(worst, double(std::fabs(L(got[2 * std::size_t(k)]) - want)));
+        }
+        EXPECT_LT(worst, 1e-6);
+        EXPECT_EQ(silent > 0, c.cycles < 30) << "silence between the bursts";
+    }
+}
+
 // What a stream refuses, each with its reason, before any frame.
 TEST(ToneStream, RefusesWhatItCannotPlay)
 {
@@ -571,6 +622,15 @@ TEST(ToneStream, RefusesWhatItCannotPlay)
         { "a sweep past half the rate",
             [](StreamSettings& s, SignalOptions&) {
                 s.Sweep = { true, true, 24000000001, 1.0 };
+            } },
+        { "a burst of no cycles",
+            [](StreamSettings& s, SignalOptions&) {
+                s.Burst = { true, 0, 0.01, 0.0 };
+            } },
+        { "bursts while F1 sweeps",
+            [](StreamSettings& s, SignalOptions&) {
+                s.Burst = { true, 1, 0.01, 0.0 };
+                s.Sweep = { true, false, 2000000, 1.0 };
             } },
         { "a sweep of PWM in FM",
             [](StreamSettings& s, SignalOptions&) {
