@@ -46,7 +46,8 @@ namespace {
         { "f2", "HZ", "F2 in Hz, as --f1." },
         { "waveform", "NAME",
             "sine, pwsine, square, trapeze, noise, triangle, pwm, stairs-down, bitcode, "
-            "bitcode2, stairs-up, or its index 0..10." },
+            "bitcode2, stairs-up, or its index 0..10; pink (pink noise at F1's level, as the rms "
+            "of a sine: --synthesis precise)." },
         { "mode", "N",
             "1 F1 on both channels, 2 F1+F2, 3 AM, 4 AM with suppressed carrier, 5 FM, "
             "6 F1 left and F2 right." },
@@ -316,11 +317,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(QStringLiteral("waveform"))) {
         const QString text = parser.value(QStringLiteral("waveform"));
-        o.waveform = named(text, WaveformFlags);
+        // Pink noise is "W Noise" made pink, the precise synthesis's alone (checked below).
+        o.pink = text == QLatin1String("pink");
+        o.waveform = o.pink ? std::optional<int>(WaveNoise) : named(text, WaveformFlags);
         if (!o.waveform)
             return fail(takesError("waveform",
                 QStringLiteral("sine, pwsine, square, trapeze, noise, triangle, pwm, stairs-down, "
-                               "bitcode, bitcode2, stairs-up or 0..10"),
+                               "bitcode, bitcode2, stairs-up, pink or 0..10"),
                 text));
     }
     if (parser.isSet(QStringLiteral("sweep"))) {
@@ -448,6 +451,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (!v || *v < 0.0 || *v >= 360.0)
             return fail(takesError("burst-phase", QStringLiteral("0..360 (degrees)"), text));
         o.burstPhaseDegrees = v;
+    }
+    if (o.pink) {
+        if (o.synthesis != Synthesis::Precise)
+            return sweepError(QStringLiteral(
+                "--waveform pink needs --synthesis precise (the noise is computed as it plays)"));
+        if (o.channelMode == ModeFm)
+            return sweepError(QStringLiteral("pink noise is no carrier for FM (--mode 5)"));
     }
     if (o.burstCycles || o.burstPeriodSeconds || o.burstPhaseDegrees) {
         if (!o.burstCycles || !o.burstPeriodSeconds)

@@ -305,6 +305,7 @@ SetResult Generator::setWaveform(WaveformIndex waveform, ChangeFrom from)
     if (waveform != m_state.Waveform)
         m_fmOffered = enablesFmAndSetBit(waveform);
     m_state.Waveform = int16_t(waveform);
+    m_state.Pink = false;
     return changed(Changed::Waveform, from, wasPlaying);
 }
 
@@ -315,6 +316,8 @@ SetResult Generator::setChannelMode(ChannelModeValue mode, ChangeFrom from)
     if (mode == ModeFm && mode != m_state.ChannelMode && !m_fmOffered)
         return SetResult::refused(ErrorCode::SettingsConflict,
             "\"Modulation FM\" is greyed for the waveform on the front panel");
+    if (mode == ModeFm && m_state.Pink)
+        return SetResult::refused(ErrorCode::SettingsConflict, "pink noise is no carrier for FM");
     const bool wasPlaying = m_playing;
     m_state.ChannelMode = int16_t(mode);
     return changed(Changed::ChannelMode, from, wasPlaying);
@@ -460,6 +463,8 @@ SetResult Generator::setTimedSweep(const TimedSweep& sweep, ChangeFrom from)
     if (sweep.On && m_state.Waveform == WavePwm && m_state.ChannelMode == ModeFm)
         return SetResult::refused(
             ErrorCode::SettingsConflict, "PWM in FM takes its period from F2: it does not sweep");
+    if (sweep.On && m_state.Pink)
+        return SetResult::refused(ErrorCode::SettingsConflict, "pink noise does not sweep");
     if (sweep.On && m_state.Burst.On)
         return SetResult::refused(
             ErrorCode::SettingsConflict, "F1 bursts: a sweep and bursts at once are not offered");
@@ -479,6 +484,8 @@ SetResult Generator::setBurst(const ToneBurst& burst, ChangeFrom from)
     if (burst.On && m_options.synthesis != Synthesis::Precise)
         return SetResult::refused(ErrorCode::SettingsConflict,
             "bursts are computed as they play: they need the precise synthesis");
+    if (burst.On && m_state.Pink)
+        return SetResult::refused(ErrorCode::SettingsConflict, "pink noise does not burst");
     if (burst.On && m_state.Sweep.On)
         return SetResult::refused(
             ErrorCode::SettingsConflict, "F1 sweeps: a sweep and bursts at once are not offered");
@@ -488,6 +495,24 @@ SetResult Generator::setBurst(const ToneBurst& burst, ChangeFrom from)
     const bool wasPlaying = m_playing;
     m_state.Burst = burst;
     return changed(Changed::Burst, from, wasPlaying);
+}
+
+SetResult Generator::setPinkNoise(ChangeFrom from)
+{
+    if (m_options.synthesis != Synthesis::Precise)
+        return SetResult::refused(ErrorCode::SettingsConflict,
+            "pink noise is computed as it plays: it needs the precise synthesis");
+    if (m_state.ChannelMode == ModeFm)
+        return SetResult::refused(ErrorCode::SettingsConflict, "pink noise is no carrier for FM");
+    if (m_state.Sweep.On || m_state.Burst.On)
+        return SetResult::refused(
+            ErrorCode::SettingsConflict, "pink noise neither sweeps nor bursts");
+    const bool wasPlaying = m_playing;
+    if (m_state.Waveform != WaveNoise)
+        m_fmOffered = enablesFmAndSetBit(WaveNoise);
+    m_state.Pink = true;
+    m_state.Waveform = WaveNoise;
+    return changed(Changed::Waveform, from, wasPlaying);
 }
 
 SetResult Generator::setBitCode(const Module1& settings, ChangeFrom from)
@@ -509,10 +534,13 @@ SetResult Generator::setSignalOptions(const SignalOptions& options, ChangeFrom f
 {
     if (options.phaseDegrees < 0 || options.phaseDegrees > MaxPhaseDegrees)
         return outOfRange("the phase is 0 to " + std::to_string(MaxPhaseDegrees) + " degrees");
-    if (options.synthesis != Synthesis::Precise && (m_state.Sweep.On || m_state.Burst.On))
+    if (options.synthesis != Synthesis::Precise
+        && (m_state.Sweep.On || m_state.Burst.On || m_state.Pink))
         return SetResult::refused(ErrorCode::SettingsConflict,
-            std::string(m_state.Sweep.On ? "a sweep of a set length" : "F1 bursts")
-                + " are on: the exact synthesis loops its second");
+            std::string(m_state.Sweep.On ? "a sweep of a set length is"
+                    : m_state.Burst.On   ? "F1 bursts are"
+                                         : "pink noise is")
+                + " on: the exact synthesis loops its second");
     if (options.synthesis != Synthesis::Precise)
         for (const int64_t fine : { m_state.FineFrequency1, m_state.FineFrequency2 })
             if (fine != 0)

@@ -180,6 +180,9 @@ public:
     // Tone bursts of F1: 1 to 1000000 cycles every 1 ms to 1000 s, from a phase of 0 to 360
     // degrees. On only in the precise synthesis, and not with a sweep of a set length.
     SetResult setBurst(const ToneBurst& burst, ChangeFrom from);
+    // Pink noise in F1's place, its level F1's (the rms of a sine of that level): only in the
+    // precise synthesis, not in FM, not with a sweep or bursts. Any waveform chosen ends it.
+    SetResult setPinkNoise(ChangeFrom from);
     // A pattern of '0' and '1', a bit length and a repetition time within the bit-code
     // dialog's ranges.
     SetResult setBitCode(const Module1& settings, ChangeFrom from);

@@ -102,6 +102,16 @@ SetResult GeneratorInstrument::setTimedSweep(const TimedSweep& sweep)
     return m_generator.setTimedSweep(sweep, Script);
 }
 
+bool GeneratorInstrument::pinkNoise() const
+{
+    return m_generator.state().Pink;
+}
+
+SetResult GeneratorInstrument::setPinkNoise()
+{
+    return m_generator.setPinkNoise(Script);
+}
+
 ToneBurst GeneratorInstrument::burst() const
 {
     return m_generator.state().Burst;

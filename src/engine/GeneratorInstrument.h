@@ -33,6 +33,8 @@ public:
     remote::SetResult setFrequencyMicrohertz(remote::Tone tone, int64_t microhertz) override;
     WaveformIndex waveform() const override;
     remote::SetResult setWaveform(WaveformIndex waveform) override;
+    bool pinkNoise() const override;
+    remote::SetResult setPinkNoise() override;
     ChannelModeValue channelMode() const override;
     remote::SetResult setChannelMode(ChannelModeValue mode) override;
     int levelStep(remote::Tone tone) const override;

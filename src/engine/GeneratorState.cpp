@@ -22,6 +22,7 @@ void setStartValues(GeneratorState& state, Module1& module1)
     state.FineLevel2 = 0.0;
     state.Sweep = TimedSweep {};
     state.Burst = ToneBurst {};
+    state.Pink = false;
     state.SweepMode = SweepManual;
     state.Marker1X = 40.0f;
     state.Marker2X = 4.0f;
@@ -82,6 +83,7 @@ StreamSettings streamSettings(const GeneratorState& state, int32_t dutyPercent)
     s.DutyPercent = dutyPercent;
     s.Sweep = state.Sweep;
     s.Burst = state.Burst;
+    s.Pink = state.Pink;
     return s;
 }
 

@@ -43,6 +43,9 @@ struct GeneratorState {
     TimedSweep Sweep;
     // Tone bursts of F1 (the precise synthesis's), where On.
     ToneBurst Burst;
+    // Pink noise in F1's place (the precise synthesis's); Waveform is then "W Noise", whose
+    // level is read the same way.
+    bool Pink = false;
     std::string SweepMode; // "manual", "linear" or "logaritmic"
     float PhaseStep1 = 0.0f; // radians per interleaved index
     float PhaseStep2 = 0.0f;

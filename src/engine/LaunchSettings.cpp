@@ -7,9 +7,10 @@ namespace vellox {
 
 bool LaunchOptions::hasSettings() const
 {
-    return f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1 || level2
-        || level1Dbfs || level2Dbfs || sweepSeconds || burstCycles || noise || duty || rate || sweep
-        || bitCode || bitLengthUs || repetitionMs || synthesis || dither || sampleFormat || phase;
+    return pink || f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1
+        || level2 || level1Dbfs || level2Dbfs || sweepSeconds || burstCycles || noise || duty
+        || rate || sweep || bitCode || bitLengthUs || repetitionMs || synthesis || dither
+        || sampleFormat || phase;
 }
 
 Module1 bitCodeFromCommandLine(
@@ -52,7 +53,7 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
         if (o.channelMode)
             take(g.setChannelMode(ChannelModeValue(*o.channelMode), from));
         if (o.waveform)
-            take(g.setWaveform(WaveformIndex(*o.waveform), from));
+            take(o.pink ? g.setPinkNoise(from) : g.setWaveform(WaveformIndex(*o.waveform), from));
         if (o.sweep && !o.sweepSeconds)
             take(g.setSweepMode(remote::SweepMode(*o.sweep), from));
         if (o.level1)

@@ -97,6 +97,10 @@ public:
 
     virtual WaveformIndex waveform() const = 0;
     virtual SetResult setWaveform(WaveformIndex waveform) = 0;
+    // Pink noise in F1's place (FUNC PINK); waveform() is then "W Noise". Any waveform set
+    // ends it.
+    virtual bool pinkNoise() const = 0;
+    virtual SetResult setPinkNoise() = 0;
 
     virtual ChannelModeValue channelMode() const = 0;
     virtual SetResult setChannelMode(ChannelModeValue mode) = 0;

@@ -68,6 +68,15 @@ namespace {
         { "RAMP", WaveStairsRising },
     };
     static_assert(std::size(Waveforms) == WaveformCount, "every waveform needs its mnemonic");
+    // FUNCtion's choices: the waveforms, and pink noise (the precise synthesis's).
+    constexpr int PinkFunction = WaveformCount;
+    constexpr auto Functions = [] {
+        std::array<Choice, std::size(Waveforms) + 1> all {};
+        for (std::size_t i = 0; i < std::size(Waveforms); ++i)
+            all[i] = Waveforms[i];
+        all[std::size(Waveforms)] = { "PINK", PinkFunction };
+        return all;
+    }();
 
     constexpr Choice ChannelModes[] = {
         { "F1", ModeF1Both },
@@ -837,9 +846,11 @@ void ScpiInterpreter::setFunction(const Call& call)
     const Parameter* p = oneParameter(call);
     if (p == nullptr)
         return;
-    const Chosen chosen = choose(*p, Waveforms);
+    const Chosen chosen = choose(*p, Functions);
     if (chosen.error != ErrorCode::None)
         fail(chosen.error);
+    else if (chosen.value == PinkFunction)
+        apply(m_model.setPinkNoise());
     else
         apply(m_model.setWaveform(WaveformIndex(chosen.value)));
 }
@@ -847,7 +858,7 @@ void ScpiInterpreter::setFunction(const Call& call)
 void ScpiInterpreter::queryFunction(const Call& call)
 {
     if (firstSuffixIsOne(call) && noParameters(call))
-        answer(shortFormOf(Waveforms, m_model.waveform()));
+        answer(shortFormOf(Functions, m_model.pinkNoise() ? PinkFunction : m_model.waveform()));
 }
 
 void ScpiInterpreter::setDuty(const Call& call)

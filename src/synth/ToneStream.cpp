@@ -155,6 +155,10 @@ namespace {
             if (s.Waveform == WavePwm && s.ChannelMode == ModeFm)
                 fail("PWM in FM carries its pulse at F2's period: it does not sweep");
         }
+        if (s.Pink && s.ChannelMode == ModeFm)
+            fail("pink noise is no carrier for FM");
+        if (s.Pink && (w.On || s.Burst.On))
+            fail("pink noise neither sweeps nor bursts");
         const ToneBurst& b = s.Burst;
         if (b.On) {
             if (b.Cycles < 1 || b.Cycles > MaxBurstCycles)
@@ -401,6 +405,8 @@ ToneStream::ToneStream(
         const double runTurns = m_law.turnsAt(double(m_runFrames) / m_law.rate);
         m_runTurns = runTurns - std::floor(runTurns);
     }
+    if (settings.Pink)
+        makePink();
     if (settings.Burst.On) {
         const double rate = double(settings.SampleRate);
         m_burstPeriodFrames = settings.Burst.PeriodSeconds * rate;
@@ -428,6 +434,10 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
         return int64_t(std::llround(turns * double(m_modulus))) % m_modulus;
     };
     m_j2 = carried(back(before.m_j2, before.m_settings.Frequency2));
+    // Pink noise goes on through the same sections (a level changed): no new rise.
+    if (m_settings.Pink && before.m_settings.Pink
+        && before.m_settings.SampleRate == m_settings.SampleRate)
+        m_pink = before.m_pink;
     // The same bursts (a level or the waveform changed) go on where they were; new ones
     // start with a burst.
     if (m_settings.Burst.On && before.m_settings.Burst == m_settings.Burst
@@ -509,11 +519,128 @@ bool ToneStream::glidesFrom(const ToneStream& other) const
         && m_phased == other.m_phased;
 }
 
+void ToneStream::makePink()
+{
+    const double rate = double(m_settings.SampleRate);
+    // Matched z-transform sections: exact in the bands far below the Nyquist frequency; what
+    // they leave near it (half a decibel in the top octave at 44100 Hz) one more section per
+    // rate takes back, its corners found by search for the evenest octaves 20 Hz .. 20 kHz.
+    const auto section = [&](double pole, double zero) {
+        PinkSection& s = m_pink[m_pinkSections++];
+        s.a = std::exp(-TwoPi * pole / rate);
+        s.b = std::exp(-TwoPi * zero / rate);
+    };
+    const double halfDecade = std::sqrt(10.0), quarterDecade = std::sqrt(halfDecade);
+    for (double pole = 1.0; pole < rate && m_pinkSections + 1 < MaxPinkSections; pole *= halfDecade)
+        section(pole, pole * quarterDecade);
+    struct Evening {
+        int32_t rate;
+        double pole, zero;
+    };
+    constexpr Evening evenings[] = {
+        { 44100, 18956.4, 45400.0 },
+        { 48000, 20469.9, 36306.8 },
+        { 96000, 47651.0, 109918.1 },
+        { 98000, 47651.0, 84517.2 },
+        { 192000, 55563.7, 60495.0 },
+    };
+    for (const Evening& e : evenings)
+        if (e.rate == m_settings.SampleRate)
+            section(e.pole, e.zero);
+    // The power gain for white noise of unit variance: (1/pi) times the integral of |H|^2
+    // over 0..pi, on a logarithmic grid (the poles sit near 0).
+    const auto power = [&](double w) {
+        double g = 1.0;
+        for (std::size_t i = 0; i < m_pinkSections; ++i) {
+            const PinkSection& s = m_pink[i];
+            const double c = std::cos(w);
+            g *= (1.0 - 2.0 * s.b * c + s.b * s.b) / (1.0 - 2.0 * s.a * c + s.a * s.a);
+        }
+        return g;
+    };
+    constexpr int Points = 20000;
+    const double lowest = 1e-9;
+    double sum = power(0.0) * lowest, w0 = lowest, p0 = power(lowest);
+    for (int i = 1; i <= Points; ++i) {
+        const double w = lowest * std::pow(std::numbers::pi / lowest, double(i) / Points);
+        const double p = power(w);
+        sum += 0.5 * (p + p0) * (w - w0);
+        w0 = w;
+        p0 = p;
+    }
+    const double rms = std::sqrt(sum / std::numbers::pi);
+    // u1 - u2 has a variance of 1/6; the rms wanted is a sine's of the same level, K/sqrt(2).
+    m_pinkScale = std::sqrt(6.0) / rms * (20000.0 / std::numbers::sqrt2);
+    // A second of noise through the sections first (the slowest pole's time constant is a
+    // sixth of one), so that the first frames heard are already pink, not rising into it.
+    for (int32_t k = 0; k < m_settings.SampleRate; ++k)
+        nextPink();
+}
+
+double ToneStream::nextPink()
+{
+    double y = drawDifference(m_noise);
+    for (std::size_t i = 0; i < m_pinkSections; ++i) {
+        PinkSection& f = m_pink[i];
+        const double x = y;
+        y = x - f.b * f.x1 + f.a * f.y1;
+        f.x1 = x;
+        f.y1 = y;
+    }
+    return y;
+}
+
+void ToneStream::pinkBlock(double* out, int32_t frames)
+{
+    const StreamSettings& s = m_settings;
+    const int64_t M = m_modulus;
+    for (int32_t k = 0; k < frames; ++k) {
+        double level1 = s.Level1, level2 = s.Level2, noise = s.NoiseLevel;
+        if (m_glideDone < m_glideFrames) [[unlikely]] {
+            const double g = glideGain(++m_glideDone, m_glideFrames);
+            level1 = m_glideFrom1 + (s.Level1 - m_glideFrom1) * g;
+            level2 = m_glideFrom2 + (s.Level2 - m_glideFrom2) * g;
+            noise = m_glideFromNoise + (s.NoiseLevel - m_glideFromNoise) * g;
+        }
+        const double pink = nextPink() * m_pinkScale * level1;
+        const double n = noise == 0.0 ? 0.0 : drawDifference(m_noise) * noise * 20000.0;
+        // As the formulas mix F1's tone with F2's sine s2 (FM is refused).
+        const double s2 = sineOfTurns(double(m_j2) / double(M));
+        const double f2 = 20000.0 * level2 * s2;
+        double left = pink, right = f2;
+        switch (s.ChannelMode) {
+        case ModeF1Both:
+            right = pink;
+            break;
+        case ModeF1PlusF2:
+            left = pink + f2;
+            break;
+        case ModeAm:
+            left = pink * (1.0 + level2 * s2);
+            break;
+        case ModeAmSp:
+            left = pink * level2 * s2;
+            break;
+        default:
+            break;
+        }
+        out[2 * k] = left + n;
+        out[2 * k + 1] = right;
+        m_j1 += s.Frequency1;
+        m_j1 -= m_j1 >= M ? M : 0;
+        m_j2 += s.Frequency2;
+        m_j2 -= m_j2 >= M ? M : 0;
+    }
+}
+
 void ToneStream::values(double* out, int32_t frames)
 {
     for (int32_t done = 0; done < frames;) {
         const int32_t n = std::min(BlockFrames, frames - done);
-        m_block(*this, out + 2 * std::ptrdiff_t(done), n);
+        if (m_settings.Pink)
+            pinkBlock(out + 2 * std::ptrdiff_t(done), n);
+        else
+            m_block(*this, out + 2 * std::ptrdiff_t(done), n);
         done += n;
         m_frames += n;
     }

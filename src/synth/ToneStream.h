@@ -107,6 +107,9 @@ struct StreamSettings {
     int32_t DutyPercent = StartDutyPercent;
     TimedSweep Sweep; // of F1, where On
     ToneBurst Burst; // of F1, where On
+    // Pink noise in F1's place: equal power per octave, its rms that of a sine of Level1
+    // (so its level in dBFS is the rms's), from the noise's own draws. Not in FM.
+    bool Pink = false;
 
     bool operator==(const StreamSettings&) const = default;
 };
@@ -191,6 +194,20 @@ private:
         double turnsAt(double t) const;
         double hertzAt(double t) const;
     };
+    // Pink noise: white draws through first-order sections, a pole every half decade from
+    // 1 Hz with a zero a quarter decade above it (-10 dB a decade on average), and one that
+    // evens out the octaves below the Nyquist frequency; scaled to a sine's rms.
+    struct PinkSection {
+        double a = 0.0, b = 0.0; // pole and zero, z-plane
+        double x1 = 0.0, y1 = 0.0;
+    };
+    static constexpr std::size_t MaxPinkSections = 16;
+    std::array<PinkSection, MaxPinkSections> m_pink {};
+    std::size_t m_pinkSections = 0;
+    double m_pinkScale = 0.0;
+    void makePink();
+    double nextPink();
+    void pinkBlock(double* out, int32_t frames);
     // The bursts: the frames of a period (not whole), of a burst, and the frame since the
     // first burst began.
     double m_burstPeriodFrames = 0.0;

@@ -222,6 +222,11 @@ TEST(CommandLine, GoodAndBadLines)
             "--burst-cycles and --burst-period go together", nullptr },
         { { "--synthesis", "precise", "--burst-cycles", "0", "--burst-period", "1" },
             "--burst-cycles takes 1..1000000", nullptr },
+        { { "--synthesis", "precise", "--waveform", "pink" }, "",
+            [](const LaunchOptions& o) { return o.pink && o.waveform == WaveNoise; } },
+        { { "--waveform", "pink" }, "--waveform pink needs --synthesis precise", nullptr },
+        { { "--synthesis", "precise", "--waveform", "pink", "--mode", "5" }, "no carrier for FM",
+            nullptr },
         { { "--level1", "2", "--level1-dbfs", "-6" },
             "--level1 and --level1-dbfs set the same level", nullptr },
     };

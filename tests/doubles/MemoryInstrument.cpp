@@ -78,6 +78,7 @@ SetResult MemoryInstrument::setWaveform(WaveformIndex waveform)
     if (auto r = refusal(isWaveform(waveform)))
         return *r;
     m_settings.waveform = waveform;
+    m_settings.pink = false;
     return SetResult::done();
 }
 
@@ -132,6 +133,15 @@ SetResult MemoryInstrument::setTimedSweep(const TimedSweep& sweep)
             && sweep.ReturnSeconds >= 0.0 && sweep.ReturnSeconds <= MaxSweepSeconds))
         return *r;
     m_settings.timedSweep = sweep;
+    return SetResult::done();
+}
+
+SetResult MemoryInstrument::setPinkNoise()
+{
+    if (auto r = refusal(true))
+        return *r;
+    m_settings.pink = true;
+    m_settings.waveform = WaveNoise;
     return SetResult::done();
 }
 

@@ -29,6 +29,7 @@ struct InstrumentSettings {
     SweepMode sweepMode = SweepMode::Manual;
     TimedSweep timedSweep;
     ToneBurst burst;
+    bool pink = false;
     Module1 bitCode = startModule1();
     bool outputOn = false;
     Synthesis synthesis = Synthesis::Exact;
@@ -72,6 +73,8 @@ public:
     TimedSweep timedSweep() const override { return m_settings.timedSweep; }
     SetResult setTimedSweep(const TimedSweep& sweep) override;
     ToneBurst burst() const override { return m_settings.burst; }
+    bool pinkNoise() const override { return m_settings.pink; }
+    SetResult setPinkNoise() override;
     SetResult setBurst(const ToneBurst& burst) override;
     int noiseStep() const override { return m_settings.noiseStep; }
     SetResult setNoiseStep(int step) override;

@@ -185,6 +185,9 @@ TEST(Generator, ARefusalSaysWhyAndChangesNothing)
                 return g.setBurst({ true, 5, 0.02, 0.0 }, f);
             },
             remote::ErrorCode::SettingsConflict },
+        { "pink noise in the exact synthesis",
+            [](Generator& g, ChangeFrom f) { return g.setPinkNoise(f); },
+            remote::ErrorCode::SettingsConflict },
         { "a calibration of 0 V",
             [](Generator& g, ChangeFrom f) { return g.setCalibrationVpp(0.0, f); },
             remote::ErrorCode::DataOutOfRange },

@@ -108,6 +108,7 @@ TEST(ScpiQueries, AnswersFollowTheSettings)
         { { "SYNT PREC" }, "SYNT?", "PREC", {} },
         { { "OUTP:FORM F32" }, "OUTP:FORM?", "F32", {} },
         { { "PHAS 270" }, "PHAS?", "270", {} },
+        { { "FUNC PINK" }, "FUNC?", "PINK", {} },
         { { "SWE:STAT ON;SPAC LOG;TIME 10;HTIM 0.25;RTIM 2" }, "SWE:STAT?;SPAC?;TIME?;HTIM?;RTIM?",
             "1;LOG;10;0.25;2", {} },
         { { "FREQ:STOP 16000.5" }, "FREQ:STOP?", "16000.5", {} },

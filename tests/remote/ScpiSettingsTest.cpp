@@ -288,8 +288,16 @@ TEST(ScpiSettings, Waveforms)
         }
     }
     const auto square = [](InstrumentSettings& s) { s.waveform = WaveSquare; };
+    const auto pink = [](InstrumentSettings& s) {
+        s.waveform = WaveNoise;
+        s.pink = true;
+    };
     runCases({
         { "SOUR:FUNC:SHAP square", {}, square },
+        // Pink noise is "W Noise" made pink; any waveform chosen after it ends it.
+        { "FUNC PINK", {}, pink },
+        { "FUNC PINK;FUNC SQU", {}, square },
+        { "FUNC PINK;FUNC NOIS", {}, [](InstrumentSettings& s) { s.waveform = WaveNoise; } },
         { "function squ", {}, square },
         { "FUNC SQUAR", { -224 }, {} },
         { "FUNC PRBS", { -224 }, {} },

@@ -632,6 +632,11 @@ TEST(ToneStream, RefusesWhatItCannotPlay)
                 s.Burst = { true, 1, 0.01, 0.0 };
                 s.Sweep = { true, false, 2000000, 1.0 };
             } },
+        { "pink noise in FM",
+            [](StreamSettings& s, SignalOptions&) {
+                s.Pink = true;
+                s.ChannelMode = ModeFm;
+            } },
         { "a sweep of PWM in FM",
             [](StreamSettings& s, SignalOptions&) {
                 s.Waveform = WavePwm;
