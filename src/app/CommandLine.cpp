@@ -67,6 +67,10 @@ namespace {
             "With --sweep lin|log and --synthesis precise: sweep F1 from --f1 to --f1-stop in "
             "S seconds (0.01..1000), by the exact law, phase-continuous, then again." },
         { "f1-stop", "HZ", "Where the sweep of --sweep-time ends, as --f1 (to 1 uHz)." },
+        { "imd", "SET",
+            "A two-tone set of intermodulation measurements, sines in mode 2: smpte (60 Hz and "
+            "7 kHz at 4:1) or ccif (19 kHz and 20 kHz at 1:1); their peaks add up to F1's "
+            "level." },
         { "burst-cycles", "N",
             "With --burst-period and --synthesis precise: tone bursts of N cycles of F1 "
             "(1..1000000), silence between." },
@@ -451,6 +455,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (!v || *v < 0.0 || *v >= 360.0)
             return fail(takesError("burst-phase", QStringLiteral("0..360 (degrees)"), text));
         o.burstPhaseDegrees = v;
+    }
+    if (parser.isSet(QStringLiteral("imd"))) {
+        const QString text = parser.value(QStringLiteral("imd"));
+        if (text == QLatin1String("smpte"))
+            o.twoTone = int(remote::TwoToneSet::Smpte);
+        else if (text == QLatin1String("ccif"))
+            o.twoTone = int(remote::TwoToneSet::Ccif);
+        else
+            return fail(takesError("imd", QStringLiteral("smpte or ccif"), text));
     }
     if (o.pink) {
         if (o.synthesis != Synthesis::Precise)

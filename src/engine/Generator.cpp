@@ -515,6 +515,49 @@ SetResult Generator::setPinkNoise(ChangeFrom from)
     return changed(Changed::Waveform, from, wasPlaying);
 }
 
+SetResult Generator::setTwoTone(remote::TwoToneSet set, ChangeFrom from)
+{
+    const remote::TwoToneTones tones = remote::twoToneTones(set);
+    const double level = levelFactorOf(Tone::F1);
+    if (level * tones.share2 < MinLevelFactor)
+        return outOfRange("F1's level is too low to share between two tones");
+    SetResult result = SetResult::done();
+    const auto take = [&](const SetResult& r) {
+        if (result.ok() && !r.ok())
+            result = r;
+    };
+    const SetResult restarted = changeTogether(from, [&] {
+        // Steady tones: a sweep or bursts of F1 end.
+        TimedSweep sweep = m_state.Sweep;
+        sweep.On = false;
+        take(setTimedSweep(sweep, from));
+        ToneBurst burst = m_state.Burst;
+        burst.On = false;
+        take(setBurst(burst, from));
+        take(setWaveform(WaveSine, from));
+        take(setChannelMode(ModeF1PlusF2, from));
+        take(setFrequency(Tone::F1, tones.f1, from));
+        take(setFrequency(Tone::F2, tones.f2, from));
+        take(setLevelFactor(Tone::F1, level * tones.share1, from));
+        take(setLevelFactor(Tone::F2, level * tones.share2, from));
+    });
+    return result.ok() ? restarted : result;
+}
+
+std::optional<remote::TwoToneSet> Generator::twoTone() const
+{
+    for (const remote::TwoToneSet set : { remote::TwoToneSet::Smpte, remote::TwoToneSet::Ccif }) {
+        const remote::TwoToneTones t = remote::twoToneTones(set);
+        const double l1 = levelFactorOf(Tone::F1), l2 = levelFactorOf(Tone::F2);
+        if (m_state.Waveform == WaveSine && !m_state.Pink && m_state.ChannelMode == ModeF1PlusF2
+            && frequencyMicrohertz(Tone::F1) == int64_t(t.f1) * MicrohertzPerHertz
+            && frequencyMicrohertz(Tone::F2) == int64_t(t.f2) * MicrohertzPerHertz
+            && std::fabs(l1 * t.share2 - l2 * t.share1) <= 1e-6 * l1)
+            return set;
+    }
+    return std::nullopt;
+}
+
 SetResult Generator::setBitCode(const Module1& settings, ChangeFrom from)
 {
     if (!isBitPattern(settings.BitCode))

@@ -183,6 +183,11 @@ public:
     // Pink noise in F1's place, its level F1's (the rms of a sine of that level): only in the
     // precise synthesis, not in FM, not with a sweep or bursts. Any waveform chosen ends it.
     SetResult setPinkNoise(ChangeFrom from);
+    // A two-tone set: sines in "F1+ F2" at its frequencies, the levels in its ratio, their
+    // peaks adding up to F1's level before (so the set's peak is the tone's). As one change.
+    SetResult setTwoTone(remote::TwoToneSet set, ChangeFrom from);
+    // The set the settings are, if they are one.
+    std::optional<remote::TwoToneSet> twoTone() const;
     // A pattern of '0' and '1', a bit length and a repetition time within the bit-code
     // dialog's ranges.
     SetResult setBitCode(const Module1& settings, ChangeFrom from);

@@ -112,6 +112,16 @@ SetResult GeneratorInstrument::setPinkNoise()
     return m_generator.setPinkNoise(Script);
 }
 
+SetResult GeneratorInstrument::setTwoTone(remote::TwoToneSet set)
+{
+    return m_generator.setTwoTone(set, Script);
+}
+
+std::optional<remote::TwoToneSet> GeneratorInstrument::twoTone() const
+{
+    return m_generator.twoTone();
+}
+
 ToneBurst GeneratorInstrument::burst() const
 {
     return m_generator.state().Burst;

@@ -44,6 +44,8 @@ public:
     TimedSweep timedSweep() const override;
     remote::SetResult setTimedSweep(const TimedSweep& sweep) override;
     ToneBurst burst() const override;
+    remote::SetResult setTwoTone(remote::TwoToneSet set) override;
+    std::optional<remote::TwoToneSet> twoTone() const override;
     remote::SetResult setBurst(const ToneBurst& burst) override;
     int noiseStep() const override;
     remote::SetResult setNoiseStep(int step) override;

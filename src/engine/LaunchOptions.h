@@ -27,6 +27,8 @@ struct LaunchOptions {
     std::optional<int64_t> f2Microhertz;
     std::optional<int> waveform; // the waveform option's index
     bool pink = false; // pink noise: waveform is then "W Noise"
+    // A two-tone set (remote::TwoToneSet), after the levels: F1's level is the set's.
+    std::optional<int> twoTone;
     std::optional<int> channelMode; // 1..6
     std::optional<int> level1; // level spinner steps, 3 dB each
     std::optional<int> level2;

@@ -7,9 +7,9 @@ namespace vellox {
 
 bool LaunchOptions::hasSettings() const
 {
-    return pink || f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode || level1
-        || level2 || level1Dbfs || level2Dbfs || sweepSeconds || burstCycles || noise || duty
-        || rate || sweep || bitCode || bitLengthUs || repetitionMs || synthesis || dither
+    return pink || twoTone || f1 || f2 || f1Microhertz || f2Microhertz || waveform || channelMode
+        || level1 || level2 || level1Dbfs || level2Dbfs || sweepSeconds || burstCycles || noise
+        || duty || rate || sweep || bitCode || bitLengthUs || repetitionMs || synthesis || dither
         || sampleFormat || phase;
 }
 
@@ -88,6 +88,8 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             take(g.setFrequencyMicrohertz(Tone::F1, *o.f1Microhertz, from));
         if (o.f2Microhertz)
             take(g.setFrequencyMicrohertz(Tone::F2, *o.f2Microhertz, from));
+        if (o.twoTone)
+            take(g.setTwoTone(remote::TwoToneSet(*o.twoTone), from));
         if (o.sweepSeconds) {
             // After F1, its start, and the rate that bounds its stop.
             TimedSweep sweep;

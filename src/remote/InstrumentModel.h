@@ -25,6 +25,19 @@ namespace vellox::remote {
 // The two tones: F1 (SOURce1) and F2 (SOURce2).
 enum class Tone : uint8_t { F1 = 1, F2 = 2 };
 
+// The two-tone sets of intermodulation measurements, as F1 + F2 ("F1+ F2", sines): SMPTE,
+// 60 Hz and 7 kHz at 4:1 in amplitude, and CCIF, 19 kHz and 20 kHz at 1:1.
+enum class TwoToneSet : uint8_t { Smpte, Ccif };
+struct TwoToneTones {
+    int16_t f1, f2; // Hz
+    double share1, share2; // of the level the set is given: the peaks add to it
+};
+constexpr TwoToneTones twoToneTones(TwoToneSet set)
+{
+    return set == TwoToneSet::Smpte ? TwoToneTones { 60, 7000, 0.8, 0.2 }
+                                    : TwoToneTones { 19000, 20000, 0.5, 0.5 };
+}
+
 // The sweep of F1: the "Sweep F1" options "Man", "Lin" and "Log".
 enum class SweepMode : uint8_t { Manual, Linear, Logarithmic };
 
@@ -138,6 +151,10 @@ public:
     // Tone bursts of F1 (BURSt:STATe, :NCYCles, :INTernal:PERiod, :PHASe).
     virtual ToneBurst burst() const = 0;
     virtual SetResult setBurst(const ToneBurst& burst) = 0;
+
+    // A two-tone set (IMD), and the set the settings are, if they are one.
+    virtual SetResult setTwoTone(TwoToneSet set) = 0;
+    virtual std::optional<TwoToneSet> twoTone() const = 0;
 
     // The bit pattern, the bit length and the repetition time. The interpreter passes only
     // settings that the bit-code dialog's rules take without a message.

@@ -93,6 +93,11 @@ namespace {
         { "LINear", int(SweepMode::Linear) },
         { "LOGarithmic", int(SweepMode::Logarithmic) },
     };
+    constexpr Choice TwoToneSets[] = {
+        { "SMPTe", int(TwoToneSet::Smpte) },
+        { "CCIF", int(TwoToneSet::Ccif) },
+        { "NONE", -1 },
+    };
     constexpr Choice SweepSpacings[] = {
         { "LINear", 0 },
         { "LOGarithmic", 1 },
@@ -281,6 +286,7 @@ const std::vector<ScpiInterpreter::Command>& ScpiInterpreter::commands()
         { HeaderPattern("[SOURce#:]SWEep:HTIMe"), &S::setHoldTime, &S::queryHoldTime },
         { HeaderPattern("[SOURce#:]SWEep:RTIMe"), &S::setReturnTime, &S::queryReturnTime },
         { HeaderPattern("[SOURce#:]BURSt:STATe"), &S::setBurstState, &S::queryBurstState },
+        { HeaderPattern("[SOURce#:]IMD[:SET]"), &S::setTwoTone, &S::queryTwoTone },
         { HeaderPattern("[SOURce#:]BURSt:NCYCles"), &S::setBurstCycles, &S::queryBurstCycles },
         { HeaderPattern("[SOURce#:]BURSt:INTernal:PERiod"), &S::setBurstPeriod,
             &S::queryBurstPeriod },
@@ -1196,6 +1202,30 @@ void ScpiInterpreter::setReturnTime(const Call& call)
 void ScpiInterpreter::queryReturnTime(const Call& call)
 {
     querySweepSeconds(call, ReturnTime);
+}
+
+// ---- two-tone sets ----------------------------------------------------------------------
+
+void ScpiInterpreter::setTwoTone(const Call& call)
+{
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    const Chosen chosen = choose(*p, std::span(TwoToneSets).first(2)); // NONE is no set
+    if (chosen.error != ErrorCode::None)
+        fail(chosen.error);
+    else
+        apply(m_model.setTwoTone(TwoToneSet(chosen.value)));
+}
+
+void ScpiInterpreter::queryTwoTone(const Call& call)
+{
+    if (firstSuffixIsOne(call) && noParameters(call)) {
+        const std::optional<TwoToneSet> set = m_model.twoTone();
+        answer(shortFormOf(TwoToneSets, set ? int(*set) : -1));
+    }
 }
 
 // ---- tone bursts ------------------------------------------------------------------------

@@ -166,6 +166,8 @@ private:
     void queryHoldTime(const Call&);
     void setReturnTime(const Call&);
     void queryReturnTime(const Call&);
+    void setTwoTone(const Call&);
+    void queryTwoTone(const Call&);
     void editBurst(const std::function<void(ToneBurst&)>& edit);
     void setBurstState(const Call&);
     void queryBurstState(const Call&);

@@ -136,6 +136,35 @@ SetResult MemoryInstrument::setTimedSweep(const TimedSweep& sweep)
     return SetResult::done();
 }
 
+SetResult MemoryInstrument::setTwoTone(TwoToneSet set)
+{
+    if (auto r = refusal(set == TwoToneSet::Smpte || set == TwoToneSet::Ccif))
+        return *r;
+    const TwoToneTones t = twoToneTones(set);
+    const double level = m_settings.levelFactor1;
+    m_settings.waveform = WaveSine;
+    m_settings.pink = false;
+    m_settings.channelMode = ModeF1PlusF2;
+    m_settings.frequency1 = t.f1;
+    m_settings.frequency2 = t.f2;
+    m_settings.levelFactor1 = level * t.share1;
+    m_settings.levelFactor2 = level * t.share2;
+    m_settings.timedSweep.On = false;
+    m_settings.burst.On = false;
+    return SetResult::done();
+}
+
+std::optional<TwoToneSet> MemoryInstrument::twoTone() const
+{
+    for (const TwoToneSet set : { TwoToneSet::Smpte, TwoToneSet::Ccif }) {
+        const TwoToneTones t = twoToneTones(set);
+        if (m_settings.waveform == WaveSine && m_settings.channelMode == ModeF1PlusF2
+            && m_settings.frequency1 == t.f1 && m_settings.frequency2 == t.f2)
+            return set;
+    }
+    return std::nullopt;
+}
+
 SetResult MemoryInstrument::setPinkNoise()
 {
     if (auto r = refusal(true))

@@ -74,6 +74,9 @@ public:
     SetResult setTimedSweep(const TimedSweep& sweep) override;
     ToneBurst burst() const override { return m_settings.burst; }
     bool pinkNoise() const override { return m_settings.pink; }
+    // The set's settings, as the generator makes them (without its checks).
+    SetResult setTwoTone(TwoToneSet set) override;
+    std::optional<TwoToneSet> twoTone() const override;
     SetResult setPinkNoise() override;
     SetResult setBurst(const ToneBurst& burst) override;
     int noiseStep() const override { return m_settings.noiseStep; }

@@ -337,6 +337,17 @@ TEST(Generator, ALevelBeyondTheStepsIsKeptExactlyAndTheCalibrationByDevice)
     EXPECT_FALSE(g.fineLevel(Tone::F1));
     EXPECT_EQ(g.levelFactorOf(Tone::F1), double(levelFactor(3)));
 
+    // A two-tone set: SMPTE's 4:1, the peaks adding up to F1's level before; recognised
+    // until a setting leaves it.
+    ASSERT_TRUE(g.setLevelFactor(Tone::F1, fine, ChangeFrom::Script).ok());
+    ASSERT_TRUE(g.setTwoTone(remote::TwoToneSet::Smpte, ChangeFrom::Script).ok());
+    EXPECT_EQ(g.twoTone(), remote::TwoToneSet::Smpte);
+    EXPECT_EQ(g.state().ChannelMode, ModeF1PlusF2);
+    EXPECT_NEAR(g.levelFactorOf(Tone::F1) + g.levelFactorOf(Tone::F2), fine, 1e-15);
+    EXPECT_NEAR(g.levelFactorOf(Tone::F1) / g.levelFactorOf(Tone::F2), 4.0, 1e-12);
+    ASSERT_TRUE(g.setFrequency(Tone::F2, 7001, ChangeFrom::Script).ok());
+    EXPECT_EQ(g.twoTone(), std::nullopt);
+
     // The calibration belongs to the device: each keeps its own, and the memory is asked
     // once for a device it has not seen and told of every change.
     std::map<std::string, double> kept { { "USB", 7.5 } };

@@ -441,6 +441,26 @@ TEST(ScpiSettings, SweepOfASetLength)
     });
 }
 
+TEST(ScpiSettings, TwoToneSets)
+{
+    const auto set = [](int16_t f1, int16_t f2, double share1, double share2) {
+        return [=](InstrumentSettings& s) {
+            const double level = s.levelFactor1;
+            s.channelMode = ModeF1PlusF2;
+            s.frequency1 = f1;
+            s.frequency2 = f2;
+            s.levelFactor1 = level * share1;
+            s.levelFactor2 = level * share2;
+        };
+    };
+    runCases({
+        { "IMD SMPTE", {}, set(60, 7000, 0.8, 0.2) },
+        { "SOUR:IMD:SET CCIF", {}, set(19000, 20000, 0.5, 0.5) },
+        { "IMD NONE", { -224 }, {} },
+        { "SOUR2:IMD CCIF", { -114 }, {} },
+    });
+}
+
 TEST(ScpiSettings, ToneBursts)
 {
     const auto burst
