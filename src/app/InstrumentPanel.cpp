@@ -4,11 +4,13 @@
 #include "StepEdit.h"
 #include "ToneStream.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <optional>
 
 namespace vellox {
@@ -90,7 +93,13 @@ namespace {
         QString why;
     };
 
-    TypedFrequency typedFrequency(const QString& typed, Tone tone)
+    QString sentence(const QString& text)
+    {
+        return text.left(1).toUpper() + text.mid(1);
+    }
+
+    // `name` as a sentence reads it inside: "F1", "the stop frequency".
+    TypedFrequency typedFrequency(const QString& typed, const QString& name)
     {
         static const QRegularExpression number(
             QStringLiteral("^\\s*([+-]?)([0-9]*)(?:\\.([0-9]*))?\\s*(?:[Hh][Zz])?\\s*$"));
@@ -99,13 +108,13 @@ namespace {
         QString fraction = m.captured(3);
         if (!m.hasMatch() || (whole.isEmpty() && fraction.isEmpty()))
             return { std::nullopt,
-                QStringLiteral("Type %1 in hertz, such as 1000.123.").arg(nameOf(tone)) };
+                QStringLiteral("Type %1 in hertz, such as 1000.123.").arg(name) };
         while (fraction.size() > 6 && fraction.endsWith(u'0'))
             fraction.chop(1);
         if (fraction.size() > 6)
             return { std::nullopt,
                 QStringLiteral("%1 is set to 1 uHz (six decimals): %2 Hz has more.")
-                    .arg(nameOf(tone), typed.trimmed()) };
+                    .arg(sentence(name), typed.trimmed()) };
         // More digits are beyond any rate's range: the generator refuses them with the range
         // that holds.
         constexpr qsizetype MostWholeDigits = 12;
@@ -137,6 +146,56 @@ namespace {
         if (buddy != nullptr)
             label->setBuddy(buddy);
         return label;
+    }
+
+    // A field on its own row of `grid`: the label, the field, the unit.
+    StepEdit* addNumberRow(QGridLayout* grid, QWidget* box, const QString& name,
+        const QString& label, const QString& unit, const QString& tip)
+    {
+        StepEdit* field = numberField(box, name, tip);
+        const int row = grid->rowCount();
+        grid->addWidget(fieldLabel(box, label, field), row, 0);
+        grid->addWidget(field, row, 1);
+        grid->addWidget(fieldLabel(box, unit), row, 2);
+        return field;
+    }
+
+    // Boxes one above the other with their fields in line: the labels' and the units'
+    // columns as wide in each.
+    void alignColumns(std::initializer_list<QGridLayout*> grids)
+    {
+        for (const int column : { 0, 2 }) {
+            int widest = 0;
+            for (QGridLayout* grid : grids)
+                for (int row = 0; row < grid->rowCount(); ++row)
+                    if (QLayoutItem* item = grid->itemAtPosition(row, column))
+                        widest = std::max(widest, item->sizeHint().width());
+            for (QGridLayout* grid : grids)
+                grid->setColumnMinimumWidth(column, widest);
+        }
+    }
+
+    // The setting in force over the user's digits only when forced, or when they say another
+    // number: "2.50" stays for 2.5.
+    void showHertz(StepEdit* field, int64_t microhertz, bool force)
+    {
+        if (force)
+            field->setModified(false);
+        else if (typedFrequency(field->text(), {}).microhertz == microhertz
+            && !field->text().contains(QStringLiteral("hz"), Qt::CaseInsensitive))
+            return;
+        field->showText(QString::fromStdString(hertzText(microhertz)));
+    }
+
+    void showNumber(StepEdit* field, double value, bool force)
+    {
+        const QString text = fieldNumber(value);
+        if (force)
+            field->setModified(false);
+        else if (const std::optional<double> shown = fieldValue(field->text());
+                 shown && fieldNumber(*shown) == text)
+            return;
+        field->showText(text);
     }
 
 } // namespace
@@ -223,6 +282,55 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
                                          "takes any frequency to 1 uHz"));
     synthesisLayout->addWidget(synthesis);
 
+    auto* sweepBox = new QGroupBox(QStringLiteral("Sweep of F1 of a set length"), this);
+    auto* sweepGrid = new QGridLayout(sweepBox);
+    sweepOn = new QCheckBox(QStringLiteral("&Sweep"), sweepBox);
+    sweepOn->setObjectName(QStringLiteral("sweepOn"));
+    sweepOn->setToolTip(QStringLiteral("F1 sweeps to the stop frequency, holds it, returns and "
+                                       "sweeps again: in the precise synthesis, not with bursts"));
+    sweepLaw = new QComboBox(sweepBox);
+    sweepLaw->setObjectName(QStringLiteral("sweepLaw"));
+    sweepLaw->addItem(QStringLiteral("Linear"));
+    sweepLaw->addItem(QStringLiteral("Logarithmic"));
+    sweepLaw->setToolTip(QStringLiteral("The sweep's law: the same hertz each second, or the same "
+                                        "ratio (octaves) each second"));
+    sweepLaw->setAccessibleName(QStringLiteral("Law of the sweep"));
+    sweepGrid->addWidget(sweepOn, 0, 0);
+    sweepGrid->addWidget(sweepLaw, 0, 1);
+    sweepStop = addNumberRow(sweepGrid, sweepBox, QStringLiteral("sweepStop"),
+        QStringLiteral("Sto&p frequency"), QStringLiteral("Hz"),
+        QStringLiteral("The frequency F1 sweeps to, in hertz, to 1 uHz"));
+    sweepTime = addNumberRow(sweepGrid, sweepBox, QStringLiteral("sweepTime"),
+        QStringLiteral("Sweep &time"), QStringLiteral("s"),
+        QStringLiteral("The seconds from F1 to the stop frequency, 0.01 to 1000"));
+    sweepHold = addNumberRow(sweepGrid, sweepBox, QStringLiteral("sweepHold"),
+        QStringLiteral("&Hold time"), QStringLiteral("s"),
+        QStringLiteral("The seconds at the stop frequency, 0 to 1000"));
+    sweepReturn = addNumberRow(sweepGrid, sweepBox, QStringLiteral("sweepReturn"),
+        QStringLiteral("&Return time"), QStringLiteral("s"),
+        QStringLiteral("The seconds back to F1 by the same law, 0 to 1000 (0: it jumps back)"));
+    sweepGrid->setColumnStretch(1, 1);
+
+    auto* burstBox = new QGroupBox(QStringLiteral("Tone bursts of F1"), this);
+    auto* burstGrid = new QGridLayout(burstBox);
+    burstOn = new QCheckBox(QStringLiteral("&Bursts"), burstBox);
+    burstOn->setObjectName(QStringLiteral("burstOn"));
+    burstOn->setToolTip(QStringLiteral("F1 plays whole cycles from the start phase once a period, "
+                                       "silent between: in the precise synthesis, not with a "
+                                       "sweep"));
+    burstGrid->addWidget(burstOn, 0, 0);
+    burstCycles = addNumberRow(burstGrid, burstBox, QStringLiteral("burstCycles"),
+        QStringLiteral("C&ycles"), QString(),
+        QStringLiteral("The cycles of F1 in a burst, 1 to 1000000"));
+    burstPeriod = addNumberRow(burstGrid, burstBox, QStringLiteral("burstPeriod"),
+        QStringLiteral("Peri&od"), QStringLiteral("s"),
+        QStringLiteral("The seconds from the start of a burst to the next, 0.001 to 1000"));
+    burstPhase = addNumberRow(burstGrid, burstBox, QStringLiteral("burstPhase"),
+        QStringLiteral("Start ph&ase"), QStringLiteral("degrees"),
+        QStringLiteral("F1's phase where each burst starts, 0 to below 360 degrees"));
+    burstGrid->setColumnStretch(1, 1);
+    alignColumns({ sweepGrid, burstGrid });
+
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("status"));
     status->setWordWrap(true);
@@ -236,17 +344,31 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
             push->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // Two columns: one would be taller than a 768-pixel screen. The precise synthesis's own
+    // settings stand beside the choice of synthesis they need.
+    auto* left = new QVBoxLayout;
+    left->addWidget(frequencies);
+    left->addWidget(levels);
+    left->addWidget(calibrationBox);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(synthesisBox);
+    right->addWidget(sweepBox);
+    right->addWidget(burstBox);
+    right->addStretch(1);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frequencies);
-    layout->addWidget(levels);
-    layout->addWidget(calibrationBox);
-    layout->addWidget(synthesisBox);
+    layout->addLayout(columns);
     layout->addWidget(status);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QWidget* const order[] = { frequency[0], frequency[1], level[0], levelUnit[0], level[1],
-        levelUnit[1], calibration, meterReading, calibrate, synthesis, buttons };
+        levelUnit[1], calibration, meterReading, calibrate, synthesis, sweepOn, sweepLaw, sweepStop,
+        sweepTime, sweepHold, sweepReturn, burstOn, burstCycles, burstPeriod, burstPhase, buttons };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -269,6 +391,37 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
     connect(calibrate, &QPushButton::clicked, this, [this] { calibrateFromMeter(); });
     connect(synthesis, &QComboBox::currentIndexChanged, this, [this] { applySynthesis(); });
 
+    const auto wire = [this](StepEdit* field, const std::function<void(bool stepped)>& apply,
+                          const std::function<void()>& showAgain) {
+        connect(field, &StepEdit::applied, this, [apply] { apply(false); });
+        connect(field, &StepEdit::stepped, this, [apply] { apply(true); });
+        connect(field, &StepEdit::reverted, this, showAgain);
+    };
+    connect(sweepOn, &QCheckBox::toggled, this, [this] { applySweepSwitch(); });
+    connect(sweepLaw, &QComboBox::currentIndexChanged, this, [this] { applySweepSwitch(); });
+    wire(
+        sweepStop, [this](bool stepped) { applySweepStop(stepped); },
+        [this] { showHertz(sweepStop, m_generator.state().Sweep.Stop, true); });
+    for (const auto& [field, seconds] : { std::pair { sweepTime, &TimedSweep::Seconds },
+             std::pair { sweepHold, &TimedSweep::HoldSeconds },
+             std::pair { sweepReturn, &TimedSweep::ReturnSeconds } })
+        wire(
+            field,
+            [this, field, seconds](bool stepped) { applySweepSeconds(field, seconds, stepped); },
+            [this, field, seconds] {
+                showNumber(field, m_generator.state().Sweep.*seconds, true);
+            });
+    connect(burstOn, &QCheckBox::toggled, this, [this] { applyBurstSwitch(); });
+    wire(
+        burstCycles, [this](bool stepped) { applyBurstCycles(stepped); },
+        [this] { showNumber(burstCycles, double(m_generator.state().Burst.Cycles), true); });
+    for (const auto& [field, number] : { std::pair { burstPeriod, &ToneBurst::PeriodSeconds },
+             std::pair { burstPhase, &ToneBurst::PhaseDegrees } })
+        wire(
+            field,
+            [this, field, number](bool stepped) { applyBurstNumber(field, number, stepped); },
+            [this, field, number] { showNumber(field, m_generator.state().Burst.*number, true); });
+
     showSettings(Changed::All);
 }
 
@@ -281,6 +434,8 @@ void InstrumentPanel::showEvent(QShowEvent* event)
     }
     showCalibration(true);
     showSynthesis();
+    showSweep(true);
+    showBurst(true);
     QDialog::showEvent(event);
 }
 
@@ -307,6 +462,10 @@ void InstrumentPanel::showSettings(uint32_t what)
         showCalibration();
     if (what & Changed::Options)
         showSynthesis();
+    if (what & Changed::TimedSweep)
+        showSweep();
+    if (what & Changed::Burst)
+        showBurst();
 }
 
 remote::VoltageUnit InstrumentPanel::unitOf(Tone tone) const
@@ -323,44 +482,53 @@ double InstrumentPanel::rmsOf(Tone tone) const
 
 void InstrumentPanel::showFrequency(Tone tone, bool force)
 {
-    StepEdit* field = frequency[size_t(indexOf(tone))];
-    const int64_t microhertz = m_generator.frequencyMicrohertz(tone);
-    if (force)
-        field->setModified(false);
-    else if (typedFrequency(field->text(), tone).microhertz == microhertz
-        && !field->text().contains(QStringLiteral("hz"), Qt::CaseInsensitive))
-        return;
-    field->showText(QString::fromStdString(hertzText(microhertz)));
+    showHertz(frequency[size_t(indexOf(tone))], m_generator.frequencyMicrohertz(tone), force);
 }
 
 void InstrumentPanel::showLevel(Tone tone, bool force)
 {
-    StepEdit* field = level[size_t(indexOf(tone))];
-    const QString text = fieldNumber(remote::levelInUnit(
-        m_generator.levelFactorOf(tone), unitOf(tone), m_generator.calibrationVpp(), rmsOf(tone)));
-    if (force)
-        field->setModified(false);
-    else if (const std::optional<double> shown = fieldValue(field->text());
-             shown && fieldNumber(*shown) == text)
-        return;
-    field->showText(text);
+    showNumber(level[size_t(indexOf(tone))],
+        remote::levelInUnit(m_generator.levelFactorOf(tone), unitOf(tone),
+            m_generator.calibrationVpp(), rmsOf(tone)),
+        force);
 }
 
 void InstrumentPanel::showCalibration(bool force)
 {
-    const QString text = fieldNumber(m_generator.calibrationVpp());
-    if (force)
-        calibration->setModified(false);
-    else if (const std::optional<double> shown = fieldValue(calibration->text());
-             shown && fieldNumber(*shown) == text)
-        return;
-    calibration->showText(text);
+    showNumber(calibration, m_generator.calibrationVpp(), force);
 }
 
 void InstrumentPanel::showSynthesis()
 {
     const QSignalBlocker quiet(synthesis);
     synthesis->setCurrentIndex(int(m_generator.signalOptions().synthesis));
+}
+
+void InstrumentPanel::showSweep(bool force)
+{
+    const TimedSweep& sweep = m_generator.state().Sweep;
+    {
+        const QSignalBlocker quietSwitch(sweepOn);
+        const QSignalBlocker quietLaw(sweepLaw);
+        sweepOn->setChecked(sweep.On);
+        sweepLaw->setCurrentIndex(sweep.Logarithmic ? 1 : 0);
+    }
+    showHertz(sweepStop, sweep.Stop, force);
+    showNumber(sweepTime, sweep.Seconds, force);
+    showNumber(sweepHold, sweep.HoldSeconds, force);
+    showNumber(sweepReturn, sweep.ReturnSeconds, force);
+}
+
+void InstrumentPanel::showBurst(bool force)
+{
+    const ToneBurst& burst = m_generator.state().Burst;
+    {
+        const QSignalBlocker quiet(burstOn);
+        burstOn->setChecked(burst.On);
+    }
+    showNumber(burstCycles, double(burst.Cycles), force);
+    showNumber(burstPeriod, burst.PeriodSeconds, force);
+    showNumber(burstPhase, burst.PhaseDegrees, force);
 }
 
 // ---- changes --------------------------------------------------------------------------
@@ -382,31 +550,36 @@ void InstrumentPanel::refuse(
         field->setModified(true);
 }
 
-void InstrumentPanel::apply(StepEdit* field, bool stepped, const std::function<SetResult()>& change,
-    const std::function<void()>& showAgain)
+std::optional<QString> InstrumentPanel::refusal(const SetResult& result)
 {
-    // The change's notification shows the setting in the field: no typing is pending then.
-    field->setModified(false);
-    const SetResult result = change();
     if (result.ok()) {
         say({}, false);
-        return;
+        return std::nullopt;
     }
     const std::string detail = result.error().detail();
     const QString why = QString::fromStdString(detail.empty() ? result.error().text : detail);
     if (result.error().code == remote::ErrorCode::Execution) {
         // Taken, but the sound did not restart: the setting shows, the reason too.
         say(QStringLiteral("The sound did not start again: %1").arg(why), true);
-        return;
+        return std::nullopt;
     }
-    refuse(field, stepped, why, showAgain);
+    return why;
+}
+
+void InstrumentPanel::apply(StepEdit* field, bool stepped, const std::function<SetResult()>& change,
+    const std::function<void()>& showAgain)
+{
+    // The change's notification shows the setting in the field: no typing is pending then.
+    field->setModified(false);
+    if (const std::optional<QString> why = refusal(change()))
+        refuse(field, stepped, *why, showAgain);
 }
 
 void InstrumentPanel::applyFrequency(Tone tone, bool stepped)
 {
     StepEdit* field = frequency[size_t(indexOf(tone))];
     const auto again = [this, tone] { showFrequency(tone, true); };
-    const TypedFrequency typed = typedFrequency(field->text(), tone);
+    const TypedFrequency typed = typedFrequency(field->text(), nameOf(tone));
     if (!typed.microhertz) {
         refuse(field, stepped, typed.why, again);
         return;
@@ -495,16 +668,114 @@ void InstrumentPanel::applySynthesis()
 {
     SignalOptions options = m_generator.signalOptions();
     options.synthesis = Synthesis(synthesis->currentIndex());
-    const SetResult result = m_generator.setSignalOptions(options, ChangeFrom::Script);
-    if (result.ok() || result.error().code == remote::ErrorCode::Execution) {
-        say(result.ok() ? QString()
-                        : QStringLiteral("The sound did not start again: %1")
-                              .arg(QString::fromStdString(result.error().detail())),
-            !result.ok());
+    if (const std::optional<QString> why
+        = refusal(m_generator.setSignalOptions(options, ChangeFrom::Script))) {
+        say(*why, true);
+        showSynthesis();
+    }
+}
+
+SetResult InstrumentPanel::changeSweep(const std::function<void(TimedSweep&)>& edit)
+{
+    // The rest of the sweep as it is set: a field's unapplied typing is not taken with it.
+    TimedSweep sweep = m_generator.state().Sweep;
+    edit(sweep);
+    return m_generator.setTimedSweep(sweep, ChangeFrom::Script);
+}
+
+SetResult InstrumentPanel::changeBurst(const std::function<void(ToneBurst&)>& edit)
+{
+    ToneBurst burst = m_generator.state().Burst;
+    edit(burst);
+    return m_generator.setBurst(burst, ChangeFrom::Script);
+}
+
+void InstrumentPanel::applySweepSwitch()
+{
+    const bool on = sweepOn->isChecked();
+    const bool logarithmic = sweepLaw->currentIndex() == 1;
+    if (const std::optional<QString> why = refusal(changeSweep([&](TimedSweep& sweep) {
+            sweep.On = on;
+            sweep.Logarithmic = logarithmic;
+        }))) {
+        say(*why, true);
+        // The switch and the law show what holds; the numbers keep any typing.
+        showSweep();
+    }
+}
+
+void InstrumentPanel::applySweepStop(bool stepped)
+{
+    const auto again = [this] { showHertz(sweepStop, m_generator.state().Sweep.Stop, true); };
+    const TypedFrequency typed
+        = typedFrequency(sweepStop->text(), QStringLiteral("the stop frequency"));
+    if (!typed.microhertz) {
+        refuse(sweepStop, stepped, typed.why, again);
         return;
     }
-    say(QString::fromStdString(result.error().detail()), true);
-    showSynthesis();
+    apply(
+        sweepStop, stepped,
+        [&] { return changeSweep([&](TimedSweep& sweep) { sweep.Stop = *typed.microhertz; }); },
+        again);
+}
+
+void InstrumentPanel::applySweepSeconds(StepEdit* field, double TimedSweep::*seconds, bool stepped)
+{
+    const auto again
+        = [this, field, seconds] { showNumber(field, m_generator.state().Sweep.*seconds, true); };
+    const std::optional<double> typed = fieldValue(field->text());
+    if (!typed) {
+        refuse(field, stepped, QStringLiteral("Type the seconds, such as 2.5."), again);
+        return;
+    }
+    apply(
+        field, stepped,
+        [&] { return changeSweep([&](TimedSweep& sweep) { sweep.*seconds = *typed; }); }, again);
+}
+
+void InstrumentPanel::applyBurstSwitch()
+{
+    const bool on = burstOn->isChecked();
+    if (const std::optional<QString> why
+        = refusal(changeBurst([&](ToneBurst& burst) { burst.On = on; }))) {
+        say(*why, true);
+        showBurst();
+    }
+}
+
+void InstrumentPanel::applyBurstCycles(bool stepped)
+{
+    const auto again
+        = [this] { showNumber(burstCycles, double(m_generator.state().Burst.Cycles), true); };
+    const std::optional<double> typed = fieldValue(burstCycles->text());
+    if (!typed || *typed != std::floor(*typed)) {
+        refuse(burstCycles, stepped,
+            QStringLiteral("A burst is whole cycles: type how many, such as 10."), again);
+        return;
+    }
+    // Past any count the generator takes: it refuses it with the range that holds.
+    const auto cycles = int64_t(std::clamp(*typed, -1.0, double(MaxBurstCycles + 1)));
+    apply(
+        burstCycles, stepped,
+        [&] { return changeBurst([&](ToneBurst& burst) { burst.Cycles = cycles; }); }, again);
+}
+
+void InstrumentPanel::applyBurstNumber(StepEdit* field, double ToneBurst::*number, bool stepped)
+{
+    const auto again
+        = [this, field, number] { showNumber(field, m_generator.state().Burst.*number, true); };
+    const std::optional<double> typed = fieldValue(field->text());
+    if (!typed) {
+        refuse(field, stepped,
+            number == &ToneBurst::PhaseDegrees
+                ? QStringLiteral("Type the start phase in degrees, such as 90.")
+                : QStringLiteral("Type the period in seconds, such as 0.1."),
+            again);
+        return;
+    }
+    apply(
+        field, stepped,
+        [&] { return changeBurst([&](ToneBurst& burst) { burst.*number = *typed; }); }, again);
 }
 
 } // namespace vellox

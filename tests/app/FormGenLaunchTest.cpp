@@ -18,6 +18,7 @@
 #include "StepEdit.h"
 #include "UpDown.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -566,6 +567,77 @@ private slots:
                                                       << "Label5"
                                                       << "Level = - 3 dB"
                                                       << "the calibration is 0.001 to 1000 Vpp";
+        // The sweep's and the bursts' numbers are taken off in either synthesis; switched on,
+        // they play only in the precise one.
+        QTest::newRow("sweep's stop to the micro-hertz")
+            << true << "sweepStop" << 0 << "20000.000001"
+            << "20000.000001"
+            << "Text1"
+            << "1000"
+            << "";
+        QTest::newRow("sweep's stop below 1 uHz")
+            << true << "sweepStop" << 0 << "2000.0000001"
+            << "2000.0000001"
+            << "Text1"
+            << "1000"
+            << "The stop frequency is set to 1 uHz (six decimals)";
+        QTest::newRow("sweep's stop above 0.45 of the rate")
+            << true << "sweepStop" << 0 << "50000"
+            << "50000"
+            << "Text1"
+            << "1000"
+            << "the sweep's stop frequency is 1 to 44100 Hz at 98000 Hz";
+        QTest::newRow("sweep time in the exact synthesis") << false << "sweepTime" << 0 << "2.5"
+                                                           << "2.5"
+                                                           << "Text1"
+                                                           << "1000"
+                                                           << "";
+        QTest::newRow("sweep time too short") << true << "sweepTime" << 0 << "0.001"
+                                              << "0.001"
+                                              << "Text1"
+                                              << "1000"
+                                              << "the sweep time is 10 ms to 1000 s";
+        QTest::newRow("sweep's hold time") << true << "sweepHold" << 0 << "0.125"
+                                           << "0.125"
+                                           << "Text1"
+                                           << "1000"
+                                           << "";
+        QTest::newRow("sweep's return time") << true << "sweepReturn" << 0 << "7.75"
+                                             << "7.75"
+                                             << "Text1"
+                                             << "1000"
+                                             << "";
+        QTest::newRow("burst cycles") << true << "burstCycles" << 0 << "250"
+                                      << "250"
+                                      << "Text1"
+                                      << "1000"
+                                      << "";
+        QTest::newRow("burst cycles not whole") << true << "burstCycles" << 0 << "2.5"
+                                                << "2.5"
+                                                << "Text1"
+                                                << "1000"
+                                                << "A burst is whole cycles";
+        QTest::newRow("burst cycles beyond a million") << true << "burstCycles" << 0 << "1e12"
+                                                       << "1e12"
+                                                       << "Text1"
+                                                       << "1000"
+                                                       << "a burst is 1 to 1000000 cycles";
+        QTest::newRow("burst period in the exact synthesis")
+            << false << "burstPeriod" << 0 << "0.25"
+            << "0.25"
+            << "Text1"
+            << "1000"
+            << "";
+        QTest::newRow("burst phase") << true << "burstPhase" << 0 << "90.5"
+                                     << "90.5"
+                                     << "Text1"
+                                     << "1000"
+                                     << "";
+        QTest::newRow("burst phase of a whole turn") << true << "burstPhase" << 0 << "360"
+                                                     << "360"
+                                                     << "Text1"
+                                                     << "1000"
+                                                     << "the burst phase is 0 to 360 degrees";
     }
 
     void instrumentPanelEntries()
@@ -627,6 +699,44 @@ private slots:
             panel->levelUnit[0]->setCurrentIndex(0);
             QCOMPARE(edit->text(), QStringLiteral("-12.34"));
         }
+        // The sweep and the bursts hold exactly what was typed, the rest as it was; switched
+        // on, they play in the precise synthesis, and the exact one refuses them and says why.
+        const bool sweeps = field.startsWith(QLatin1String("sweep"));
+        if (sweeps || field.startsWith(QLatin1String("burst"))) {
+            TimedSweep sweep;
+            ToneBurst burst;
+            if (status.isEmpty()) {
+                const double number = typed.toDouble();
+                if (field == QLatin1String("sweepStop"))
+                    sweep.Stop = std::llround(number * 1e6);
+                else if (field == QLatin1String("sweepTime"))
+                    sweep.Seconds = number;
+                else if (field == QLatin1String("sweepHold"))
+                    sweep.HoldSeconds = number;
+                else if (field == QLatin1String("sweepReturn"))
+                    sweep.ReturnSeconds = number;
+                else if (field == QLatin1String("burstCycles"))
+                    burst.Cycles = std::llround(number);
+                else if (field == QLatin1String("burstPeriod"))
+                    burst.PeriodSeconds = number;
+                else
+                    burst.PhaseDegrees = number;
+            }
+            QVERIFY(g.state().Sweep == sweep);
+            QVERIFY(g.state().Burst == burst);
+            QCheckBox* on = sweeps ? panel->sweepOn : panel->burstOn;
+            QVERIFY(!on->isChecked());
+            on->click();
+            (sweeps ? sweep.On : burst.On) = precise;
+            QVERIFY(g.state().Sweep == sweep);
+            QVERIFY(g.state().Burst == burst);
+            QCOMPARE(on->isChecked(), precise);
+            QVERIFY2(
+                panel->status->text().contains(QStringLiteral("the precise synthesis")) == !precise,
+                qPrintable(panel->status->text()));
+            // A refused entry is still there to mend.
+            QCOMPARE(edit->text(), shown);
+        }
         QVERIFY(messages.isEmpty());
     }
 
@@ -674,6 +784,51 @@ private slots:
         QCOMPARE(panel->calibration->text(), QStringLiteral("3.5"));
         window->chooseOutputDevice("HDMI");
         QCOMPARE(panel->calibration->text(), QStringLiteral("2"));
+
+        // A sweep set by a script shows whole; typing not yet applied stays over it.
+        panel->sweepHold->selectAll();
+        QTest::keyClicks(panel->sweepHold, QStringLiteral("9"));
+        QCOMPARE(scpi.execute("FREQ:STOP 5000.25;:SWE:SPAC LOG;:SWE:TIME 0.5;:SWE:HTIM 2;"
+                              ":SWE:RTIM 0.75;:SWE:STAT ON;:SYST:ERR?"),
+            std::string("0,\"No error\"\n"));
+        QVERIFY(panel->sweepOn->isChecked());
+        QCOMPARE(panel->sweepLaw->currentIndex(), 1);
+        QCOMPARE(panel->sweepStop->text(), QStringLiteral("5000.25"));
+        QCOMPARE(panel->sweepTime->text(), QStringLiteral("0.5"));
+        QCOMPARE(panel->sweepHold->text(), QStringLiteral("9"));
+        QCOMPARE(panel->sweepReturn->text(), QStringLiteral("0.75"));
+        QTest::keyClick(panel->sweepHold, Qt::Key_Escape);
+        QCOMPARE(panel->sweepHold->text(), QStringLiteral("2"));
+        // The law from the panel changes the law alone.
+        panel->sweepLaw->setCurrentIndex(0);
+        TimedSweep sweep { .On = true,
+            .Logarithmic = false,
+            .Stop = 5000250000,
+            .Seconds = 0.5,
+            .HoldSeconds = 2.0,
+            .ReturnSeconds = 0.75 };
+        QVERIFY(window->generator().state().Sweep == sweep);
+        // Bursts while it sweeps: refused, the reason said, the switch back off.
+        panel->burstOn->click();
+        QVERIFY(!panel->burstOn->isChecked());
+        QVERIFY(!window->generator().state().Burst.On);
+        QVERIFY2(panel->status->text().contains(QStringLiteral("a sweep and bursts at once")),
+            qPrintable(panel->status->text()));
+        // Bursts set by a script.
+        QVERIFY(window->generator().setTimedSweep(TimedSweep {}, ChangeFrom::Script).ok());
+        QVERIFY(!panel->sweepOn->isChecked());
+        QCOMPARE(panel->sweepStop->text(), QStringLiteral("1000"));
+        QVERIFY(
+            window->generator()
+                .setBurst(
+                    ToneBurst {
+                        .On = true, .Cycles = 20, .PeriodSeconds = 0.05, .PhaseDegrees = 270.0 },
+                    ChangeFrom::Script)
+                .ok());
+        QVERIFY(panel->burstOn->isChecked());
+        QCOMPARE(panel->burstCycles->text(), QStringLiteral("20"));
+        QCOMPARE(panel->burstPeriod->text(), QStringLiteral("0.05"));
+        QCOMPARE(panel->burstPhase->text(), QStringLiteral("270"));
         QVERIFY(messages.isEmpty());
     }
 
@@ -723,6 +878,14 @@ private slots:
         QCOMPARE(l1->text(), QStringLiteral("0"));
         QCOMPARE(window->generator().levelFactorOf(Tone::F1), FullScaleLevel);
 
+        // The sweep's and the bursts' numbers step alike.
+        StepEdit* time = panel->sweepTime;
+        typeAndEnter(time, QStringLiteral("1.5"));
+        time->setCursorPosition(0);
+        QTest::keyClick(time, Qt::Key_Up);
+        QCOMPARE(time->text(), QStringLiteral("2.5"));
+        QCOMPARE(window->generator().state().Sweep.Seconds, 2.5);
+
         // Tab walks the fields in the order they are read.
         window->show();
         panel->raise();
@@ -732,7 +895,9 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(panel->frequency[0]));
         QWidget* const order[] = { panel->frequency[1], panel->level[0], panel->levelUnit[0],
             panel->level[1], panel->levelUnit[1], panel->calibration, panel->meterReading,
-            panel->calibrate, panel->synthesis };
+            panel->calibrate, panel->synthesis, panel->sweepOn, panel->sweepLaw, panel->sweepStop,
+            panel->sweepTime, panel->sweepHold, panel->sweepReturn, panel->burstOn,
+            panel->burstCycles, panel->burstPeriod, panel->burstPhase };
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);

@@ -25,6 +25,7 @@
 #include "frmAboutGen.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -1210,7 +1211,7 @@ private slots:
     }
 
     // The window with its menu bar open and the instrument panel beside it, in one picture,
-    // at F1 = 1000.123 Hz and -12.34 dBFS in the precise synthesis.
+    // at F1 = 1000.123 Hz and -12.34 dBFS in the precise synthesis, sweeping to 20 kHz.
     void instrumentPanelGrab()
     {
         window->show();
@@ -1228,6 +1229,13 @@ private slots:
         type(panel->level[0], QStringLiteral("-12.34"));
         panel->levelUnit[1]->setCurrentIndex(1); // Vrms
         type(panel->level[1], QStringLiteral("0.25"));
+        type(panel->sweepStop, QStringLiteral("20000"));
+        type(panel->sweepTime, QStringLiteral("10"));
+        type(panel->sweepHold, QStringLiteral("0.5"));
+        type(panel->sweepReturn, QStringLiteral("1"));
+        panel->sweepLaw->setCurrentIndex(1); // logarithmic
+        panel->sweepOn->click();
+        QVERIFY(window->generator().state().Sweep.On);
         QCOMPARE(window->Text1->text(), QStringLiteral("1000"));
         QCOMPARE(window->Label5->text(), QStringLiteral("Level = - 8.05 dB"));
         QVERIFY(panel->status->text().isEmpty());
@@ -1241,6 +1249,9 @@ private slots:
         const QPixmap dialog = panel->grab();
         QVERIFY(!front.isNull() && !menu.isNull() && !dialog.isNull());
         QVERIFY(dialog.width() > 300 && dialog.height() > 300);
+        // On a 1366 x 768 screen with room for the title bar and a desktop's panel.
+        QVERIFY2(panel->frameGeometry().width() <= 1366 && panel->frameGeometry().height() <= 700,
+            qPrintable(QStringLiteral("%1 x %2").arg(panel->width()).arg(panel->height())));
 
         const int gap = 12;
         QImage both(front.width() + gap + dialog.width(), std::max(front.height(), dialog.height()),
