@@ -77,6 +77,9 @@ namespace {
         { "burst-period", "S", "One burst every S seconds, 0.001..1000." },
         { "burst-phase", "DEG", "The phase each burst starts at, 0..360 degrees (0)." },
         { "sweep-hold", "S", "Time held at --f1-stop after each sweep, 0..1000 s (0)." },
+        { "sweep-once", "",
+            "Sweep once (with its hold and return), then F1 is silent: the tail in which a "
+            "room's decay is recorded." },
         { "sweep-return", "S",
             "Time to sweep back from --f1-stop to --f1 by the same law, 0..1000 s (0: a jump "
             "of frequency, its phase continuous)." },
@@ -432,10 +435,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 "--sweep-time needs --synthesis precise (the sweep is computed as it plays)"));
         if (!o.f1Stop)
             return sweepError(QStringLiteral("--sweep-time needs --f1-stop, where it ends"));
-    } else if (o.f1Stop || o.sweepHoldSeconds || o.sweepReturnSeconds) {
-        return sweepError(
-            QStringLiteral("--f1-stop, --sweep-hold and --sweep-return go with --sweep-time"));
+    } else if (o.f1Stop || o.sweepHoldSeconds || o.sweepReturnSeconds
+        || parser.isSet(QStringLiteral("sweep-once"))) {
+        return sweepError(QStringLiteral(
+            "--f1-stop, --sweep-hold, --sweep-return and --sweep-once go with --sweep-time"));
     }
+    o.sweepOnce = parser.isSet(QStringLiteral("sweep-once"));
 
     // Tone bursts.
     static_assert(MaxBurstPeriod == MaxSweepSeconds);

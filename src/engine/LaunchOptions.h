@@ -47,6 +47,7 @@ struct LaunchOptions {
     std::optional<int64_t> f1Stop; // micro-hertz
     std::optional<double> sweepHoldSeconds;
     std::optional<double> sweepReturnSeconds;
+    bool sweepOnce = false; // one sweep, then F1 silent
     // Tone bursts of F1 (the precise synthesis): cycles every period, from a phase.
     std::optional<int64_t> burstCycles;
     std::optional<double> burstPeriodSeconds;

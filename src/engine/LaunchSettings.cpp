@@ -99,6 +99,7 @@ std::vector<std::string> applyLaunchOptions(Generator& g, const LaunchOptions& o
             sweep.Seconds = *o.sweepSeconds;
             sweep.HoldSeconds = o.sweepHoldSeconds.value_or(0.0);
             sweep.ReturnSeconds = o.sweepReturnSeconds.value_or(0.0);
+            sweep.Once = o.sweepOnce;
             take(g.setTimedSweep(sweep, from));
         }
         if (o.burstCycles && o.burstPeriodSeconds) {

@@ -282,6 +282,7 @@ const std::vector<ScpiInterpreter::Command>& ScpiInterpreter::commands()
         { HeaderPattern("[SOURce#:]SWEep:MODE"), &S::setSweep, &S::querySweep },
         { HeaderPattern("[SOURce#:]SWEep:STATe"), &S::setSweepState, &S::querySweepState },
         { HeaderPattern("[SOURce#:]SWEep:SPACing"), &S::setSweepSpacing, &S::querySweepSpacing },
+        { HeaderPattern("[SOURce#:]SWEep:COUNt"), &S::setSweepCount, &S::querySweepCount },
         { HeaderPattern("[SOURce#:]SWEep:TIME"), &S::setSweepTime, &S::querySweepTime },
         { HeaderPattern("[SOURce#:]SWEep:HTIMe"), &S::setHoldTime, &S::queryHoldTime },
         { HeaderPattern("[SOURce#:]SWEep:RTIMe"), &S::setReturnTime, &S::queryReturnTime },
@@ -1144,6 +1145,39 @@ void ScpiInterpreter::querySweepSpacing(const Call& call)
 {
     if (firstSuffixIsOne(call) && noParameters(call))
         answer(shortFormOf(SweepSpacings, m_model.timedSweep().Logarithmic ? 1 : 0));
+}
+
+void ScpiInterpreter::setSweepCount(const Call& call)
+{
+    // INFinity sweeps again and again; 1 sweeps once and leaves F1 silent.
+    if (!firstSuffixIsOne(call))
+        return;
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return;
+    if (p->kind == ParameterKind::Characters && isMnemonic(p->text, "INFinity")) {
+        editSweep([](TimedSweep& w) { w.Once = false; });
+        return;
+    }
+    const auto count = numberOf(*p, Unit::None, { 1.0, 1.0, 1.0 });
+    if (!count)
+        return;
+    if (std::isinf(*count) && *count > 0) {
+        editSweep([](TimedSweep& w) { w.Once = false; });
+        return;
+    }
+    if (std::nearbyint(*count) != 1.0) {
+        fail(ErrorCode::DataOutOfRange, "1 or INFinity");
+        return;
+    }
+    editSweep([](TimedSweep& w) { w.Once = true; });
+}
+
+void ScpiInterpreter::querySweepCount(const Call& call)
+{
+    // SCPI's infinity: 9.9E37.
+    if (firstSuffixIsOne(call) && noParameters(call))
+        answer(m_model.timedSweep().Once ? "1" : "9.9E+37");
 }
 
 void ScpiInterpreter::setSweepSeconds(const Call& call, const SweepTimeOf& time)

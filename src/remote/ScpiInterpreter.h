@@ -155,6 +155,8 @@ private:
     void setSweepState(const Call&);
     void querySweepState(const Call&);
     void setSweepSpacing(const Call&);
+    void setSweepCount(const Call&);
+    void querySweepCount(const Call&);
     void querySweepSpacing(const Call&);
     struct SweepTimeOf;
     static const SweepTimeOf SweepTime, HoldTime, ReturnTime;

@@ -299,7 +299,9 @@ template <int Wave, int Mode> struct ToneBlock {
                 if constexpr (placed)
                     c.Place = t1 * c.F1Period;
             }
-            if (sweeping) [[unlikely]] {
+            if (sweeping && st.m_sweepEnded) [[unlikely]] {
+                gate = 0.0; // one sweep, then F1 is silent
+            } else if (sweeping) [[unlikely]] {
                 // F1 from the law: the turns since the run began, and the frequency there for
                 // the waveforms that read their place in the cycle.
                 const double at = double(st.m_runFrame) / st.m_law.rate;
@@ -311,6 +313,7 @@ template <int Wave, int Mode> struct ToneBlock {
                     const double end = st.m_runStart + st.m_runTurns;
                     st.m_runStart = end - std::floor(end);
                     st.m_runFrame = 0;
+                    st.m_sweepEnded = s.Sweep.Once;
                 }
             }
             const double t2 = turnsOf(j2);
@@ -452,6 +455,7 @@ void ToneStream::continueFrom(const ToneStream& before, int64_t framesBack, int3
         const auto [frame, start] = before.runPlace(framesBack);
         m_runFrame = frame;
         m_runStart = start;
+        m_sweepEnded = before.m_sweepEnded;
     } else if (sweeping || before.m_settings.Sweep.On) {
         // A sweep begins from F1's turn, or a tone goes on from where the sweep was.
         const double turns = before.turns1(framesBack);

@@ -61,7 +61,8 @@ inline std::string hertzText(int64_t microhertz)
 
 // A sweep of F1 of a set length, as a bench generator's: from F1 to `Stop` over `Seconds`,
 // linear (f = f0 + (f1 - f0) t/T) or logarithmic (f = f0 (f1/f0)^(t/T)), then `HoldSeconds`
-// at the stop frequency, `ReturnSeconds` back to F1 by the same law, and again. The phase is
+// at the stop frequency, `ReturnSeconds` back to F1 by the same law, and again (or, `Once`,
+// F1 silent from there). The phase is
 // the law's integral, continuous throughout: at the turns between the parts, and from one
 // sweep to the next.
 inline constexpr double MinSweepSeconds = 0.01;
@@ -73,6 +74,7 @@ struct TimedSweep {
     double Seconds = 1.0; // MinSweepSeconds .. MaxSweepSeconds
     double HoldSeconds = 0.0; // 0 .. MaxSweepSeconds
     double ReturnSeconds = 0.0; // 0 .. MaxSweepSeconds
+    bool Once = false; // one run, then F1 silent (a tail to record a room's decay in)
 
     bool operator==(const TimedSweep&) const = default;
 };
@@ -221,6 +223,7 @@ private:
     int64_t m_runFrames = 0;
     double m_runTurns = 0.0; // the turns of a whole run, less the whole ones
     double m_runStart = 0.0;
+    bool m_sweepEnded = false;
     // The levels' glide: from these, over m_glideFrames frames, m_glideDone of them done.
     double m_glideFrom1 = 0.0;
     double m_glideFrom2 = 0.0;

@@ -203,6 +203,7 @@ TEST(CommandLine, GoodAndBadLines)
         { { "--synthesis", "precise", "--sweep", "man", "--sweep-time", "1", "--f1-stop", "30" },
             "--sweep-time needs --sweep lin or --sweep log", nullptr },
         { { "--f1-stop", "300" }, "go with --sweep-time", nullptr },
+        { { "--sweep-once" }, "go with --sweep-time", nullptr },
         { { "--synthesis", "precise", "--sweep", "lin", "--sweep-time", "0.001", "--f1-stop",
               "30" },
             "--sweep-time takes 0.01..1000 (s)", nullptr },
@@ -301,10 +302,10 @@ TEST(CommandLine, HeadlessSettingsAreWhatTheControlsWouldSet)
 
     // The sweep's settings reach the stream that --render and --play compute.
     const auto sweep = parse({ "--synthesis", "precise", "--sweep", "log", "--sweep-time", "10",
-        "--f1", "20", "--f1-stop", "20000", "--sweep-return", "2" });
+        "--f1", "20", "--f1-stop", "20000", "--sweep-return", "2", "--sweep-once" });
     ASSERT_EQ(sweep.error, "");
     const HeadlessSettings hw = headlessSettings(sweep.options, messages);
-    const TimedSweep want { true, true, 20000000000, 10.0, 0.0, 2.0 };
+    const TimedSweep want { true, true, 20000000000, 10.0, 0.0, 2.0, true };
     EXPECT_EQ(streamSettings(hw.state, hw.dutyPercent).Sweep, want);
     EXPECT_EQ(hw.state.SweepMode, SweepManual); // not the stepped sweep
 

@@ -66,6 +66,7 @@ TEST(ScpiQueries, EverySettingAnswersItsStartValue)
         { {}, "SWE:STAT?", "0", {} },
         { {}, "SWE:SPAC?", "LIN", {} },
         { {}, "SWE:TIME?", "1", {} },
+        { {}, "SWE:COUN?", "9.9E+37", {} },
         { {}, "SWE:HTIM?", "0", {} },
         { {}, "SWE:RTIM?", "0", {} },
         { {}, "FREQ:STAR?", "1000", {} },

@@ -528,6 +528,15 @@ TEST(ToneStream, SweepsByItsExactLaw)
         }
         EXPECT_LT(worst, 1e-5); // 5e-10 of full scale: the law's double against long double
 
+        // Once: the same run, then F1 silent.
+        StreamSettings once = s;
+        once.Sweep.Once = true;
+        ToneStream single(once, SignalOptions {}, Seed);
+        const std::vector<double> single1 = streamed(single, total);
+        for (int64_t k = 0; k < total; ++k)
+            ASSERT_EQ(single1[2 * std::size_t(k)], k < runFrames ? got[2 * std::size_t(k)] : 0.0)
+                << k;
+
         // A level changed in mid-sweep: the sweep goes on where it was, at the new level.
         ToneStream before(s, SignalOptions {}, Seed);
         std::vector<double> v(2 * 777);
