@@ -580,7 +580,19 @@ void FormGen::showSettings(uint32_t what)
         m_frame2.showLevel();
     if (what & Changed::Waveform) {
         const int waveform = m_state.Waveform;
-        checkQuietly(Option1[std::size_t(waveform)]);
+        if (m_state.Pink) {
+            // No option says pink noise, and "W Noise" checked would say white: none is
+            // checked, as the rate options for a rate they do not offer, so that a click on
+            // "W Noise" checks it and ends the pink noise as any waveform chosen does.
+            for (QRadioButton* option : Option1) {
+                const QSignalBlocker quiet(option);
+                option->setAutoExclusive(false);
+                option->setChecked(false);
+                option->setAutoExclusive(true);
+            }
+        } else {
+            checkQuietly(Option1[std::size_t(waveform)]);
+        }
         Option9->setEnabled(m_generator.fmOffered());
         Command3->setEnabled(enablesFmAndSetBit(waveform));
     }

@@ -282,6 +282,36 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
                                          "takes any frequency to 1 uHz"));
     synthesisLayout->addWidget(synthesis);
 
+    auto* signalBox = new QGroupBox(QStringLiteral("Signal"), this);
+    auto* signalGrid = new QGridLayout(signalBox);
+    const auto signalButton
+        = [signalBox](const char* name, const QString& text, const QString& tip) {
+              auto* button = new QPushButton(text, signalBox);
+              button->setObjectName(QString::fromLatin1(name));
+              button->setAutoDefault(false);
+              button->setToolTip(tip);
+              return button;
+          };
+    pinkNoise = signalButton("pinkNoise", QStringLiteral("Pi&nk noise"),
+        QStringLiteral("Pink noise in F1's place, the same power in every octave, its rms that "
+                       "of a sine at F1's level: in the precise synthesis, not in FM, not with "
+                       "a sweep or bursts. A waveform chosen on the front panel ends it."));
+    smpte = signalButton("smpte", QStringLiteral("SMPT&E (60 Hz + 7 kHz, 4:1)"),
+        QStringLiteral("Intermodulation: sines of 60 Hz and 7 kHz in \"F1+ F2\" at 4:1 in "
+                       "amplitude, their peaks adding up to F1's level"));
+    ccif = signalButton("ccif", QStringLiteral("CC&IF (19 + 20 kHz, 1:1)"),
+        QStringLiteral("Intermodulation: sines of 19 kHz and 20 kHz in \"F1+ F2\" at 1:1, "
+                       "their peaks adding up to F1's level"));
+    inForce = new QLabel(signalBox);
+    inForce->setObjectName(QStringLiteral("inForce"));
+    // The same height with nothing to say: the dialog's size is fixed by its layout.
+    inForce->setMinimumHeight(inForce->fontMetrics().height());
+    signalGrid->addWidget(pinkNoise, 0, 0);
+    signalGrid->addWidget(smpte, 1, 0);
+    signalGrid->addWidget(ccif, 1, 1);
+    signalGrid->addWidget(inForce, 2, 0, 1, 2);
+    signalGrid->setColumnStretch(1, 1);
+
     auto* sweepBox = new QGroupBox(QStringLiteral("Sweep of F1 of a set length"), this);
     auto* sweepGrid = new QGridLayout(sweepBox);
     sweepOn = new QCheckBox(QStringLiteral("&Sweep"), sweepBox);
@@ -353,6 +383,7 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(synthesisBox);
+    right->addWidget(signalBox);
     right->addWidget(sweepBox);
     right->addWidget(burstBox);
     right->addStretch(1);
@@ -367,8 +398,9 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     QWidget* const order[] = { frequency[0], frequency[1], level[0], levelUnit[0], level[1],
-        levelUnit[1], calibration, meterReading, calibrate, synthesis, sweepOn, sweepLaw, sweepStop,
-        sweepTime, sweepHold, sweepReturn, burstOn, burstCycles, burstPeriod, burstPhase, buttons };
+        levelUnit[1], calibration, meterReading, calibrate, synthesis, pinkNoise, smpte, ccif,
+        sweepOn, sweepLaw, sweepStop, sweepTime, sweepHold, sweepReturn, burstOn, burstCycles,
+        burstPeriod, burstPhase, buttons };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -390,6 +422,13 @@ InstrumentPanel::InstrumentPanel(Generator& generator, QWidget* parent)
     connect(meterReading, &StepEdit::applied, this, [this] { calibrateFromMeter(); });
     connect(calibrate, &QPushButton::clicked, this, [this] { calibrateFromMeter(); });
     connect(synthesis, &QComboBox::currentIndexChanged, this, [this] { applySynthesis(); });
+    connect(pinkNoise, &QPushButton::clicked, this,
+        [this] { applySignal([this] { return m_generator.setPinkNoise(ChangeFrom::Script); }); });
+    for (const auto& [button, set] : { std::pair { smpte, remote::TwoToneSet::Smpte },
+             std::pair { ccif, remote::TwoToneSet::Ccif } })
+        connect(button, &QPushButton::clicked, this, [this, set] {
+            applySignal([this, set] { return m_generator.setTwoTone(set, ChangeFrom::Script); });
+        });
 
     const auto wire = [this](StepEdit* field, const std::function<void(bool stepped)>& apply,
                           const std::function<void()>& showAgain) {
@@ -434,6 +473,7 @@ void InstrumentPanel::showEvent(QShowEvent* event)
     }
     showCalibration(true);
     showSynthesis();
+    showSignal();
     showSweep(true);
     showBurst(true);
     QDialog::showEvent(event);
@@ -462,6 +502,10 @@ void InstrumentPanel::showSettings(uint32_t what)
         showCalibration();
     if (what & Changed::Options)
         showSynthesis();
+    if (what
+        & (Changed::Waveform | Changed::ChannelMode | Changed::Frequency1 | Changed::Frequency2
+            | Changed::Level1 | Changed::Level2))
+        showSignal();
     if (what & Changed::TimedSweep)
         showSweep();
     if (what & Changed::Burst)
@@ -502,6 +546,15 @@ void InstrumentPanel::showSynthesis()
 {
     const QSignalBlocker quiet(synthesis);
     synthesis->setCurrentIndex(int(m_generator.signalOptions().synthesis));
+}
+
+void InstrumentPanel::showSignal()
+{
+    const std::optional<remote::TwoToneSet> set = m_generator.twoTone();
+    inForce->setText(m_generator.state().Pink   ? QStringLiteral("In force: pink noise")
+            : !set                              ? QString()
+            : *set == remote::TwoToneSet::Smpte ? QStringLiteral("In force: SMPTE")
+                                                : QStringLiteral("In force: CCIF"));
 }
 
 void InstrumentPanel::showSweep(bool force)
@@ -673,6 +726,12 @@ void InstrumentPanel::applySynthesis()
         say(*why, true);
         showSynthesis();
     }
+}
+
+void InstrumentPanel::applySignal(const std::function<SetResult()>& change)
+{
+    if (const std::optional<QString> why = refusal(change()))
+        say(*why, true);
 }
 
 SetResult InstrumentPanel::changeSweep(const std::function<void(TimedSweep&)>& edit)

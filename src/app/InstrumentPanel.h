@@ -3,19 +3,20 @@
 // The instrument panel: the settings the front panel shows only to the whole hertz and the
 // 3 dB step, to their last digit. F1 and F2 to 1 uHz, each tone's level in dBFS, volts or
 // decibels of a volt, the output's calibration (typed, or worked out from a meter's
-// reading), the synthesis, and what only the precise synthesis plays: a sweep of F1 of a set
-// length and tone bursts of F1. A non-modal dialog of the main window over its one
-// generator: its changes are a script's (a sound that plays restarts, one that is off stays
-// off), the front panel follows them as it follows any change, and the window tells the
-// panel of every change while it is shown (showSettings). A setting the generator refuses
-// is said in the panel, with the generator's reason; nothing is rounded to make it fit.
-// UI thread only.
+// reading), the synthesis, the signals of a measurement (pink noise, the two-tone sets of
+// intermodulation), and what only the precise synthesis plays: a sweep of F1 of a set length
+// and tone bursts of F1. A non-modal dialog of the main window over its one generator: its
+// changes are a script's (a sound that plays restarts, one that is off stays off), the front
+// panel follows them as it follows any change, and the window tells the panel of every
+// change while it is shown (showSettings). A setting the generator refuses is said in the
+// panel, with the generator's reason; nothing is rounded to make it fit. UI thread only.
 //
 // The keyboard: Tab walks the fields in the order they are read, down the left column and
 // then the right; in a number field Enter applies it, Up and Down step the digit at the
 // cursor and apply at once, Escape takes back typing not yet applied (a second Escape closes
-// the panel). A switch or a list applies as it changes; the sweep's and the bursts' numbers
-// are set whether or not they are on, so that they are ready when switched on.
+// the panel). A switch, a list or a button applies as it changes; the sweep's and the
+// bursts' numbers are set whether or not they are on, so that they are ready when switched
+// on.
 
 #include "Generator.h"
 #include "LevelScale.h"
@@ -57,6 +58,12 @@ public:
     StepEdit* meterReading = nullptr; // Vrms of F1 as a meter reads it
     QPushButton* calibrate = nullptr;
     QComboBox* synthesis = nullptr;
+    // The signals of a measurement, set as one change each; inForce names the one the
+    // settings are, whoever set them, or says nothing.
+    QPushButton* pinkNoise = nullptr;
+    QPushButton* smpte = nullptr;
+    QPushButton* ccif = nullptr;
+    QLabel* inForce = nullptr;
     // The sweep of F1 of a set length: from F1 to the stop frequency, held, and back.
     QCheckBox* sweepOn = nullptr;
     QComboBox* sweepLaw = nullptr; // Linear, Logarithmic
@@ -80,6 +87,7 @@ private:
     void showLevel(Tone tone, bool force = false);
     void showCalibration(bool force = false);
     void showSynthesis();
+    void showSignal();
     void showSweep(bool force = false);
     void showBurst(bool force = false);
     void applyFrequency(Tone tone, bool stepped);
@@ -87,6 +95,7 @@ private:
     void applyCalibration(bool stepped);
     void calibrateFromMeter();
     void applySynthesis();
+    void applySignal(const std::function<SetResult()>& change);
     // The switch and the law as the panel shows them, the numbers as they are set.
     void applySweepSwitch();
     void applySweepStop(bool stepped);

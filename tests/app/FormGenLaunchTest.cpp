@@ -751,6 +751,14 @@ private slots:
         QCOMPARE(panel->frequency[1]->text(), QStringLiteral("100"));
         QCOMPARE(panel->level[0]->text(), QStringLiteral("-7.298698891")); // 1/sqrt(2) of a sine
         QCOMPARE(panel->calibration->text(), QStringLiteral("2"));
+        // Pink noise is computed as it plays: the exact synthesis refuses it, and says why.
+        panel->pinkNoise->click();
+        QVERIFY(!window->generator().state().Pink);
+        QVERIFY(window->Option1[WaveSine]->isChecked());
+        QVERIFY2(panel->status->text().contains(QStringLiteral(
+                     "pink noise is computed as it plays: it needs the precise synthesis")),
+            qPrintable(panel->status->text()));
+        QCOMPARE(panel->inForce->text(), QString());
         window->UpDown1->setValue(1234);
         QCOMPARE(panel->frequency[0]->text(), QStringLiteral("1234"));
         window->UpDown4->setValue(5);
@@ -829,6 +837,50 @@ private slots:
         QCOMPARE(panel->burstCycles->text(), QStringLiteral("20"));
         QCOMPARE(panel->burstPeriod->text(), QStringLiteral("0.05"));
         QCOMPARE(panel->burstPhase->text(), QStringLiteral("270"));
+
+        // Pink noise does not burst; without the bursts it plays at F1's level as a sine's rms,
+        // and no waveform option says it is white.
+        Generator& g = window->generator();
+        panel->pinkNoise->click();
+        QVERIFY(!g.state().Pink);
+        QVERIFY2(panel->status->text().contains(QStringLiteral("neither sweeps nor bursts")),
+            qPrintable(panel->status->text()));
+        panel->burstOn->click();
+        QVERIFY(!g.state().Burst.On);
+        const double f1Level = g.levelFactorOf(Tone::F1);
+        panel->pinkNoise->click();
+        QVERIFY(g.state().Pink);
+        QVERIFY2(panel->status->text().isEmpty(), qPrintable(panel->status->text()));
+        for (QRadioButton* option : window->Option1)
+            QVERIFY2(!option->isChecked(), qPrintable(option->text()));
+        QCOMPARE(panel->inForce->text(), QStringLiteral("In force: pink noise"));
+        // The square's level, read as the rms of a sine, as the noise plays it.
+        QCOMPARE(g.levelFactorOf(Tone::F1), f1Level);
+        QCOMPARE(panel->level[0]->text(), QStringLiteral("-7.298698891"));
+        // "W Noise" on the front panel ends it.
+        window->Option1[WaveNoise]->click();
+        QVERIFY(!g.state().Pink);
+        QCOMPARE(g.state().Waveform, int16_t(WaveNoise));
+        QVERIFY(window->Option1[WaveNoise]->isChecked());
+        QCOMPARE(panel->inForce->text(), QString());
+
+        // The two-tone sets: sines in "F1+ F2" at their frequencies and ratio, named while the
+        // settings are the set, whoever changes them after.
+        panel->smpte->click();
+        QVERIFY2(panel->status->text().isEmpty(), qPrintable(panel->status->text()));
+        QCOMPARE(window->Text1->text(), QStringLiteral("60"));
+        QCOMPARE(window->Text2->text(), QStringLiteral("7000"));
+        QVERIFY(window->Option1[WaveSine]->isChecked());
+        QVERIFY(window->Option3->isChecked());
+        QCOMPARE(g.levelFactorOf(Tone::F1) / g.levelFactorOf(Tone::F2), 4.0);
+        QCOMPARE(panel->inForce->text(), QStringLiteral("In force: SMPTE"));
+        window->UpDown3->setValue(7001);
+        QCOMPARE(panel->inForce->text(), QString());
+        panel->ccif->click();
+        QCOMPARE(window->Text1->text(), QStringLiteral("19000"));
+        QCOMPARE(window->Text2->text(), QStringLiteral("20000"));
+        QCOMPARE(g.levelFactorOf(Tone::F1), g.levelFactorOf(Tone::F2));
+        QCOMPARE(panel->inForce->text(), QStringLiteral("In force: CCIF"));
         QVERIFY(messages.isEmpty());
     }
 
@@ -895,9 +947,10 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(panel->frequency[0]));
         QWidget* const order[] = { panel->frequency[1], panel->level[0], panel->levelUnit[0],
             panel->level[1], panel->levelUnit[1], panel->calibration, panel->meterReading,
-            panel->calibrate, panel->synthesis, panel->sweepOn, panel->sweepLaw, panel->sweepStop,
-            panel->sweepTime, panel->sweepHold, panel->sweepReturn, panel->burstOn,
-            panel->burstCycles, panel->burstPeriod, panel->burstPhase };
+            panel->calibrate, panel->synthesis, panel->pinkNoise, panel->smpte, panel->ccif,
+            panel->sweepOn, panel->sweepLaw, panel->sweepStop, panel->sweepTime, panel->sweepHold,
+            panel->sweepReturn, panel->burstOn, panel->burstCycles, panel->burstPeriod,
+            panel->burstPhase };
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
