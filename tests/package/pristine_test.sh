@@ -223,8 +223,11 @@ window=$(timeout 60 xdotool search --sync --onlyvisible --name '^ Korvane  Vello
     || fail "the window did not appear: $(cat "$work/vellox.log")"
 [ "$(xdotool getwindowpid "$window")" = "$vellox" ] || fail "the window is not the program's"
 xwd -silent -id "$window" | xwdtopnm 2> /dev/null | pnmtopng > "$out/pristine-window.png"
-# The Help button's middle, in the window's own coordinates.
-xdotool mousemove --window "$window" 32 133 click 1
+# The Help button's middle, in the window's own coordinates: in the front panel, which sits
+# under the menu bar (its height is the font's: the window less the panel's 237 pixels).
+height=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p')
+[ -n "$height" ] && [ "$height" -ge 237 ] || fail "the window is $height pixels high"
+xdotool mousemove --window "$window" 32 $((133 + height - 237)) click 1
 viewer=$(timeout 60 xdotool search --sync --onlyvisible --name '^Korvane Vellox - Help$' | head -n 1) \
     || fail "Help showed no page: $(cat "$work/vellox.log")"
 [ "$(xdotool getwindowpid "$viewer")" = "$vellox" ] || fail "the page is shown by another program"
