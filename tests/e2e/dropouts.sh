@@ -8,7 +8,8 @@
 # program's. A real-time watch on every core (cyclictest, above every other thread) tells the
 # two apart: a stretch with a gap is played afresh only when the watch saw the machine stand
 # still for longer than the program's period, up to a few times. A gap the watch cannot
-# explain fails at once.
+# explain fails at once; a rate where the machine stood still in every stretch was not
+# measured, and the test says so (skipped) rather than blame the program.
 # usage: pulse_session.sh dropouts.sh VELLOX PULSE_MEASURE RATE...
 #        pipewire_session.sh [--driver ...] dropouts.sh VELLOX PULSE_MEASURE RATE...
 set -euo pipefail
@@ -40,7 +41,7 @@ if chrt -r 20 true 2>/dev/null; then rt="chrt -r 20"; fi
 # Longer than this (in microseconds, half the default latency) the program's buffer cannot be
 # expected to cover; the watch's usual worst on a busy machine is a few milliseconds.
 stall_limit_us=30000
-tries=4
+tries=6
 watch=""
 if command -v cyclictest >/dev/null && chrt -f 99 true 2>/dev/null; then
     watch="cyclictest -p 99 -i 1000 -q -S -m"
@@ -81,8 +82,10 @@ stretch() {
 }
 
 status=0
+unmeasured=""
 for rate in "$@"; do
     clean=0
+    stood=0
     for try in $(seq 1 $tries); do
         if stretch "$rate"; then
             clean=1
@@ -92,12 +95,22 @@ for rate in "$@"; do
         fi
         if [ -n "$stall_us" ] && [ "$stall_us" -gt "$stall_limit_us" ]; then
             echo "the machine stood still for $((stall_us / 1000)) ms in that stretch (try $try of $tries)"
-            [ "$try" -lt $tries ] || echo "FAIL: no stretch in $tries where the machine kept running"
+            stood=$((stood + 1))
             continue
         fi
         echo "FAIL: a gap while the machine ran (its longest stand-still ${stall_us:-unknown} us)"
         break
     done
-    [ "$clean" = 1 ] || status=1
+    if [ "$clean" = 0 ] && [ "$stood" = "$tries" ]; then
+        # Every stretch had the host stand still: nothing was learnt of the program at this
+        # rate, which is no pass and no failure of it.
+        unmeasured="$unmeasured $rate"
+    elif [ "$clean" = 0 ]; then
+        status=1
+    fi
 done
+if [ "$status" = 0 ] && [ -n "$unmeasured" ]; then
+    echo "SKIP: the machine stood still in each of $tries stretches at$unmeasured Hz: not measured"
+    exit 77
+fi
 exit $status
