@@ -598,6 +598,22 @@ std::optional<int32_t> ScpiInterpreter::wholeParameter(
     return wholeWithin(*value, limits.min, limits.max);
 }
 
+std::optional<double> ScpiInterpreter::numberWithin(
+    const Call& call, Unit unit, const Limits& limits)
+{
+    const Parameter* p = oneParameter(call);
+    if (p == nullptr)
+        return std::nullopt;
+    const auto value = numberOf(*p, unit, limits);
+    if (!value)
+        return std::nullopt;
+    if (!(*value >= limits.min && *value <= limits.max)) {
+        fail(ErrorCode::DataOutOfRange);
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<bool> ScpiInterpreter::booleanOf(const Parameter& p)
 {
     if (p.kind == ParameterKind::String) {
@@ -1184,17 +1200,10 @@ void ScpiInterpreter::setSweepSeconds(const Call& call, const SweepTimeOf& time)
 {
     if (!firstSuffixIsOne(call))
         return;
-    const Parameter* p = oneParameter(call);
-    if (p == nullptr)
-        return;
-    const Limits limits { time.min, MaxSweepSeconds, time.byDefault };
-    const auto seconds = numberOf(*p, Unit::Second, limits);
+    const auto seconds
+        = numberWithin(call, Unit::Second, { time.min, MaxSweepSeconds, time.byDefault });
     if (!seconds)
         return;
-    if (!(*seconds >= limits.min && *seconds <= limits.max)) {
-        fail(ErrorCode::DataOutOfRange);
-        return;
-    }
     editSweep([&](TimedSweep& w) { w.*time.field = *seconds; });
 }
 
@@ -1309,17 +1318,9 @@ void ScpiInterpreter::setBurstPeriod(const Call& call)
 {
     if (!firstSuffixIsOne(call))
         return;
-    const Parameter* p = oneParameter(call);
-    if (p == nullptr)
-        return;
-    const Limits limits { MinBurstPeriod, MaxBurstPeriod, 0.01 };
-    const auto seconds = numberOf(*p, Unit::Second, limits);
+    const auto seconds = numberWithin(call, Unit::Second, { MinBurstPeriod, MaxBurstPeriod, 0.01 });
     if (!seconds)
         return;
-    if (!(*seconds >= limits.min && *seconds <= limits.max)) {
-        fail(ErrorCode::DataOutOfRange);
-        return;
-    }
     editBurst([&](ToneBurst& b) { b.PeriodSeconds = *seconds; });
 }
 
@@ -1336,18 +1337,10 @@ void ScpiInterpreter::setBurstPhase(const Call& call)
 {
     if (!firstSuffixIsOne(call))
         return;
-    const Parameter* p = oneParameter(call);
-    if (p == nullptr)
-        return;
     // A bench generator's -360..360 degrees, kept as the same turn in 0..360.
-    const Limits limits { -360.0, 360.0, 0.0 };
-    const auto degrees = numberOf(*p, Unit::Degree, limits);
+    const auto degrees = numberWithin(call, Unit::Degree, { -360.0, 360.0, 0.0 });
     if (!degrees)
         return;
-    if (!(*degrees >= limits.min && *degrees <= limits.max)) {
-        fail(ErrorCode::DataOutOfRange);
-        return;
-    }
     const double turn = std::fmod(*degrees + 360.0, 360.0);
     editBurst([&](ToneBurst& b) { b.PhaseDegrees = turn < 360.0 ? turn : 0.0; });
 }

@@ -103,6 +103,8 @@ private:
     std::optional<double> numberOf(const Parameter& p, Unit unit, const Limits& limits);
     std::optional<int32_t> wholeWithin(double value, double min, double max);
     std::optional<int32_t> wholeParameter(const Call& call, Unit unit, const Limits& limits);
+    // One number within the limits (MIN, MAX and DEF among them); -222 outside.
+    std::optional<double> numberWithin(const Call& call, Unit unit, const Limits& limits);
     std::optional<bool> booleanOf(const Parameter& p);
     std::optional<Tone> toneOf(const Call& call);
     bool firstSuffixIsOne(const Call& call);
