@@ -178,8 +178,9 @@ private:
     // such a dropout, or the right channel's steady sine (at rightHz, when one is known)
     // skips, the signal (unchanged since) is recorded over a fresh window and measured
     // again, up to FreshTries times; a failure over a window without either fails at once,
-    // so a fault of the program's own always fails.
-    static constexpr int FreshTries = 4;
+    // so a fault of the program's own always fails. A shared host may stall the server for
+    // tens of seconds (a CI run: five windows in a row, each with a dropout), hence ten.
+    static constexpr int FreshTries = 10;
     QString streamTrouble(const Window& w, double rightHz)
     {
         const auto right = recorder.channel(1, w.first, w.count);
