@@ -386,14 +386,43 @@ bool LoopPlayer::anyVoice() const noexcept
 
 void LoopPlayer::pushOutgoing(Voice voice) noexcept
 {
-    if (voice.fade <= 0 || m_fadeFrames.load(std::memory_order_relaxed) == 0) {
+    const int32_t fade = m_fadeFrames.load(std::memory_order_relaxed);
+    const double gain = fade > 0 ? voice.scale * gainAt(voice.fade, fade) : 0.0;
+    if (gain <= 0.0) {
         drop(voice);
         return;
     }
+    // A new transition: whatever fades out falls from here along the whole curve, so that
+    // the voices going sum to one less the one coming in.
+    for (Voice& v : m_outgoing) {
+        if (v.buffer == nullptr)
+            continue;
+        v.scale *= gainAt(v.fade, fade);
+        v.fade = fade;
+    }
+    voice.scale = gain;
+    voice.fade = fade;
     voice.direction = -1;
-    // The oldest, and so quietest, voice gives way when all are taken.
-    if (m_outgoing.back().buffer != nullptr)
-        drop(m_outgoing.back());
+    // The quietest voice gives way when all are taken (the new one, if it is), and the
+    // others take up its gain: where the voices are one tone, as in a sweep, the level holds.
+    if (m_outgoing.back().buffer != nullptr) {
+        double total = voice.scale;
+        Voice* quietest = &voice;
+        for (Voice& v : m_outgoing) {
+            total += v.scale;
+            if (v.scale < quietest->scale)
+                quietest = &v;
+        }
+        const double keep = total / (total - quietest->scale);
+        const bool newIsQuietest = quietest == &voice;
+        drop(*quietest);
+        for (Voice& v : m_outgoing)
+            v.scale *= keep;
+        if (newIsQuietest)
+            return;
+        voice.scale *= keep;
+        compactOutgoing();
+    }
     std::move_backward(m_outgoing.begin(), m_outgoing.end() - 1, m_outgoing.end());
     m_outgoing[0] = voice;
 }
@@ -465,8 +494,13 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
     for (Voice& v : m_outgoing) {
         if (v.buffer == requested) {
             requested->looping = looping;
-            m_current = v;
-            m_current.direction = fade > 0 ? +1 : 0;
+            // From the gain it has, rising along the curve to full gain.
+            const double gain = std::clamp(v.scale * gainAt(v.fade, fade), 0.0, 1.0);
+            m_current = Voice { requested,
+                fade > 0 ? int32_t(
+                    std::lround(double(fade) * std::acos(1.0 - 2.0 * gain) / std::numbers::pi))
+                         : 0,
+                fade > 0 ? +1 : 0 };
             v = Voice {};
             compactOutgoing();
             giveBack(requested); // the voice answers for the earlier request
@@ -538,7 +572,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
                 rewind(b);
             }
             const Mix frame = readFrame(b.bytes.data() + b.position * frameSize, m_encoding);
-            const double g = gainAt(v.fade, fade);
+            const double g = v.scale * gainAt(v.fade, fade);
             mix.left += g * frame.left;
             mix.right += g * frame.right;
             ++b.position;

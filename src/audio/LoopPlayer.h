@@ -23,11 +23,14 @@
 //
 // Transitions: at the start of the fill after a request, the buffer that played fades out
 // while the new one fades in, over fadeFrames frames with gains that sum to one (a raised
-// cosine); a voice that was fading out and is asked for again fades back in from where it
-// is. A new buffer starts where its tones continue those of the buffer heard before
-// (continuingFrame), so that a change of frequency glides. Up to MaxVoices buffers sound
-// at once; between transitions the output is the playing buffer's bytes exactly.
-// fadeFrames 0 is the abrupt hand-over: no fades, every buffer from its own position.
+// cosine). A request within a fade starts a transition of its own: every voice fading out
+// then falls along the one curve, each from the gain it has, so that the gains still sum to
+// one (a sweep whose steps come quicker than the fades would otherwise dip). A voice that
+// was fading out and is asked for again fades back in from where it is. A new buffer starts where
+// its tones continue those of the buffer heard before (continuingFrame), so that a change of
+// frequency glides. Up to MaxVoices buffers sound at once; between transitions the output is the
+// playing buffer's bytes exactly. fadeFrames 0 is the abrupt hand-over: no fades, every buffer from
+// its own position.
 //
 // Streams: a buffer may carry a ToneStream (createStream), whose bytes are then a window of
 // the stream's next frames, computed again on the audio thread each time the window has been
@@ -194,8 +197,11 @@ private:
     };
     struct Voice {
         LoopBuffer* buffer = nullptr;
-        int32_t fade = 0; // 0..fade frames: the gain is the raised cosine at this point
+        int32_t fade = 0; // 0..fade frames: the gain is scale times the raised cosine here
         int32_t direction = 0; // +1 fading in, -1 fading out, 0 steady at full gain
+        // 1 for the voice asked for; a voice fading out holds the gain it had when the
+        // transition that it fades under began.
+        double scale = 1.0;
     };
     // UI thread's bookkeeping of one buffer.
     struct Entry {

@@ -269,6 +269,46 @@ TEST(LoopPlayerFades, EveryTransitionIsAGlideOfFadeFrames)
     EXPECT_TRUE(p.silent());
 }
 
+// Requests that come within a fade, as a sweep's steps do on a busy machine: buffers of one
+// level, each asked for a few frames after the last, keep the output at that level, the
+// gains of the voices going and coming summing to one (a voice fading in that gave way
+// fell from where it was, under the one before it still fading out: -7 dB). Where there
+// are more requests than voices, the quietest gives way and the others take up its gain.
+TEST(LoopPlayerFades, RequestsWithinAFadeKeepTheLevel)
+{
+    const struct {
+        const char* what;
+        std::vector<size_t> gaps; // frames pulled after each request
+        int16_t lowest; // the output's least left level over the whole run
+    } table[] = {
+        { "a second request half-way", { 2 * Fade, Fade / 2, 2 * Fade }, 999 },
+        { "requests a quarter apart", { 2 * Fade, Fade / 4, Fade / 4, 2 * Fade }, 999 },
+        { "three requests in one fill", { 2 * Fade, 0, 0, 2 * Fade }, 999 },
+        { "more requests than voices", { 2 * Fade, 10, 10, 10, 10, 10, 10, 2 * Fade }, 999 },
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        LoopPlayer p(Fade);
+        std::vector<LoopBuffer*> buffers;
+        for (size_t k = 0; k < row.gaps.size(); ++k)
+            buffers.push_back(&level(p, 1000, 1000, -1000));
+        int16_t lowest = 1000;
+        for (size_t k = 0; k < row.gaps.size(); ++k) {
+            p.play(*buffers[k]);
+            const auto out = pullFrames(p, row.gaps[k]);
+            for (size_t f = 0; f < row.gaps[k]; ++f) {
+                if (k == 0 && f < size_t(Fade))
+                    continue; // the start's own fade-in
+                ASSERT_EQ(out[2 * f], -out[2 * f + 1]);
+                lowest = std::min(lowest, out[2 * f]);
+                ASSERT_LE(out[2 * f], 1000) << "request " << k << ", frame " << f;
+            }
+        }
+        EXPECT_GE(lowest, row.lowest);
+        EXPECT_EQ(pullFrames(p, 2).front(), 1000);
+    }
+}
+
 // Stopped and asked for again within its fade-out, a buffer fades back in from where it is.
 TEST(LoopPlayerFades, AStoppedBufferAskedForAgainFadesBackIn)
 {
