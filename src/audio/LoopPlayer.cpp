@@ -490,18 +490,34 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
     if (requested == nullptr)
         return;
 
-    // A buffer fading out and asked for again fades back in from where it is.
+    // A buffer fading out and asked for again fades back in from where it is, rising along
+    // the curve from the point at or just below the gain it has; the others fall along the
+    // rest of that curve, each from its gain, so that the gains never sum to more than one.
     for (Voice& v : m_outgoing) {
         if (v.buffer == requested) {
             requested->looping = looping;
-            // From the gain it has, rising along the curve to full gain.
-            const double gain = std::clamp(v.scale * gainAt(v.fade, fade), 0.0, 1.0);
-            m_current = Voice { requested,
-                fade > 0 ? int32_t(
-                    std::lround(double(fade) * std::acos(1.0 - 2.0 * gain) / std::numbers::pi))
-                         : 0,
-                fade > 0 ? +1 : 0 };
+            int32_t from = 0;
+            if (fade > 0) {
+                const double gain = std::clamp(v.scale * gainAt(v.fade, fade), 0.0, 1.0);
+                from = std::clamp(int32_t(std::floor(double(fade) * std::acos(1.0 - 2.0 * gain)
+                                      / std::numbers::pi)),
+                    0, fade);
+            }
+            m_current = Voice { requested, from, fade > 0 ? +1 : 0 };
             v = Voice {};
+            compactOutgoing();
+            const double rest = 1.0 - gainAt(from, fade);
+            for (Voice& other : m_outgoing) {
+                if (other.buffer == nullptr)
+                    continue;
+                const double gain = other.scale * gainAt(other.fade, fade);
+                if (rest <= 0.0 || gain <= 0.0) {
+                    drop(other);
+                    continue;
+                }
+                other.scale = gain / rest;
+                other.fade = fade - from;
+            }
             compactOutgoing();
             giveBack(requested); // the voice answers for the earlier request
             return;

@@ -276,27 +276,46 @@ TEST(LoopPlayerFades, EveryTransitionIsAGlideOfFadeFrames)
 // are more requests than voices, the quietest gives way and the others take up its gain.
 TEST(LoopPlayerFades, RequestsWithinAFadeKeepTheLevel)
 {
+    struct Step {
+        size_t buffer; // which of the buffers is asked for
+        size_t frames; // frames pulled after the request
+    };
     const struct {
         const char* what;
-        std::vector<size_t> gaps; // frames pulled after each request
+        std::vector<Step> steps;
         int16_t lowest; // the output's least left level over the whole run
     } table[] = {
-        { "a second request half-way", { 2 * Fade, Fade / 2, 2 * Fade }, 999 },
-        { "requests a quarter apart", { 2 * Fade, Fade / 4, Fade / 4, 2 * Fade }, 999 },
-        { "three requests in one fill", { 2 * Fade, 0, 0, 2 * Fade }, 999 },
-        { "more requests than voices", { 2 * Fade, 10, 10, 10, 10, 10, 10, 2 * Fade }, 999 },
+        { "a second request half-way", { { 0, 2 * Fade }, { 1, Fade / 2 }, { 2, 2 * Fade } }, 999 },
+        { "requests a quarter apart",
+            { { 0, 2 * Fade }, { 1, Fade / 4 }, { 2, Fade / 4 }, { 3, 2 * Fade } }, 999 },
+        { "three requests in one fill", { { 0, 2 * Fade }, { 1, 0 }, { 2, 0 }, { 3, 2 * Fade } },
+            999 },
+        { "more requests than voices",
+            { { 0, 2 * Fade }, { 1, 10 }, { 2, 10 }, { 3, 10 }, { 4, 10 }, { 5, 10 }, { 6, 10 },
+                { 7, 2 * Fade } },
+            999 },
+        // The one fading out asked for again rises faster than a new one: the others must
+        // fall as fast (they rose to 1280).
+        { "the one going asked for again", { { 0, 2 * Fade }, { 1, Fade / 2 }, { 0, 2 * Fade } },
+            999 },
+        // A voice fading back in starts at a whole frame of its curve, at most pi / 2 / Fade
+        // below the gain it had.
+        { "back and forth",
+            { { 0, 2 * Fade }, { 1, Fade / 4 }, { 0, Fade / 4 }, { 1, Fade / 4 }, { 2, Fade / 3 },
+                { 1, 2 * Fade } },
+            984 },
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.what);
         LoopPlayer p(Fade);
         std::vector<LoopBuffer*> buffers;
-        for (size_t k = 0; k < row.gaps.size(); ++k)
+        for (size_t k = 0; k < 8; ++k)
             buffers.push_back(&level(p, 1000, 1000, -1000));
         int16_t lowest = 1000;
-        for (size_t k = 0; k < row.gaps.size(); ++k) {
-            p.play(*buffers[k]);
-            const auto out = pullFrames(p, row.gaps[k]);
-            for (size_t f = 0; f < row.gaps[k]; ++f) {
+        for (size_t k = 0; k < row.steps.size(); ++k) {
+            p.play(*buffers[row.steps[k].buffer]);
+            const auto out = pullFrames(p, row.steps[k].frames);
+            for (size_t f = 0; f < row.steps[k].frames; ++f) {
                 if (k == 0 && f < size_t(Fade))
                     continue; // the start's own fade-in
                 ASSERT_EQ(out[2 * f], -out[2 * f + 1]);
