@@ -47,8 +47,34 @@ if command -v cyclictest >/dev/null && chrt -f 99 true 2>/dev/null; then
     watch="cyclictest -p 99 -i 1000 -q -S -m"
 fi
 
+# Under PipeWire the graph runs in cycles of the shortest latency its streams ask for, as a
+# power of two of its frames (at most 2048): the program's stream through pipewire-pulse asks
+# a quarter of its 60 ms, and the graph turns every 512 frames at 48000 Hz, 10.7 ms. A
+# stand-still longer than one cycle makes the graph itself miss a cycle and play it silent,
+# whatever the program has queued (a fresh clone's run: a 12.6 ms stand-still, a 10.7 ms
+# gap). The cycle is read from the graph while the program plays.
+graph_cycle_us() {
+    pw-dump 2>/dev/null | python3 -c '
+import json, sys
+rate = int(sys.argv[1])
+latencies = []
+for o in json.load(sys.stdin):
+    props = ((o.get("info") or {}).get("props") or {})
+    n, _, d = str(props.get("node.latency", "")).partition("/")
+    if n.isdigit() and d.isdigit() and int(d) > 0:
+        latencies.append(int(n) / int(d))
+if latencies:
+    frames = min(2048, int(min(latencies) * rate))
+    q = 1
+    while q * 2 <= frames:
+        q *= 2
+    print(q * 1000000 // rate)
+' "$sink_rate" || true
+}
+
 # One stretch at the given rate; sets $stall_us to the watch's worst wake-up delay (empty
-# without a watch). Returns pulse_measure's verdict, or 2 when the program failed.
+# without a watch) and $cycle_us to the PipeWire graph's cycle (empty elsewhere). Returns
+# pulse_measure's verdict, or 2 when the program failed.
 stretch() {
     local rate=$1 rec w="" played=0
     start_recording "$work/rec-$rate.raw" $rt parec -d "$VELLOX_PULSE_SINK.monitor" --format=s16le \
@@ -66,7 +92,13 @@ stretch() {
         w=$!
         pids+=("$w")
     fi
+    cycle_us=""
+    if [ -n "${VELLOX_PIPEWIRE_WORK:-}" ] && command -v pw-dump >/dev/null; then
+        (sleep 2 && graph_cycle_us >"$work/cycle-$rate.txt") &
+        pids+=("$!")
+    fi
     "$vellox" --play --seconds $((seconds + 1)) --rate "$rate" || played=1
+    [ ! -s "$work/cycle-$rate.txt" ] || cycle_us=$(cat "$work/cycle-$rate.txt")
     kill "${load[@]}" 2>/dev/null || true
     record_more "$work/rec-$rate.raw" 0.5 "$sink_rate" 4 || return 2
     kill "$rec" 2>/dev/null || true
@@ -93,7 +125,12 @@ for rate in "$@"; do
         elif [ $? = 2 ]; then
             break
         fi
-        if [ -n "$stall_us" ] && [ "$stall_us" -gt "$stall_limit_us" ]; then
+        limit=$stall_limit_us
+        if [ -n "$cycle_us" ] && [ "$cycle_us" -lt "$limit" ]; then
+            limit=$cycle_us
+            echo "the PipeWire graph's cycle: $cycle_us us"
+        fi
+        if [ -n "$stall_us" ] && [ "$stall_us" -gt "$limit" ]; then
             echo "the machine stood still for $((stall_us / 1000)) ms in that stretch (try $try of $tries)"
             stood=$((stood + 1))
             continue
