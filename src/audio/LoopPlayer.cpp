@@ -384,10 +384,15 @@ bool LoopPlayer::anyVoice() const noexcept
     return m_current.buffer != nullptr || m_outgoing[0].buffer != nullptr;
 }
 
+double LoopPlayer::Voice::gain(int32_t fadeFrames) const noexcept
+{
+    return scale * gainAt(fade, fadeFrames);
+}
+
 void LoopPlayer::pushOutgoing(Voice voice) noexcept
 {
     const int32_t fade = m_fadeFrames.load(std::memory_order_relaxed);
-    const double gain = fade > 0 ? voice.scale * gainAt(voice.fade, fade) : 0.0;
+    const double gain = fade > 0 ? voice.gain(fade) : 0.0;
     if (gain <= 0.0) {
         drop(voice);
         return;
@@ -397,7 +402,7 @@ void LoopPlayer::pushOutgoing(Voice voice) noexcept
     for (Voice& v : m_outgoing) {
         if (v.buffer == nullptr)
             continue;
-        v.scale *= gainAt(v.fade, fade);
+        v.scale = v.gain(fade);
         v.fade = fade;
     }
     voice.scale = gain;
@@ -498,7 +503,7 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
             requested->looping = looping;
             int32_t from = 0;
             if (fade > 0) {
-                const double gain = std::clamp(v.scale * gainAt(v.fade, fade), 0.0, 1.0);
+                const double gain = std::clamp(v.gain(fade), 0.0, 1.0);
                 from = std::clamp(int32_t(std::floor(double(fade) * std::acos(1.0 - 2.0 * gain)
                                       / std::numbers::pi)),
                     0, fade);
@@ -510,7 +515,7 @@ void LoopPlayer::transition(LoopBuffer* requested, bool looping, int32_t fade) n
             for (Voice& other : m_outgoing) {
                 if (other.buffer == nullptr)
                     continue;
-                const double gain = other.scale * gainAt(other.fade, fade);
+                const double gain = other.gain(fade);
                 if (rest <= 0.0 || gain <= 0.0) {
                     drop(other);
                     continue;
@@ -588,7 +593,7 @@ size_t LoopPlayer::mixFading(uint8_t* out, size_t frames, int32_t fade) noexcept
                 rewind(b);
             }
             const Mix frame = readFrame(b.bytes.data() + b.position * frameSize, m_encoding);
-            const double g = v.scale * gainAt(v.fade, fade);
+            const double g = v.gain(fade);
             mix.left += g * frame.left;
             mix.right += g * frame.right;
             ++b.position;

@@ -26,11 +26,11 @@
 // cosine). A request within a fade starts a transition of its own: every voice fading out
 // then falls along the one curve, each from the gain it has, so that the gains still sum to
 // one (a sweep whose steps come quicker than the fades would otherwise dip). A voice that
-// was fading out and is asked for again fades back in from where it is. A new buffer starts where
-// its tones continue those of the buffer heard before (continuingFrame), so that a change of
-// frequency glides. Up to MaxVoices buffers sound at once; between transitions the output is the
-// playing buffer's bytes exactly. fadeFrames 0 is the abrupt hand-over: no fades, every buffer from
-// its own position.
+// was fading out and is asked for again fades back in from where it is. A new buffer
+// starts where its tones continue those of the buffer heard before (continuingFrame), so
+// that a change of frequency glides. Up to MaxVoices buffers sound at once; between
+// transitions the output is the playing buffer's bytes exactly. fadeFrames 0 is the abrupt
+// hand-over: no fades, every buffer from its own position.
 //
 // Streams: a buffer may carry a ToneStream (createStream), whose bytes are then a window of
 // the stream's next frames, computed again on the audio thread each time the window has been
@@ -202,6 +202,8 @@ private:
         // 1 for the voice asked for; a voice fading out holds the gain it had when the
         // transition that it fades under began.
         double scale = 1.0;
+        // The gain now, of a transition of fadeFrames frames.
+        double gain(int32_t fadeFrames) const noexcept;
     };
     // UI thread's bookkeeping of one buffer.
     struct Entry {
