@@ -31,8 +31,8 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 #include <algorithm>
 #include <cmath>

@@ -37,9 +37,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
-#include <QtTest>
 
 #include <cmath>
 #include <cstring>

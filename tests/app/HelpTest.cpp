@@ -8,11 +8,11 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
-#include <QtTest>
 
 using namespace vellox;
 

@@ -41,8 +41,8 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 #include <algorithm>
 #include <cmath>

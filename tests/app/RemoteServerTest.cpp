@@ -10,7 +10,7 @@
 #include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "BitCodeRules.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <string>
 

@@ -13,7 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 using namespace vellox;
 

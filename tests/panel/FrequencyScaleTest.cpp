@@ -3,7 +3,7 @@
 #include "FrequencyScale.h"
 #include "PictureTestUtil.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace vellox;
 using PenMode = PictureBox::PenMode;

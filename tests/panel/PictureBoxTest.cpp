@@ -5,7 +5,7 @@
 
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 
 #include <random>
 

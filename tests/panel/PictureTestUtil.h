@@ -5,7 +5,7 @@
 
 #include "PictureBox.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace vellox::testing {
 

@@ -3,7 +3,7 @@
 #include "TimeView.h"
 #include "PictureTestUtil.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cmath>
 

@@ -3,8 +3,8 @@
 #include "UpDown.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
-#include <QtTest>
 
 using vellox::UpDown;
 

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <QtTest>
 
 using namespace vellox;
 
