@@ -605,6 +605,33 @@ TEST(ToneStream, BurstsAreWholeCyclesFromTheirPhase)
     }
 }
 
+// Pink noise at each rate's filter: its rms that of a sine at F1's level, and new every
+// second (a looped second correlates fully). The octaves are read from 160 s by the
+// rendered program's test; this one runs in the sanitizer tree too.
+TEST(ToneStream, PinkNoiseHasItsLevelAndNeverLoops)
+{
+    for (const int32_t rate : { 44100, 192000 }) {
+        SCOPED_TRACE(rate);
+        StreamSettings s;
+        s.SampleRate = rate;
+        s.Pink = true;
+        s.ChannelMode = ModeF1Both;
+        s.Level1 = 0.1; // -20 dB
+        ToneStream stream(s, SignalOptions {}, Seed);
+        const std::vector<double> v = streamed(stream, 4 * rate);
+        double power = 0.0, product = 0.0;
+        for (std::size_t k = 0; k < std::size_t(4 * rate); ++k) {
+            ASSERT_TRUE(std::isfinite(v[2 * k]));
+            power += v[2 * k] * v[2 * k];
+            if (k + std::size_t(rate) < std::size_t(4 * rate))
+                product += v[2 * k] * v[2 * (k + std::size_t(rate))];
+        }
+        const double rms = std::sqrt(power / (4.0 * rate));
+        EXPECT_NEAR(20 * std::log10(rms / (20000 * 0.1 / std::sqrt(2.0))), 0.0, 0.5);
+        EXPECT_LT(std::fabs(product / power), 0.1);
+    }
+}
+
 // What a stream refuses, each with its reason, before any frame.
 TEST(ToneStream, RefusesWhatItCannotPlay)
 {
