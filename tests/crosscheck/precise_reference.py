@@ -137,8 +137,9 @@ def level(step):
 
 
 def grid(everything):
-    """The base settings in every waveform and mode at every rate; each extreme setting's
-    waveform and mode at one rate, turning through the rates, or at all of them with --all."""
+    """Each waveform and mode of the base settings and of each extreme setting at one rate,
+    turning through the rates, so that every formula meets every rate over the three
+    settings; every case at every rate with --all."""
     rates = [44100, 48000, 96000]
     base = dict(f1=1001, f2=97, l1=2, l2=0, duty=50, code="10011101010001101010111000101011",
                 bitlength=f32(0.001))
@@ -152,7 +153,7 @@ def grid(everything):
                 if w == 6 and mode == 5:
                     continue
                 for r, rate in enumerate(rates):
-                    if settings is base or everything or item % len(rates) == r:
+                    if everything or item % len(rates) == r:
                         cases.append(dict(base, **settings, rate=rate, waveform=w, mode=mode))
                 item += 1
     return cases

@@ -174,10 +174,10 @@ def level(step):
 
 
 def grid(everything):
-    """Every waveform in every mode at every rate for the base settings; each extreme setting's
-    waveform and mode at one rate, turning through the rates (the C++ tables run every case,
-    so this reading needs each formula and each rate, not each product of them), or at all of
-    them with --all."""
+    """Each waveform in each mode for the base settings and for each extreme setting, each at
+    one rate, turning through the rates, so that every formula is read at every rate over the
+    five settings (the C++ tables run every case, so this reading needs each formula and each
+    rate, not each product of them); every case at every rate with --all."""
     rates = [44100, 98000, 192000]
     base = dict(f1=1000, f2=100, l1=2, l2=2, duty=50, code="10011101010001101010111000101011",
                 bitlength=f32(0.001))
@@ -188,18 +188,12 @@ def grid(everything):
         dict(f1=19999, f2=21, l1=1, l2=1, duty=99, code="", bitlength=f32(1.0)),
     ]
     cases = []
-    for rate in rates:
-        for w in range(11):
-            for mode in range(1, 7):
-                cases.append(dict(base, rate=rate, waveform=w, mode=mode))
-    item = 0
-    for e in extra:
+    for k, e in enumerate([{}] + extra):
         for w in range(11):
             for mode in range(1, 7):
                 for r, rate in enumerate(rates):
-                    if everything or item % len(rates) == r:
+                    if everything or (w + mode + k) % len(rates) == r:
                         cases.append(dict(base, **e, rate=rate, waveform=w, mode=mode))
-                item += 1
     return cases
 
 
