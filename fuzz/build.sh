@@ -38,15 +38,25 @@ finish() {
     fi
 }
 
-job "${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/read_number_fuzz" \
-    "$root/fuzz/read_number_fuzz.cpp" "$root/src/synth/NumberText.cpp"
-job "${launcher[@]}" "$cxx" "${flags[@]}" -o "$out/bitcode_rules_fuzz" \
-    "$root/fuzz/bitcode_rules_fuzz.cpp" "$root/src/bitcode/BitCodeRules.cpp" \
-    "$root/src/synth/NumberText.cpp"
-job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$out/scpi_fuzz" \
-    "$root/fuzz/scpi_fuzz.cpp" "$root"/src/remote/*.cpp "$root/tests/doubles/MemoryInstrument.cpp" \
-    "$root/src/bitcode/BitCodeRules.cpp" \
-    "$root/src/synth/NumberText.cpp"
+# Every source once, into an object of its own; the targets share them. (Each target compiled
+# its sources whole before: the SCPI interpreter twice, the number reader three times.)
+mkdir -p "$out/obj" "$out/synth"
+object() {
+    echo "$out/obj/$(basename "$(dirname "$1")")-$(basename "$1" .cpp).o"
+}
+shared=("$root/src/synth/NumberText.cpp" "$root/src/bitcode/BitCodeRules.cpp" "$root"/src/remote/*.cpp
+    "$root/tests/doubles/MemoryInstrument.cpp" "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp
+    "$root"/fuzz/*_fuzz.cpp)
+for src in "${shared[@]}"; do
+    job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" \
+        -I"$root/src/audio" -I"$root/src/engine" $(pkg-config --cflags sdl2) -c "$src" -o "$(object "$src")"
+done
+remote_objects=()
+for src in "$root"/src/remote/*.cpp; do remote_objects+=("$(object "$src")"); done
+engine_objects=()
+for src in "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp; do engine_objects+=("$(object "$src")"); done
+number=$(object "$root/src/synth/NumberText.cpp")
+rules=$(object "$root/src/bitcode/BitCodeRules.cpp")
 
 # The remote control over the generator itself, restarting sound on SDL's dummy driver. The
 # synthesis is proven by its own tables and sanitizer runs, is by far the longest to compile
@@ -54,15 +64,6 @@ job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" -o "$o
 # the program's compiler (instrumented code calls it as any library), or taken from a tree
 # that has it already (VELLOX_SYNTH_LIB: the normal tree's libvellox_synth.a); the remote
 # control, the engine and the sound layer get the fuzzer's instrumentation.
-mkdir -p "$out/obj" "$out/synth"
-generator_objects=()
-for src in "$root/fuzz/generator_fuzz.cpp" "$root"/src/engine/*.cpp "$root"/src/audio/*.cpp \
-    "$root"/src/remote/*.cpp "$root/src/bitcode/BitCodeRules.cpp"; do
-    obj="$out/obj/$(basename "$(dirname "$src")")-$(basename "$src" .cpp).o"
-    job "${launcher[@]}" "$cxx" "${flags[@]}" -DVELLOX_VERSION="\"$version\"" \
-        -I"$root/src/audio" -I"$root/src/engine" $(pkg-config --cflags sdl2) -c "$src" -o "$obj"
-    generator_objects+=("$obj")
-done
 synth_objects=()
 if [ -n "${VELLOX_SYNTH_LIB:-}" ]; then
     synth_objects=("$VELLOX_SYNTH_LIB")
@@ -78,10 +79,18 @@ else
     done
 fi
 finish
+link=("$cxx" -fsanitize=fuzzer,address,undefined)
+job "${link[@]}" -o "$out/read_number_fuzz" "$(object "$root/fuzz/read_number_fuzz.cpp")" "$number"
+job "${link[@]}" -o "$out/bitcode_rules_fuzz" "$(object "$root/fuzz/bitcode_rules_fuzz.cpp")" \
+    "$rules" "$number"
+job "${link[@]}" -o "$out/scpi_fuzz" "$(object "$root/fuzz/scpi_fuzz.cpp")" "${remote_objects[@]}" \
+    "$(object "$root/tests/doubles/MemoryInstrument.cpp")" "$rules" "$number"
 mvec=()
 if [ "$(uname -m)" = x86_64 ]; then mvec=(-lmvec); fi
-"$cxx" -fsanitize=fuzzer,address,undefined -o "$out/generator_fuzz" "${generator_objects[@]}" \
-    "${synth_objects[@]}" $(pkg-config --libs sdl2) -ldl "${mvec[@]}"
+job "${link[@]}" -o "$out/generator_fuzz" "$(object "$root/fuzz/generator_fuzz.cpp")" \
+    "${engine_objects[@]}" "${remote_objects[@]}" "$rules" "${synth_objects[@]}" \
+    $(pkg-config --libs sdl2) -ldl "${mvec[@]}"
+finish
 
 # Seeds: texts the program meets (the start values, the boxes' edge entries).
 seed_texts=("1000" " 1000" "440Hz" "1234.5" "1E3" "&H3E8" "&O17" " 1 2 " "-.5" "1D-2"
