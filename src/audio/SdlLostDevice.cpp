@@ -84,7 +84,12 @@ std::optional<std::string> SdlSoundBackend::lostDevice()
 
 void SdlSoundBackend::recoverLostDevice()
 {
-    if (!deviceLost() && !m_lostReported)
+    // Stop keeps the device open, and the server may take it away before the watch looks
+    // again: a Start then would play on the gone device's stream, and the next look would
+    // stop that sound as lost. A Start opens afresh on what is there now instead.
+    const bool goneWhileSilent
+        = m_current == nullptr && m_device != 0 && !m_playingOn.empty() && !listed(m_playingOn);
+    if (!deviceLost() && !m_lostReported && !goneWhileSilent)
         return;
     // Whatever played is silent already; the next open starts from scratch.
     m_player.stopAll();
